@@ -1,0 +1,206 @@
+// The composition root: the only place that creates the real platform objects.
+#include "core/MainController.h"
+#include "core/Options.h"
+#include "core/ProgramFolder.h"
+#include "core/ProgramSettings.h"
+#include "core/RegistryFunctions.h"
+#include "core/SettingsStore.h"
+#include "core/SingleInstance.h"
+#include "core/UnixSignalWatcher.h"
+#include "platform/CanberraSoundPlayer.h"
+#include "platform/Clock.h"
+#include "platform/IniRegistry.h"
+#include "platform/x11/X11KeyboardState.h"
+#include "shell/MainWindow.h"
+#include "shell/QtTrayIcon.h"
+#include "shell/WidgetPrompt.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include <cstdio>
+#include <memory>
+
+using namespace kvorn;
+
+namespace {
+
+struct CommandLine
+{
+    bool forceClose = false;
+    bool debug = false;
+    bool help = false;
+    bool version = false;
+};
+
+CommandLine parseCommandLine(int argc, char **argv)
+{
+    CommandLine cl;
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    // The whole command line must be "/forceclose"; "/debug" may stand anywhere.
+    const QString whole = args.join(QLatin1Char(' '));
+    cl.forceClose = whole == QLatin1String("/forceclose") || whole == QLatin1String("--forceclose");
+    for (const QString &arg : args) {
+        if (arg.compare(QLatin1String("/debug"), Qt::CaseInsensitive) == 0 ||
+            arg == QLatin1String("--debug"))
+            cl.debug = true;
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            cl.help = true;
+        else if (arg == QLatin1String("--version"))
+            cl.version = true;
+    }
+    return cl;
+}
+
+void printHelp()
+{
+    std::printf("Usage: kvorn [/forceclose | --forceclose] [/debug | --debug]\n"
+                "\n"
+                "K-Vorn screens popups, spam mail and advertising banners for you.\n"
+                "It runs in the system tray; a second start shows the running one's window.\n"
+                "\n"
+                "  /forceclose, --forceclose  end the running K-Vorn (saving its settings)\n"
+                "  /debug, --debug            report what the program does on stderr\n"
+                "  --help                     show this help\n"
+                "  --version                  show the version\n"
+                "\n"
+                "Files: $KVORN_HOME (default $XDG_DATA_HOME/kvorn) holds the lists and the log;\n"
+                "$XDG_CONFIG_HOME/kvorn/kvorn.ini holds the settings.\n");
+}
+
+QString seedFolder()
+{
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/kvorn");
+    if (QFileInfo(installed).isDir())
+        return installed;
+    return QStringLiteral(KVORN_SOURCE_DATA);
+}
+
+void debugLine(bool debug, const QString &text)
+{
+    if (debug) {
+        std::fprintf(stderr, "kvorn: %s\n", qPrintable(text));
+        std::fflush(stderr);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const CommandLine cl = parseCommandLine(argc, argv);
+    if (cl.help) {
+        printHelp();
+        return 0;
+    }
+    if (cl.version) {
+        std::printf("K-Vorn %s\n", KVORN_VERSION);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kvorn"));
+    QApplication::setApplicationDisplayName(QStringLiteral("K-Vorn"));
+    QApplication::setApplicationVersion(QStringLiteral(KVORN_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const ProgramPaths paths = ProgramPaths::fromEnvironment();
+    SettingsStore store(paths.settingsFile());
+    SingleInstance instance(paths.configFolder);
+
+    if (instance.otherInstanceRunning()) {
+        if (cl.forceClose) {
+            MainController::writeForceShow(store, ForceShow::End);
+            instance.sendToRunning("end");
+        } else if (!instance.sendToRunning("show")) {
+            QApplication::beep();
+            MainController::writeForceShow(store, ForceShow::Show);
+        }
+        debugLine(cl.debug, QStringLiteral("another instance runs; it was asked to %1")
+                                .arg(cl.forceClose ? QStringLiteral("end")
+                                                   : QStringLiteral("show its window")));
+        return 0;
+    }
+    if (cl.forceClose) {
+        MainController::writeForceShow(store, ForceShow::End);
+        return 0;
+    }
+    MainController::writeForceShow(store, ForceShow::None);
+    if (!instance.listen())
+        debugLine(true, QStringLiteral("cannot listen on %1").arg(instance.serverName()));
+
+    if (!prepareProgramFolder(paths.programFolder, seedFolder()))
+        debugLine(true, QStringLiteral("cannot create the program folder %1")
+                            .arg(paths.programFolder));
+
+    IniRegistry registry(paths.registryFile());
+    RegistryFunctions registryFunctions(registry, paths.autostartFolder);
+    WidgetPrompt prompt;
+    Options options;
+    ProgramSettings settings(options, store, registryFunctions, prompt);
+    settings.setRunCommand(QCoreApplication::applicationFilePath());
+    SystemClock clock;
+
+    settings.LoadMyOptions(clock.now().date());
+
+    QtTrayIcon tray;
+    std::unique_ptr<KeyboardState> keyboard;
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        keyboard = std::make_unique<X11KeyboardState>();
+    else
+        keyboard = std::make_unique<NoKeyboard>();
+    CanberraSoundPlayer sound;
+
+    MainController controller({options, store, settings, registryFunctions, tray, *keyboard, sound,
+                               prompt, clock},
+                              paths.programFolder);
+    controller.setStartupInProgress(true);
+    MainWindow window(controller, tray, options);
+    prompt.setParent(&window);
+    controller.load();
+    window.ApplyDisplayOptions();
+
+    QObject::connect(&instance, &SingleInstance::requestReceived, &controller,
+                     [&](const QByteArray &request) {
+                         if (request == "show") {
+                             window.openWindow();
+                             debugLine(cl.debug, QStringLiteral("window shown on request"));
+                         } else if (request == "end") {
+                             debugLine(cl.debug, QStringLiteral("asked to end"));
+                             store.reload();
+                             MainController::writeForceShow(store, ForceShow::None);
+                             controller.exitProgram(ExitKind::ForceClose);
+                         }
+                     });
+    QObject::connect(&controller, &MainController::showWindowRequested, &controller,
+                     [&] { debugLine(cl.debug, QStringLiteral("window shown on request")); });
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &controller,
+                     [&](int number) {
+                         debugLine(cl.debug, QStringLiteral("signal %1: saving and ending")
+                                                 .arg(number));
+                         controller.exitProgram(ExitKind::SessionEnd);
+                     });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
+                     [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
+    QObject::connect(&controller, &MainController::quitNow, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    if (cl.debug) {
+        QObject::connect(&tray, &QObject::objectNameChanged, &controller, [] {});
+        QObject::connect(&controller, &MainController::statusBarChanged, &controller,
+                         [&](const QString &p1) { debugLine(true, QStringLiteral("status: %1").arg(p1)); });
+    }
+
+    QCoreApplication::processEvents();
+    controller.setStartupInProgress(false);
+    debugLine(cl.debug, QStringLiteral("running; program folder %1").arg(paths.programFolder));
+    const int rc = QApplication::exec();
+    debugLine(cl.debug, QStringLiteral("ended"));
+    return rc;
+}

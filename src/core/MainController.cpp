@@ -1,0 +1,381 @@
+#include "core/MainController.h"
+
+#include "core/Options.h"
+#include "core/ProgramSettings.h"
+#include "core/Prompt.h"
+#include "core/RegistryFunctions.h"
+#include "core/SettingsStore.h"
+#include "core/DateText.h"
+#include "platform/Clock.h"
+#include "platform/KeyboardState.h"
+#include "platform/SoundPlayer.h"
+#include "platform/TrayIcon.h"
+
+namespace kvorn {
+
+namespace {
+const QString kSoundAppKey = QStringLiteral("AppEvents\\Schemes\\Apps\\Kvorn\\");
+const QString kSoundAppKeyBare = QStringLiteral("AppEvents\\Schemes\\Apps\\Kvorn");
+const QString kSoundEventKey = QStringLiteral("AppEvents\\Schemes\\Apps\\Kvorn\\Gobblezap\\.Current");
+const QString kSoundReadKey = QStringLiteral("AppEvents\\Schemes\\Apps\\kvorn\\Gobblezap\\.Current");
+const QString kForceShowKey = QStringLiteral("ForceShow");
+} // namespace
+
+MainController::MainController(Services services, QString programFolder, QObject *parent)
+    : QObject(parent), m_s(services), m_programFolder(std::move(programFolder))
+{
+    m_detection.setObjectName(QStringLiteral("tmrGetActivePopUps"));
+    m_monitor.setObjectName(QStringLiteral("tmrMonitor"));
+    m_signal.setObjectName(QStringLiteral("tmrMonReg"));
+    m_flash.setObjectName(QStringLiteral("tmrFlashDelay"));
+    m_mailLoop.setObjectName(QStringLiteral("tmrMailLoopCheck"));
+
+    m_detection.setInterval(250);
+    m_monitor.setInterval(500);
+    m_signal.setInterval(1500);
+    m_flash.setInterval(250);
+    m_mailLoop.setInterval(0);
+
+    connect(&m_detection, &QTimer::timeout, this, &MainController::tmrGetActivePopUps_Timer);
+    connect(&m_monitor, &QTimer::timeout, this, &MainController::tmrMonitor_Timer);
+    connect(&m_signal, &QTimer::timeout, this, &MainController::tmrMonReg_Timer);
+    connect(&m_flash, &QTimer::timeout, this, &MainController::tmrFlashDelay_Timer);
+    connect(&m_mailLoop, &QTimer::timeout, this, &MainController::tmrMailLoopCheck_Timer);
+}
+
+MainController::~MainController() = default;
+
+void MainController::load()
+{
+    m_s.store.write(QStringLiteral("Config"), QStringLiteral("InstallPath"), m_programFolder);
+
+    m_s.tray.setPicture(TrayPicture::Idle);
+    m_s.tray.setTip(QStringLiteral("K-Vorn is Idle"));
+
+    // The kill sound is a sound event of the program's own, pointing at its wave file.
+    const QVariant appName =
+        m_s.registry.ReadRegistryValue(RegistryRoot::CurrentUser, kSoundAppKey, QString());
+    if (appName.toString() != QLatin1String("K-Vorn")) {
+        m_s.registry.CreateRegistryKey(RegistryRoot::CurrentUser, kSoundAppKey);
+        m_s.registry.WriteRegistryValue(RegistryRoot::CurrentUser, kSoundAppKey, QString(),
+                                        QStringLiteral("K-Vorn"), RegistryKind::String);
+        m_s.registry.CreateRegistryKey(RegistryRoot::CurrentUser, kSoundAppKeyBare);
+        m_s.registry.CreateRegistryKey(RegistryRoot::CurrentUser, kSoundEventKey);
+        m_s.registry.WriteRegistryValue(RegistryRoot::CurrentUser, kSoundEventKey, QString(),
+                                        m_programFolder + QStringLiteral("/SOUNDS/WHIP.WAV"),
+                                        RegistryKind::String);
+    }
+
+    m_s.tray.setPresent(m_s.options.ShowInTray);
+
+    // A failed write of "InstallPath" is not worth a message at start; the next save reports.
+    m_s.store.save();
+
+    m_detection.setInterval(250);
+    m_detection.start();
+    m_signal.start();
+    if (m_mailLoop.interval() > 0)
+        m_mailLoop.start();
+    requestMonitorRecheck();
+}
+
+// --- ticks ---------------------------------------------------------------------------------
+
+void MainController::tmrGetActivePopUps_Timer()
+{
+    Q_EMIT hotKeysPolled();
+
+    // The force-open key: Ctrl held lets windows open; Ctrl+Z held for ten ticks disables.
+    if (!m_s.options.DisHotKey) {
+        m_forceOpen = m_s.keyboard.isDown(Key::Control);
+        m_s.tray.setPresent(m_s.options.ShowInTray);
+        const bool ctrlZ = m_forceOpen && m_s.keyboard.isDown(Key::Z);
+        if (ctrlZ) {
+            if (m_disabled) {
+                disableCommand();
+            } else {
+                const int before = m_ctrlZCount++;
+                if (before == 9)
+                    disableCommand();
+            }
+        } else {
+            m_ctrlZCount = 0;
+        }
+    }
+
+    if (!m_disabled) {
+        m_detection.setInterval(100);
+        m_monitor.start();
+        if (m_forceOpen && m_runState != RunState::Halted) {
+            setRunVisual(4, QStringLiteral("K-Vorn is Stopped"));
+            UpdateStatusBar(PopupScreen, 1, QStringLiteral("Halted"));
+            m_runState = RunState::Halted;
+        } else if (!m_forceOpen && m_runState != RunState::Active) {
+            setRunVisual(1, QStringLiteral("K-Vorn is Active"));
+            UpdateStatusBar(PopupScreen, 1, QStringLiteral("Active"));
+            m_runState = RunState::Active;
+        }
+        if (!m_disabled)
+            Q_EMIT surveyRequested();
+    }
+
+    if (m_disabled && m_runState != RunState::Idle) {
+        m_detection.setInterval(1000);
+        m_monitor.stop();
+        setRunVisual(2, QStringLiteral("K-Vorn is Idle"));
+        UpdateStatusBar(PopupScreen, 1, QStringLiteral("Idle"));
+        Q_EMIT detectedEmptyTextShown();
+        m_runState = RunState::Idle;
+    }
+}
+
+void MainController::tmrMonitor_Timer()
+{
+    Q_EMIT killPassRequested();
+}
+
+void MainController::tmrMonReg_Timer()
+{
+    m_s.store.reload();
+    // An end request is honoured whatever the tray setting: "/forceclose" must work.
+    if (readForceShow(m_s.store) == int(ForceShow::End)) {
+        writeForceShow(m_s.store, ForceShow::None);
+        exitProgram(ExitKind::ForceClose);
+        return;
+    }
+    if (m_s.options.ShowInTray)
+        return;
+    if (readForceShow(m_s.store) == int(ForceShow::Show)) {
+        writeForceShow(m_s.store, ForceShow::None);
+        Q_EMIT showWindowRequested();
+    }
+}
+
+void MainController::tmrFlashDelay_Timer()
+{
+    const int n = ++m_flashCount;
+    switch (n % 3) {
+    case 1: m_s.tray.setPicture(TrayPicture::FlashA); break;
+    case 2: m_s.tray.setPicture(TrayPicture::FlashB); break;
+    default: m_s.tray.setPicture(TrayPicture::Active); break;
+    }
+    if (n > 11) {
+        m_flash.stop();
+        m_s.tray.setPicture(TrayPicture::Active);
+        m_flashCount = 0;
+    }
+}
+
+void MainController::tmrMailLoopCheck_Timer()
+{
+    Q_EMIT mailLoopTicked();
+}
+
+// --- run state -----------------------------------------------------------------------------
+
+void MainController::setRunVisual(int picture, const QString &tip)
+{
+    m_s.tray.setPicture(static_cast<TrayPicture>(picture));
+    m_s.tray.setTip(tip);
+}
+
+void MainController::disableCommand()
+{
+    m_disabled = !m_disabled;
+    Q_EMIT disabledChanged(m_disabled);
+    if (m_disabled) {
+        setRunVisual(2, QStringLiteral("K-Vorn is Disabled"));
+        UpdateStatusBar(PopupScreen, 1, QStringLiteral("Disabled"));
+        m_signal.stop();
+    } else {
+        m_signal.start();
+        requestMonitorRecheck();
+        Q_EMIT detectedListCleared();
+    }
+}
+
+void MainController::DebugTimersOff(bool bugSwitch)
+{
+    m_debug = bugSwitch;
+    Q_EMIT debugChanged(bugSwitch);
+    setRunVisual(2, QStringLiteral("K-Vorn is Disabled"));
+    if (bugSwitch) {
+        UpdateStatusBar(PopupScreen, 1, QStringLiteral("Updating"));
+    } else {
+        Q_EMIT detectedListCleared();
+        requestMonitorRecheck();
+        UpdateStatusBar(PopupScreen, 1, QStringLiteral("Debug off"));
+    }
+    for (QTimer *timer : {&m_signal, &m_monitor, &m_detection, &m_mailLoop}) {
+        if (bugSwitch)
+            timer->stop();
+        else if (timer != &m_mailLoop || timer->interval() > 0)
+            timer->start();
+    }
+}
+
+bool MainController::takeMonitorRecheck()
+{
+    const bool was = m_monitorRecheck;
+    m_monitorRecheck = false;
+    return was;
+}
+
+// --- status bar ----------------------------------------------------------------------------
+
+void MainController::UpdateStatusBar(int screen, int pnl, const QString &pInfo)
+{
+    if (screen != 0)
+        m_status.store(screen, pnl, pInfo);
+    const auto panels = m_status.panels(m_currentScreen);
+    Q_EMIT statusBarChanged(panels[0], panels[1], panels[2], panels[3]);
+    checkAutoUpdate();
+}
+
+void MainController::setCurrentScreen(int screen)
+{
+    if (screen >= PopupScreen && screen <= BannerScreen)
+        m_currentScreen = screen;
+}
+
+void MainController::checkAutoUpdate()
+{
+    if (!m_s.options.UseAutoUpdate || m_startupInProgress)
+        return;
+    bool ok = false;
+    const int days = m_s.options.AUDays.trimmed().toInt(&ok);
+    if (!ok)
+        return;
+    const QDate last = parseShortDate(m_s.options.LastUpdate);
+    if (!last.isValid())
+        return;
+    if (m_s.clock.now().date().addDays(-days) > last) {
+        // Fires once per run: the flag stays set from here on.
+        m_startupInProgress = true;
+        Q_EMIT autoUpdateDue();
+    }
+}
+
+// --- kill effects --------------------------------------------------------------------------
+
+void MainController::startFlash()
+{
+    if (m_s.options.Flash)
+        m_flash.start();
+}
+
+QString MainController::killSoundFile() const
+{
+    return m_s.registry.ReadRegistryValue(RegistryRoot::CurrentUser, kSoundReadKey, QString())
+        .toString();
+}
+
+void MainController::playKillSound()
+{
+    if (m_s.options.Sound)
+        m_s.sound.play(killSoundFile());
+}
+
+// --- signalling ----------------------------------------------------------------------------
+
+void MainController::writeForceShow(SettingsStore &store, ForceShow value)
+{
+    store.write(kOptionsSection, kForceShowKey, QString::number(int(value)));
+    store.save();
+}
+
+int MainController::readForceShow(const SettingsStore &store)
+{
+    return store.read(kOptionsSection, kForceShowKey, QStringLiteral("0")).trimmed().toInt();
+}
+
+// --- saving and ending ---------------------------------------------------------------------
+
+bool MainController::SaveProgramSettings()
+{
+    QStringList errors;
+    for (const SaveStep &step : m_listSavers) {
+        const QString error = step();
+        if (!error.isEmpty())
+            errors.append(error);
+    }
+    QString error;
+    if (!m_s.settings.saveOptions(&error))
+        errors.append(error);
+    for (const SaveStep &step : m_mailSavers) {
+        const QString mailError = step();
+        if (!mailError.isEmpty())
+            errors.append(mailError);
+    }
+    m_s.tray.setPresent(false);
+    if (!errors.isEmpty()) {
+        m_s.prompt.message(QStringLiteral("K-Vorn could not save everything:\n\n%1\n\n"
+                                          "The files that were there before are unchanged.")
+                               .arg(errors.join(QLatin1Char('\n'))),
+                           Prompt::Buttons::Ok, Prompt::Icon::Warning,
+                           QStringLiteral("K-Vorn"));
+        return false;
+    }
+    return true;
+}
+
+void MainController::stopTimersForExit()
+{
+    for (QTimer *timer : {&m_flash, &m_detection, &m_monitor, &m_mailLoop})
+        timer->stop();
+}
+
+void MainController::flushAll()
+{
+    for (const auto &flush : m_flushers)
+        flush();
+}
+
+bool MainController::exitProgram(ExitKind kind)
+{
+    if (m_shuttingDown)
+        return true;
+    const auto ask = [this] {
+        return m_s.prompt.message(QStringLiteral("Do you really want to exit the K-Vorn?"),
+                                  Prompt::Buttons::YesNo, Prompt::Icon::Question,
+                                  QStringLiteral("K-Vorn")) == Prompt::Answer::Yes;
+    };
+
+    switch (kind) {
+    case ExitKind::FileExit:
+        Q_EMIT exitStarted();
+        stopTimersForExit();
+        flushAll();
+        SaveProgramSettings();
+        if (!ask()) {
+            // Declined: keep working as before instead of staying half stopped.
+            m_detection.start();
+            if (m_mailLoop.interval() > 0)
+                m_mailLoop.start();
+            m_s.tray.setPresent(m_s.options.ShowInTray);
+            return false;
+        }
+        break;
+    case ExitKind::TrayExit:
+        if (!ask())
+            return false;
+        Q_EMIT exitStarted();
+        stopTimersForExit();
+        flushAll();
+        SaveProgramSettings();
+        break;
+    case ExitKind::SessionEnd:
+    case ExitKind::ForceClose:
+        Q_EMIT exitStarted();
+        stopTimersForExit();
+        flushAll();
+        SaveProgramSettings();
+        break;
+    }
+    m_shuttingDown = true;
+    m_signal.stop();
+    Q_EMIT quitNow();
+    return true;
+}
+
+} // namespace kvorn

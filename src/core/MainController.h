@@ -1,0 +1,200 @@
+#pragma once
+
+#include "core/StatusTexts.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace kvorn {
+
+struct Options;
+class SettingsStore;
+class TrayIcon;
+class KeyboardState;
+class SoundPlayer;
+class RegistryFunctions;
+class ProgramSettings;
+class Prompt;
+class Clock;
+
+/// The run states of the popup killer as the user sees them.
+enum class RunState { Loaded = 0, Halted = 1, Active = 2, Idle = 3 };
+
+/// The values of "ForceShow", by which another process asks the running one to act.
+enum class ForceShow { None = 0, Show = 1, End = 2 };
+
+/// How the program is being ended.
+enum class ExitKind {
+    FileExit,     ///< File > "&Exit": save, then ask
+    TrayExit,     ///< the tray menu's "E&xit": ask, then save
+    SessionEnd,   ///< the desktop session or a signal ends us: save without asking
+    ForceClose,   ///< another start asked us to end ("/forceclose")
+};
+
+/// The main window's engine: its timers, the run state, the status texts, the tray icon's
+/// pictures, the signalling with other instances and every end of the program. The window
+/// itself (in the shell) only renders what this object says.
+class MainController : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Services
+    {
+        Options &options;
+        SettingsStore &store;
+        ProgramSettings &settings;
+        RegistryFunctions &registry;
+        TrayIcon &tray;
+        KeyboardState &keyboard;
+        SoundPlayer &sound;
+        Prompt &prompt;
+        Clock &clock;
+    };
+
+    MainController(Services services, QString programFolder, QObject *parent = nullptr);
+    ~MainController() override;
+
+    // --- start-up -------------------------------------------------------------------------
+    /// The load step of the main window (everything but the window's own geometry):
+    /// counters, tray picture, sound event, timers.
+    void load();
+    /// True from the start of `Main` to its end, and for good once the automatic update fired.
+    bool startupInProgress() const { return m_startupInProgress; }
+    void setStartupInProgress(bool on) { m_startupInProgress = on; }
+
+    // --- the timers' ticks (public so that tests drive them) -------------------------------
+    void tmrGetActivePopUps_Timer();
+    void tmrMonitor_Timer();
+    void tmrMonReg_Timer();
+    void tmrFlashDelay_Timer();
+    void tmrMailLoopCheck_Timer();
+
+    QTimer &detectionTimer() { return m_detection; }
+    QTimer &monitorTimer() { return m_monitor; }
+    QTimer &signalTimer() { return m_signal; }
+    QTimer &flashTimer() { return m_flash; }
+    QTimer &mailLoopTimer() { return m_mailLoop; }
+
+    // --- run state ------------------------------------------------------------------------
+    RunState runState() const { return m_runState; }
+    bool isDisabled() const { return m_disabled; }
+    /// The Disable command (Settings > "&Disable" and the tray's "&Disable").
+    void disableCommand();
+    /// Suspends (true) or resumes (false) every timer, around an online update.
+    void DebugTimersOff(bool bugSwitch);
+    bool debugChecked() const { return m_debug; }
+    /// True while Ctrl is held (and the force-open key is enabled).
+    bool forceOpen() const { return m_forceOpen; }
+
+    /// The monitor re-check request: set when the detected list or a popup list changes.
+    void requestMonitorRecheck() { m_monitorRecheck = true; }
+    bool monitorRecheckRequested() const { return m_monitorRecheck; }
+    /// Returns the request and clears it.
+    bool takeMonitorRecheck();
+
+    // --- status bar -----------------------------------------------------------------------
+    /// The one way to put text into the status bar; also checks whether an update is due.
+    void UpdateStatusBar(int screen, int pnl, const QString &pInfo);
+    /// The screen whose texts the status bar shows (the selected screen tab).
+    void setCurrentScreen(int screen);
+    int currentScreen() const { return m_currentScreen; }
+    const StatusTexts &statusTexts() const { return m_status; }
+
+    // --- kill effects ---------------------------------------------------------------------
+    /// Starts (or continues) the tray icon's flash animation when "Flash" is on.
+    void startFlash();
+    int flashCount() const { return m_flashCount; }
+    /// Plays the kill sound when "Sound" is on.
+    void playKillSound();
+    /// The sound file of the kill sound event.
+    QString killSoundFile() const;
+
+    // --- saving and ending ----------------------------------------------------------------
+    /// A step of `SaveProgramSettings`; returns an error text, empty on success.
+    using SaveStep = std::function<QString()>;
+    /// Steps that run before the options are written (the popup lists).
+    void addListSaver(SaveStep step) { m_listSavers.push_back(std::move(step)); }
+    /// Steps that run after the options are written (the mail settings).
+    void addMailSaver(SaveStep step) { m_mailSavers.push_back(std::move(step)); }
+    /// Steps that write what is still buffered (the kill log), run at every normal end.
+    void addFlusher(std::function<void()> step) { m_flushers.push_back(std::move(step)); }
+
+    /// Saves the lists, the options record and the mail settings; reports every failure to
+    /// the user. True when everything was written.
+    bool SaveProgramSettings();
+    /// Ends the program the given way. False when the user declined.
+    bool exitProgram(ExitKind kind);
+    /// True once the program is on its way out.
+    bool isShuttingDown() const { return m_shuttingDown; }
+
+    /// Writes "ForceShow" (used by a second start).
+    static void writeForceShow(SettingsStore &store, ForceShow value);
+    /// Reads "ForceShow"; a missing key reads 0.
+    static int readForceShow(const SettingsStore &store);
+
+Q_SIGNALS:
+    /// The status bar shows these four texts now.
+    void statusBarChanged(const QString &p1, const QString &p2, const QString &p3,
+                          const QString &p4);
+    /// The detection tick's hot-key step (quick add, open last closed address).
+    void hotKeysPolled();
+    /// The detection tick asks for a window survey.
+    void surveyRequested();
+    /// The monitor tick asks for a kill pass; the pass answers with `setMonitorInterval`.
+    void killPassRequested();
+    /// The detected list is to be emptied.
+    void detectedListCleared();
+    /// The detected panel is to show its empty text.
+    void detectedEmptyTextShown();
+    /// Another start asked to see the window ("&Open K-Vorn").
+    void showWindowRequested();
+    /// The Disable command's check mark or the Debug item's check mark changed.
+    void disabledChanged(bool disabled);
+    void debugChanged(bool checked);
+    /// The periodic mail check counts one more minute.
+    void mailLoopTicked();
+    /// An automatic update is due: open the update window with "K-vorn AutoUpdate".
+    void autoUpdateDue();
+    /// The program is ending: stop what runs (the mail check's abort flag).
+    void exitStarted();
+    /// Everything is saved as needed; the event loop may end.
+    void quitNow();
+
+private:
+    void setRunVisual(int picture, const QString &tip);
+    void stopTimersForExit();
+    void flushAll();
+    void checkAutoUpdate();
+
+    Services m_s;
+    QString m_programFolder;
+
+    QTimer m_detection;
+    QTimer m_monitor;
+    QTimer m_signal;
+    QTimer m_flash;
+    QTimer m_mailLoop;
+
+    RunState m_runState = RunState::Loaded;
+    bool m_disabled = false;
+    bool m_debug = false;
+    bool m_forceOpen = false;
+    int m_ctrlZCount = 0;
+    int m_flashCount = 0;
+    bool m_monitorRecheck = false;
+    bool m_startupInProgress = false;
+    bool m_shuttingDown = false;
+
+    StatusTexts m_status;
+    int m_currentScreen = PopupScreen;
+
+    std::vector<SaveStep> m_listSavers;
+    std::vector<SaveStep> m_mailSavers;
+    std::vector<std::function<void()>> m_flushers;
+};
+
+} // namespace kvorn

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+namespace kvorn {
+
+/// The per-user settings store: text values by section and key, in an INI file.
+///
+/// Sections use the program's backslash form ("Options\MailSettings"); values are the
+/// texts the program writes ("True"/"False", decimal numbers, plain texts).
+class SettingsStore
+{
+public:
+    explicit SettingsStore(const QString &filePath);
+
+    /// The stored text, or nothing when the key does not exist.
+    std::optional<QString> read(const QString &section, const QString &key) const;
+    /// The stored text, or `fallback` when the key does not exist.
+    QString read(const QString &section, const QString &key, const QString &fallback) const;
+    /// Stores a text; it reaches the file at the next `save`.
+    void write(const QString &section, const QString &key, const QString &text);
+    /// Removes a key or, with an empty key, a whole section.
+    void remove(const QString &section, const QString &key = {});
+    /// Writes pending changes atomically and takes in changes made by other processes.
+    /// False when the file could not be written; the old file then stays whole.
+    bool save();
+    /// Takes in changes that another process saved.
+    void reload();
+    /// The file behind the store.
+    QString filePath() const { return m_settings.fileName(); }
+
+private:
+    static QString keyPath(const QString &section, const QString &key);
+    void protectFile();
+
+    mutable QSettings m_settings;
+};
+
+} // namespace kvorn

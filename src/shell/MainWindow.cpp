@@ -1,0 +1,470 @@
+#include "shell/MainWindow.h"
+
+#include "core/MainController.h"
+#include "core/Options.h"
+#include "shell/QtTrayIcon.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace kvorn {
+
+namespace {
+struct TabDef
+{
+    const char *caption;
+    const char *key;
+    const char *tip;
+};
+constexpr TabDef kScreenTabs[] = {
+    {"&Popup Killer", "tsKpopup", "Popup Window Killer"},
+    {"&Mail Filter", "tsKmail", "Mail Filter: checks your mailboxes and deletes spam"},
+    {"&Banner Blocker", "tsKbanner", "Banner Blocker Tool"},
+};
+constexpr TabDef kPanelTabs[] = {
+    {"Detected", "tsDetected", "Detected Windows"},
+    {"Blacklist", "tsPopups", "Black List Items"},
+    {"Whitelist", "tsExclusions", "Exclusions"},
+    {"Log", "tsLog", "Log of closed items"},
+    {"Banned", "tsBanned", "Banned Items"},
+};
+const QStringList kPopupItems = {
+    QStringLiteral("mnuPopAdd"),  QStringLiteral("mnuPopEdit"), QStringLiteral("mnuPopDelete"),
+    QStringLiteral("mnuPopFind"), QStringLiteral("mnuPopBan"),  QStringLiteral("mnuPopWhitelist"),
+};
+// Twips are 15 to the pixel at 96 dots per inch.
+constexpr int kMinWidthPx = 5800 / 15;
+constexpr int kMinHeightPx = 5000 / 15;
+} // namespace
+
+MainWindow::MainWindow(MainController &controller, QtTrayIcon &tray, Options &options,
+                       QWidget *parent)
+    : QMainWindow(parent), m_controller(controller), m_tray(tray), m_options(options)
+{
+    setObjectName(QStringLiteral("frmKmain"));
+    setWindowTitle(QStringLiteral("K-Vorn"));
+    setWindowIcon(QtTrayIcon::pictureIcon(TrayPicture::Active));
+    setMinimumSize(kMinWidthPx, kMinHeightPx);
+    resize(5085 / 15, 5580 / 15);
+
+    buildMenus();
+    buildScreens();
+    buildStatusBar();
+    buildTrayMenu();
+
+    connect(&m_controller, &MainController::statusBarChanged, this, &MainWindow::showStatus);
+    connect(&m_controller, &MainController::showWindowRequested, this, &MainWindow::openWindow);
+    connect(&m_controller, &MainController::disabledChanged, this, [this](bool disabled) {
+        action(QStringLiteral("mnuOpDisable"))->setChecked(disabled);
+        action(QStringLiteral("mnuSbDisable"))->setChecked(disabled);
+    });
+    connect(&m_controller, &MainController::debugChanged, this,
+            [this](bool on) { action(QStringLiteral("mnuOpDebug"))->setChecked(on); });
+    connect(&m_tray, &TrayIcon::doubleClicked, this, &MainWindow::onTrayDoubleClick);
+    connect(&m_tray, &TrayIcon::mouseUp, this, &MainWindow::onTrayMouseUp);
+
+    selectScreen(PopupScreen);
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction *MainWindow::addItem(QMenu *menu, const QString &name, const QString &caption,
+                             const QKeySequence &shortcut)
+{
+    auto *item = menu->addAction(caption);
+    item->setObjectName(name);
+    if (!shortcut.isEmpty())
+        item->setShortcut(shortcut);
+    m_actions.insert(name, item);
+    return item;
+}
+
+QMenu *MainWindow::addMenu(QMenu *parentMenu, const QString &name, const QString &caption)
+{
+    QMenu *menu = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    m_menus.insert(name, menu);
+    return menu;
+}
+
+QAction *MainWindow::action(const QString &name) const
+{
+    return m_actions.value(name);
+}
+
+QMenu *MainWindow::menu(const QString &name) const
+{
+    return m_menus.value(name);
+}
+
+void MainWindow::buildMenus()
+{
+    const auto S = [](const char *text) { return QString::fromUtf8(text); };
+
+    QMenu *file = addMenu(nullptr, S("mnuFile"), S("&File"));
+    addItem(file, S("mnuFileOpen"), S("&Open"));
+    QMenu *load = addMenu(file, S("mnuFileLoad"), S("&Load..."));
+    addItem(load, S("mnuLoadPopups"), S("Popop Blacklist"));
+    addItem(load, S("mnuLoadMail"), S("Mail Blacklist"));
+    addItem(load, S("mnuLoadBanner"), S("Banner Server List"));
+    addItem(file, S("mnuFileMerge"), S("&Merge..."));
+    addItem(file, S("mnuFileSaveAs"), S("Save &As..."));
+    addItem(file, S("mnuFileUpdate"), S("&Update..."));
+    addItem(file, S("mnuFileWipe"), S("&Wipe"));
+    file->addSeparator();
+    connect(addItem(file, S("mnuFileExit"), S("&Exit")), &QAction::triggered, this,
+            [this] { m_controller.exitProgram(ExitKind::FileExit); });
+
+    QMenu *view = addMenu(nullptr, S("mnuView"), S("&View"));
+    const char *screenItems[] = {"mnuViewPopups", "mnuViewMail", "mnuViewBanner"};
+    const char *screenCaptions[] = {"K-&Popups", "K-&Mail", "K-&Banner"};
+    for (int i = 0; i < 3; ++i) {
+        QAction *item = addItem(view, S(screenItems[i]), S(screenCaptions[i]));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, i] { selectScreen(i + 1); });
+    }
+    view->addSeparator();
+    QMenu *popupViews = addMenu(view, S("mnuPopupViews"), S("PopupViews"));
+    const char *panelItems[] = {"mnuViewDetected", "mnuViewBlackList", "mnuViewWhitelist"};
+    const char *panelCaptions[] = {"Detected", "BlackList", "Whitelist"};
+    for (int i = 0; i < 3; ++i) {
+        // The popup panels only exist on the popup screen, so go there first.
+        connect(addItem(popupViews, S(panelItems[i]), S(panelCaptions[i])), &QAction::triggered,
+                this, [this, i] {
+                    selectScreen(PopupScreen);
+                    selectPanel(i);
+                });
+    }
+    addItem(view, S("mnuViewStats"), S("&Kill Statistics"));
+    view->addSeparator();
+    connect(addItem(view, S("mnuViewHide"), S("&Hide K-Vorn"), QKeySequence(Qt::Key_F4)),
+            &QAction::triggered, this, &MainWindow::hideWindow);
+
+    QMenu *popup = addMenu(nullptr, S("mnuPopup"), S("Popup"));
+    addItem(popup, S("mnuPopAdd"), S("&Add..."), QKeySequence(Qt::CTRL | Qt::Key_A));
+    addItem(popup, S("mnuPopEdit"), S("&Edit..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    addItem(popup, S("mnuPopDelete"), S("&Delete"), QKeySequence(Qt::CTRL | Qt::Key_D));
+    addItem(popup, S("mnuPopFind"), S("&Find..."), QKeySequence(Qt::Key_F3));
+    popup->addSeparator();
+    addItem(popup, S("mnuPopBan"), S("&Ban it!"))->setVisible(false);
+    addItem(popup, S("mnuPopWhitelist"), S("&Whitelist (Exclude)"));
+
+    QMenu *mailList = addMenu(nullptr, S("mnuMailList"), S("Mail"));
+    addItem(mailList, S("mnuMailCheck"), S("&Check New Mail"));
+    addItem(mailList, S("mnuMailProcess"), S("&Process"), QKeySequence(Qt::Key_F6));
+    addItem(mailList, S("mnuMailDeleteMarked"), S("&Delete Marked"),
+            QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    mailList->addSeparator();
+    addItem(mailList, S("mnuMailStop"), S("&Stop Mail "), QKeySequence(Qt::CTRL | Qt::Key_F12));
+
+    QMenu *settings = addMenu(nullptr, S("mnuSettings"), S("&Settings"));
+    addItem(settings, S("mnuOpPopup"), S("&Popup"));
+    settings->addSeparator();
+    QAction *debug = addItem(settings, S("mnuOpDebug"), S("Debug"));
+    debug->setCheckable(true);
+    debug->setVisible(false);
+    connect(debug, &QAction::triggered, this,
+            [this] { m_controller.DebugTimersOff(!m_controller.debugChecked()); });
+    QAction *disable = addItem(settings, S("mnuOpDisable"), S("&Disable"));
+    disable->setCheckable(true);
+    connect(disable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
+
+    QMenu *mail = addMenu(nullptr, S("mnuMail"), S("&Mail"));
+    addItem(mail, S("mnuMailAccounts"), S("&Accounts"));
+    addItem(mail, S("mnuMailOptions"), S("&Options"));
+    addItem(mail, S("mnuMailBlacklist"), S("&Blacklist && Friends"));
+    addItem(mail, S("mnuMailFilters"), S("&Filters"));
+
+    QMenu *banners = addMenu(nullptr, S("mnuBanners"), S("&Banners Servers"));
+    addItem(banners, S("mnuBanSelectAll"), S("Select All"));
+    addItem(banners, S("mnuBanSelectNone"), S("Select None"));
+    addItem(banners, S("mnuBanInvert"), S("Invert Selection"));
+    addItem(banners, S("mnuBanApply"), S("&Apply Changes"));
+    banners->addSeparator();
+
+    QMenu *help = addMenu(nullptr, S("mnuHelp"), S("&Help"));
+    addItem(help, S("mnuHelpTopics"), S("Help Topics"), QKeySequence(Qt::Key_F1));
+    addItem(help, S("mnuHelpFAQ"), S("FAQ"));
+    help->addSeparator();
+    addItem(help, S("mnuHelpIndex"), S("Index"));
+    addItem(help, S("mnuHelpTip"), S("Tip of the Day"));
+    help->addSeparator();
+    addItem(help, S("mnuHelpAbout"), S("&About..."));
+}
+
+void MainWindow::buildScreens()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+
+    m_tsApp = new QTabBar(central);
+    m_tsApp->setObjectName(QStringLiteral("tsApp"));
+    for (const TabDef &tab : kScreenTabs) {
+        const int index = m_tsApp->addTab(QString::fromUtf8(tab.caption));
+        m_tsApp->setTabData(index, QString::fromLatin1(tab.key));
+        m_tsApp->setTabToolTip(index, QString::fromUtf8(tab.tip));
+    }
+    layout->addWidget(m_tsApp);
+
+    m_screens = new QStackedWidget(central);
+    layout->addWidget(m_screens, 1);
+
+    // Popup screen: the panel strip over the panels.
+    auto *popupPage = new QWidget(m_screens);
+    auto *popupLayout = new QVBoxLayout(popupPage);
+    popupLayout->setContentsMargins(0, 0, 0, 0);
+    popupLayout->setSpacing(0);
+    m_tsPanels = new QTabBar(popupPage);
+    m_tsPanels->setObjectName(QStringLiteral("tsPanels"));
+    m_panels = new QStackedWidget(popupPage);
+    for (const TabDef &tab : kPanelTabs) {
+        const QString key = QString::fromLatin1(tab.key);
+        auto *holder = new QWidget(m_panels);
+        holder->setObjectName(key + QStringLiteral("Panel"));
+        auto *holderLayout = new QVBoxLayout(holder);
+        holderLayout->setContentsMargins(0, 0, 0, 0);
+        m_panels->addWidget(holder);
+        m_panelPages.insert(key, holder);
+        // The banned list keeps its panel in the form but gets no tab.
+        if (key == QLatin1String("tsBanned"))
+            continue;
+        const int index = m_tsPanels->addTab(QString::fromUtf8(tab.caption));
+        m_tsPanels->setTabData(index, key);
+        m_tsPanels->setTabToolTip(index, QString::fromUtf8(tab.tip));
+    }
+    m_emptyDetected = new QLabel(QStringLiteral("No items Detected or Detection is Disabled"));
+    m_emptyDetected->setAlignment(Qt::AlignCenter);
+    m_panelPages.value(QStringLiteral("tsDetected"))->layout()->addWidget(m_emptyDetected);
+    popupLayout->addWidget(m_tsPanels);
+    popupLayout->addWidget(m_panels, 1);
+    m_screens->addWidget(popupPage);
+    m_screenPages.insert(QStringLiteral("tsKpopup"), popupPage);
+
+    for (const char *key : {"tsKmail", "tsKbanner"}) {
+        auto *page = new QWidget(m_screens);
+        page->setObjectName(QString::fromLatin1(key) + QStringLiteral("Panel"));
+        auto *pageLayout = new QVBoxLayout(page);
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        m_screens->addWidget(page);
+        m_screenPages.insert(QString::fromLatin1(key), page);
+    }
+
+    connect(m_tsApp, &QTabBar::currentChanged, this, &MainWindow::screenSwitch);
+    connect(m_tsPanels, &QTabBar::currentChanged, this, &MainWindow::panelSwitch);
+    setCentralWidget(central);
+}
+
+void MainWindow::buildStatusBar()
+{
+    statusBar()->setObjectName(QStringLiteral("sbInfo"));
+    for (int i = 0; i < 4; ++i) {
+        m_statusPanels[i] = new QLabel(statusBar());
+        m_statusPanels[i]->setObjectName(QStringLiteral("pInfo%1").arg(i + 1));
+        m_statusPanels[i]->setFrameShape(QFrame::StyledPanel);
+        m_statusPanels[i]->setMinimumWidth(60);
+        statusBar()->addWidget(m_statusPanels[i], 1);
+    }
+}
+
+void MainWindow::buildTrayMenu()
+{
+    const auto S = [](const char *text) { return QString::fromUtf8(text); };
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(S("mnuStartBar"));
+    m_menus.insert(S("mnuStartBar"), m_trayMenu);
+    QAction *open = addItem(m_trayMenu, S("mnuSbOpen"), S("&Open K-Vorn"),
+                            QKeySequence(Qt::SHIFT | Qt::Key_F12));
+    m_trayMenu->setDefaultAction(open);
+    connect(open, &QAction::triggered, this, &MainWindow::openWindow);
+    m_trayMenu->addSeparator();
+    addItem(m_trayMenu, S("mnuSbOptions"), S("&Options"));
+    QMenu *mail = addMenu(m_trayMenu, S("mnuSbMail"), S("Mail Settings"));
+    addItem(mail, S("mnuSbMailOptions"), S("&Options"));
+    addItem(mail, S("mnuSbMailAccounts"), S("&Accounts"));
+    addItem(mail, S("mnuSbMailBlacklist"), S("&Blacklist && Friends"));
+    QAction *disable = addItem(m_trayMenu, S("mnuSbDisable"), S("&Disable"));
+    disable->setCheckable(true);
+    connect(disable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
+    m_trayMenu->addSeparator();
+    connect(addItem(m_trayMenu, S("mnuSbHide"), S("&Hide K-Vorn")), &QAction::triggered, this,
+            &MainWindow::hideWindow);
+    m_trayMenu->addSeparator();
+    connect(addItem(m_trayMenu, S("mnuSbExit"), S("E&xit")), &QAction::triggered, this,
+            [this] { m_controller.exitProgram(ExitKind::TrayExit); });
+}
+
+void MainWindow::setPanelWidget(const QString &panelKey, QWidget *widget)
+{
+    QWidget *holder = m_panelPages.value(panelKey);
+    if (!holder)
+        return;
+    holder->layout()->addWidget(widget);
+}
+
+void MainWindow::setScreenWidget(const QString &screenKey, QWidget *widget)
+{
+    QWidget *page = m_screenPages.value(screenKey);
+    if (!page)
+        return;
+    page->layout()->addWidget(widget);
+}
+
+int MainWindow::currentScreen() const
+{
+    const QString key = m_tsApp->tabData(m_tsApp->currentIndex()).toString();
+    if (key == QLatin1String("tsKmail"))
+        return MailScreen;
+    if (key == QLatin1String("tsKbanner"))
+        return BannerScreen;
+    return PopupScreen;
+}
+
+QString MainWindow::currentPanelKey() const
+{
+    return m_tsPanels->tabData(m_tsPanels->currentIndex()).toString();
+}
+
+void MainWindow::selectScreen(int screen)
+{
+    if (screen < PopupScreen || screen > BannerScreen)
+        return;
+    if (m_tsApp->currentIndex() != screen - 1)
+        m_tsApp->setCurrentIndex(screen - 1); // runs the switch
+    else
+        screenSwitch();
+}
+
+void MainWindow::selectPanel(int index)
+{
+    if (m_tsPanels->currentIndex() != index)
+        m_tsPanels->setCurrentIndex(index);
+    else
+        panelSwitch();
+}
+
+void MainWindow::screenSwitch()
+{
+    const int screen = currentScreen();
+    menu(QStringLiteral("mnuSettings"))->menuAction()->setVisible(screen != BannerScreen);
+    menu(QStringLiteral("mnuMail"))->menuAction()->setVisible(screen != BannerScreen);
+    menu(QStringLiteral("mnuPopup"))->menuAction()->setVisible(screen == PopupScreen);
+    menu(QStringLiteral("mnuMailList"))->menuAction()->setVisible(screen == MailScreen);
+    menu(QStringLiteral("mnuBanners"))->menuAction()->setVisible(screen == BannerScreen);
+    action(QStringLiteral("mnuViewPopups"))->setChecked(screen == PopupScreen);
+    action(QStringLiteral("mnuViewMail"))->setChecked(screen == MailScreen);
+    action(QStringLiteral("mnuViewBanner"))->setChecked(screen == BannerScreen);
+
+    const char *keys[] = {"tsKpopup", "tsKmail", "tsKbanner"};
+    m_screens->setCurrentWidget(m_screenPages.value(QString::fromLatin1(keys[screen - 1])));
+    if (screen == PopupScreen)
+        panelSwitch();
+    m_controller.setCurrentScreen(screen);
+    m_controller.UpdateStatusBar(0, 0, QString());
+}
+
+void MainWindow::panelSwitch()
+{
+    for (const QString &name : kPopupItems)
+        action(name)->setEnabled(false);
+    const QString key = currentPanelKey();
+    if (key == QLatin1String("tsPopups") || key == QLatin1String("tsDetected")) {
+        for (const QString &name : kPopupItems)
+            action(name)->setEnabled(true);
+    } else if (key == QLatin1String("tsLog")) {
+        for (const char *name : {"mnuPopAdd", "mnuPopBan", "mnuPopWhitelist"})
+            action(QString::fromLatin1(name))->setEnabled(true);
+    }
+    if (QWidget *page = m_panelPages.value(key))
+        m_panels->setCurrentWidget(page);
+}
+
+void MainWindow::showStatus(const QString &p1, const QString &p2, const QString &p3,
+                            const QString &p4)
+{
+    const QString texts[] = {p1, p2, p3, p4};
+    for (int i = 0; i < 4; ++i)
+        m_statusPanels[i]->setText(texts[i]);
+}
+
+QStringList MainWindow::statusPanels() const
+{
+    QStringList texts;
+    for (const QLabel *label : m_statusPanels)
+        texts.append(label->text());
+    return texts;
+}
+
+void MainWindow::openWindow()
+{
+    QAction *open = action(QStringLiteral("mnuSbOpen"));
+    if (!open->isEnabled())
+        return;
+    action(QStringLiteral("mnuSbHide"))->setEnabled(true);
+    action(QStringLiteral("mnuViewHide"))->setEnabled(true);
+    // The next detection tick starts the monitor again.
+    m_controller.monitorTimer().stop();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    showNormal();
+    raise();
+    activateWindow();
+    if (currentScreen() == PopupScreen)
+        selectPanel(1);
+}
+
+void MainWindow::hideWindow()
+{
+    hide();
+}
+
+void MainWindow::ApplyDisplayOptions()
+{
+    if (!m_options.accepted)
+        return;
+    m_tray.setPresent(m_options.ShowInTray);
+}
+
+void MainWindow::onTrayDoubleClick()
+{
+    openWindow();
+    activateWindow();
+    selectScreen(currentScreen());
+}
+
+void MainWindow::onTrayMouseUp(int button)
+{
+    if (button == 2 && !isVisible())
+        m_tray.popupMenu(m_trayMenu);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The window has no close command of its own: closing it hides it to the tray.
+    event->ignore();
+    hideWindow();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+        hideWindow();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ControlModifier) {
+        selectScreen(currentScreen() % 3 + 1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+} // namespace kvorn

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTabBar;
+
+namespace kvorn {
+
+class MainController;
+class QtTrayIcon;
+struct Options;
+
+/// The main window `frmKmain`: three screens behind the tab strip `tsApp`, the popup
+/// panels behind `tsPanels`, the menus, the four-panel status bar and the tray menu.
+/// It keeps no state of its own beyond what is on screen; the controller holds the rest.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow(MainController &controller, QtTrayIcon &tray, Options &options,
+               QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    /// A menu item by its object name ("mnuFileExit"), for the features to bind.
+    QAction *action(const QString &name) const;
+    /// A menu by its object name ("mnuPopup").
+    QMenu *menu(const QString &name) const;
+
+    /// Puts a feature's widget on a popup panel ("tsDetected", "tsPopups", "tsExclusions",
+    /// "tsLog", "tsBanned").
+    void setPanelWidget(const QString &panelKey, QWidget *widget);
+    /// Puts a feature's widget on a screen ("tsKpopup" is the panel strip; "tsKmail",
+    /// "tsKbanner").
+    void setScreenWidget(const QString &screenKey, QWidget *widget);
+
+    /// Selects a screen tab (1 to 3) and runs the screen switch.
+    void selectScreen(int screen);
+    /// Selects a popup panel tab (0-based among the shown tabs) and runs the panel switch.
+    void selectPanel(int index);
+    int currentScreen() const;
+    QString currentPanelKey() const;
+
+    /// "&Open K-Vorn": show the window with the Blacklist panel selected.
+    void openWindow();
+    /// "&Hide K-Vorn": hide to the tray.
+    void hideWindow();
+    /// Shows the status texts of the current screen.
+    void showStatus(const QString &p1, const QString &p2, const QString &p3, const QString &p4);
+    /// The tray menu (`mnuStartBar`).
+    QMenu *trayMenu() const { return m_trayMenu; }
+    /// The four status panels' texts, for tests.
+    QStringList statusPanels() const;
+    /// Applies "ShowInTray" (the rest of the display options come with the lists).
+    void ApplyDisplayOptions();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildScreens();
+    void buildStatusBar();
+    void buildTrayMenu();
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
+                     const QKeySequence &shortcut = {});
+    QMenu *addMenu(QMenu *parentMenu, const QString &name, const QString &caption);
+    void screenSwitch();
+    void panelSwitch();
+    void onTrayDoubleClick();
+    void onTrayMouseUp(int button);
+
+    MainController &m_controller;
+    QtTrayIcon &m_tray;
+    Options &m_options;
+
+    QTabBar *m_tsApp = nullptr;
+    QTabBar *m_tsPanels = nullptr;
+    QStackedWidget *m_screens = nullptr;
+    QStackedWidget *m_panels = nullptr;
+    QHash<QString, QWidget *> m_screenPages;
+    QHash<QString, QWidget *> m_panelPages;
+    QLabel *m_emptyDetected = nullptr;
+    QLabel *m_statusPanels[4] = {};
+    QMenu *m_trayMenu = nullptr;
+    QHash<QString, QAction *> m_actions;
+    QHash<QString, QMenu *> m_menus;
+};
+
+} // namespace kvorn

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/DesktopShell.h"
+
+namespace kvorn {
+
+/// Opens addresses and files with the desktop's handlers (xdg-open and friends).
+class QtDesktopShell final : public DesktopShell
+{
+public:
+    bool open(const QString &target) override;
+};
+
+} // namespace kvorn

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "core/Prompt.h"
+
+class QWidget;
+
+namespace kvorn {
+
+/// Message and input boxes as Qt dialogs.
+class WidgetPrompt final : public Prompt
+{
+public:
+    explicit WidgetPrompt(QWidget *parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    Answer message(const QString &text, Buttons buttons, Icon icon, const QString &title) override;
+    std::optional<QString> input(const QString &text, const QString &title,
+                                 const QString &initial) override;
+
+private:
+    QWidget *m_parent;
+};
+
+} // namespace kvorn

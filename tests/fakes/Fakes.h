@@ -1,0 +1,112 @@
+#pragma once
+
+// Fakes of the platform interfaces: deterministic, inspectable, no desktop needed.
+
+#include "core/Prompt.h"
+#include "platform/Clock.h"
+#include "platform/DesktopShell.h"
+#include "platform/KeyboardState.h"
+#include "platform/SoundPlayer.h"
+#include "platform/TrayIcon.h"
+
+#include <QList>
+#include <QSet>
+#include <QStringList>
+
+#include <deque>
+
+namespace kvorn::test {
+
+class FakeTrayIcon final : public TrayIcon
+{
+    Q_OBJECT
+
+public:
+    void setPresent(bool present) override { m_present = present; }
+    bool isPresent() const override { return m_present; }
+    void setPicture(TrayPicture picture) override
+    {
+        m_picture = picture;
+        pictures.append(picture);
+    }
+    TrayPicture picture() const override { return m_picture; }
+    void setTip(const QString &tip) override { m_tip = tip; }
+    QString tip() const override { return m_tip; }
+
+    /// Every picture set, in order.
+    QList<TrayPicture> pictures;
+
+private:
+    bool m_present = false;
+    TrayPicture m_picture = TrayPicture::Idle;
+    QString m_tip;
+};
+
+class FakeKeyboard final : public KeyboardState
+{
+public:
+    bool isDown(Key key) const override { return held.contains(int(key)); }
+    void press(Key key) { held.insert(int(key)); }
+    void release(Key key) { held.remove(int(key)); }
+    QSet<int> held;
+};
+
+class FakeSoundPlayer final : public SoundPlayer
+{
+public:
+    void play(const QString &filePath) override { played.append(filePath); }
+    QStringList played;
+};
+
+class FakeClock final : public Clock
+{
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current = QDateTime(QDate(2026, 12, 9), QTime(10, 15, 32));
+};
+
+class FakeDesktopShell final : public DesktopShell
+{
+public:
+    bool open(const QString &target) override
+    {
+        opened.append(target);
+        return true;
+    }
+    QStringList opened;
+};
+
+/// Answers message and input boxes from a script and records what was asked.
+class ScriptedPrompt final : public Prompt
+{
+public:
+    Answer message(const QString &text, Buttons buttons, Icon, const QString &title) override
+    {
+        messages.append(text);
+        titles.append(title);
+        if (!answers.empty()) {
+            const Answer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
+                                                                            : Answer::Ok;
+    }
+    std::optional<QString> input(const QString &text, const QString &, const QString &) override
+    {
+        inputs.append(text);
+        if (inputAnswers.empty())
+            return std::nullopt;
+        auto a = inputAnswers.front();
+        inputAnswers.pop_front();
+        return a;
+    }
+
+    std::deque<Answer> answers;
+    std::deque<std::optional<QString>> inputAnswers;
+    QStringList messages;
+    QStringList titles;
+    QStringList inputs;
+};
+
+} // namespace kvorn::test

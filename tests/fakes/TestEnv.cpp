@@ -1,0 +1,44 @@
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace kvorn::test {
+
+TestEnv::TestEnv()
+{
+    QDir().mkpath(programFolder());
+    QDir().mkpath(configFolder());
+    QDir().mkpath(m_dir.path() + QStringLiteral("/data"));
+    qputenv("KVORN_HOME", programFolder().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", configFolder().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (m_dir.path() + QStringLiteral("/data")).toLocal8Bit());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+TestEnv::~TestEnv()
+{
+    QLocale::setDefault(m_oldLocale);
+}
+
+void TestEnv::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    QFile f(file(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QByteArray TestEnv::readFile(const QString &name) const
+{
+    QFile f(file(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QString dataFile(const QString &name)
+{
+    return QStringLiteral(KVORN_TEST_DATA "/") + name;
+}
+
+} // namespace kvorn::test
