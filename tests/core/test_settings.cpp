@@ -1,0 +1,206 @@
+#include "CoreRig.h"
+
+#include "core/StoredValue.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace kvorn;
+using namespace kvorn::test;
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void freshStoreYieldsEveryDefault()
+    {
+        CoreRig rig;
+        rig.options.StartWithWindows = false; // proves the load overwrites
+        rig.settings.LoadMyOptions(QDate(2026, 3, 14));
+        const Options &o = rig.options;
+        QCOMPARE(o.StartWithWindows, true);
+        QCOMPARE(o.JumpHome, true);
+        QCOMPARE(o.HomePage, QString());
+        QCOMPARE(o.UseAutoUpdate, true);
+        QCOMPARE(o.AUDays, QStringLiteral("7"));
+        QCOMPARE(o.ShowInTray, true);
+        QCOMPARE(o.Flash, true);
+        QCOMPARE(o.Sound, false);
+        QCOMPARE(o.BallEx, true);
+        QCOMPARE(o.WinLmtWindows, std::int16_t(7));
+        QCOMPARE(o.HideExempt, true);
+        QCOMPARE(o.LastUpdate, QStringLiteral("01/01/2003"));
+        QCOMPARE(o.LogFName, QStringLiteral("kvorn.log"));
+        QCOMPARE(o.LogDate, std::int16_t(3));
+        QCOMPARE(o.LogForever, 0);
+        QCOMPARE(o.TipofDay, true);
+        QVERIFY(o.accepted);
+        QVERIFY(rig.prompt.messages.isEmpty());
+    }
+
+    void browserValuesAreTheDefaults()
+    {
+        CoreRig rig;
+        const QString key = QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main");
+        rig.registryFunctions.CreateRegistryKey(RegistryRoot::CurrentUser, key);
+        rig.registryFunctions.WriteRegistryValue(RegistryRoot::CurrentUser, key,
+                                                 QStringLiteral("Start Page"),
+                                                 QStringLiteral("http://home.test/"),
+                                                 RegistryKind::String);
+        rig.settings.LoadMyOptions(QDate(2026, 1, 1));
+        QCOMPARE(rig.options.HomePage, QStringLiteral("http://home.test/"));
+        QCOMPARE(rig.options.CustomIETitle, QString());
+    }
+
+    void saveWritesExactTextsAndLoadsBack()
+    {
+        CoreRig rig;
+        rig.settings.LoadMyOptions(QDate(2026, 5, 1));
+        rig.options.Sound = true;
+        rig.options.WinLmtWindows = -3;
+        rig.options.MasDwrd = 2147483647;
+        rig.options.HomePage = QStringLiteral("http://a.test/x?y=1,2");
+        rig.options.UserName = QStringLiteral("Jörg");
+        QVERIFY(rig.settings.saveOptions());
+
+        QSettings raw(rig.env.settingsFile(), QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Options/Sound")).toString(), QStringLiteral("True"));
+        QCOMPARE(raw.value(QStringLiteral("Options/Flash")).toString(), QStringLiteral("True"));
+        QCOMPARE(raw.value(QStringLiteral("Options/BlockAll")).toString(), QStringLiteral("False"));
+        QCOMPARE(raw.value(QStringLiteral("Options/WinLmtWindows")).toString(), QStringLiteral("-3"));
+        QCOMPARE(raw.value(QStringLiteral("Options/MasDwrd")).toString(), QStringLiteral("2147483647"));
+        QCOMPARE(raw.value(QStringLiteral("Options/LogDate")).toString(), QStringLiteral("5"));
+
+        Options reloaded;
+        ProgramSettings again(reloaded, rig.store, rig.registryFunctions, rig.prompt);
+        again.LoadMyOptions(QDate(2026, 8, 1));
+        QCOMPARE(reloaded.Sound, true);
+        QCOMPARE(reloaded.WinLmtWindows, std::int16_t(-3));
+        QCOMPARE(reloaded.MasDwrd, 2147483647);
+        QCOMPARE(reloaded.HomePage, QStringLiteral("http://a.test/x?y=1,2"));
+        QCOMPARE(reloaded.UserName, QStringLiteral("Jörg"));
+        QCOMPARE(reloaded.LogDate, std::int16_t(5)); // stored, so not the current month
+    }
+
+    void settingsFileIsPrivate()
+    {
+        CoreRig rig;
+        QVERIFY(rig.settings.saveOptions());
+        const auto perms = QFile::permissions(rig.env.settingsFile());
+        QCOMPARE(perms & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
+                          QFile::WriteOther),
+                 QFile::Permissions());
+    }
+
+    void storedTextForms_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("savedBack");
+        QTest::addColumn<bool>("reported");
+
+        QTest::newRow("bool 1 is true") << "Sound" << "1" << "True" << false;
+        QTest::newRow("bool -1 is true") << "Sound" << "-1" << "True" << false;
+        QTest::newRow("bool 0 is false") << "Flash" << "0" << "False" << false;
+        QTest::newRow("bool any case") << "Flash" << "fALSE" << "False" << false;
+        QTest::newRow("bool 0.5 is true") << "Sound" << "0.5" << "True" << false;
+        QTest::newRow("bool garbage keeps default") << "Flash" << "yes" << "True" << true;
+        QTest::newRow("bool empty keeps default") << "JumpHome" << "" << "True" << true;
+        QTest::newRow("int16 spaces") << "WinLmtWindows" << " 12 " << "12" << false;
+        QTest::newRow("int16 half to even") << "WinLmtWindows" << "2.5" << "2" << false;
+        QTest::newRow("int16 half to even up") << "WinLmtWindows" << "3.5" << "4" << false;
+        QTest::newRow("int16 overflow keeps default") << "WinLmtWindows" << "32768" << "7" << true;
+        QTest::newRow("int16 min") << "BSpeed" << "-32768" << "-32768" << false;
+        QTest::newRow("int16 from Boolean text") << "BSpeed" << "True" << "-1" << false;
+        QTest::newRow("int32 max") << "LogForever" << "2147483647" << "2147483647" << false;
+        QTest::newRow("int32 overflow") << "LogForever" << "2147483648" << "0" << true;
+        QTest::newRow("int32 text") << "LogMonth" << "many" << "0" << true;
+        QTest::newRow("text unchanged") << "AUDays" << "x y" << "x y" << false;
+    }
+
+    void storedTextForms()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(QString, savedBack);
+        QFETCH(bool, reported);
+
+        CoreRig rig;
+        rig.store.write(kOptionsSection, key, stored);
+        // A key loaded after the one under test: it must not be lost to a bad value.
+        rig.store.write(kOptionsSection, QStringLiteral("TipofDay"), QStringLiteral("False"));
+        rig.settings.LoadMyOptions(QDate(2026, 1, 1));
+        QCOMPARE(!rig.prompt.messages.isEmpty(), reported);
+        if (reported) {
+            QVERIFY(rig.prompt.messages.first().startsWith(QStringLiteral("Error ")));
+            QVERIFY(rig.prompt.messages.first().endsWith(
+                QStringLiteral(") in procedure LoadMyOptions of Module KvornMain")));
+        }
+        QCOMPARE(rig.options.TipofDay, false);
+        QVERIFY(rig.options.accepted);
+        QVERIFY(rig.settings.saveOptions());
+        QCOMPARE(rig.store.read(kOptionsSection, key, QString()), savedBack);
+    }
+
+    void errorTextNamesNumberAndDescription()
+    {
+        CoreRig rig;
+        rig.store.write(kOptionsSection, QStringLiteral("ShowInTray"), QStringLiteral("maybe"));
+        rig.settings.LoadMyOptions(QDate(2026, 1, 1));
+        QCOMPARE(rig.prompt.messages,
+                 QStringList{QStringLiteral(
+                     "Error 13 (Type mismatch) in procedure LoadMyOptions of Module KvornMain")});
+        QCOMPARE(rig.options.ShowInTray, true);
+    }
+
+    void emptyCustomTitleTurnsTheCustomTitleOff()
+    {
+        CoreRig rig;
+        rig.store.write(kOptionsSection, QStringLiteral("UseCustomIETitle"), QStringLiteral("True"));
+        rig.settings.LoadMyOptions(QDate(2026, 1, 1));
+        QCOMPARE(rig.options.UseCustomIETitle, false);
+        rig.options.UseCustomIETitle = true; // the dialog may set it again
+        QVERIFY(rig.settings.saveOptions());
+        QCOMPARE(rig.store.read(kOptionsSection, QStringLiteral("UseCustomIETitle"), QString()),
+                 QStringLiteral("False"));
+    }
+
+    void startWithSessionFollowsTheOption()
+    {
+        CoreRig rig;
+        rig.settings.setRunCommand(QStringLiteral("/opt/kvorn/bin/kvorn"));
+        const QString entry = rig.registryFunctions.autostartFile();
+        rig.options.StartWithWindows = true;
+        QVERIFY(rig.settings.saveOptions());
+        QVERIFY(QFile::exists(entry));
+        QCOMPARE(rig.registryFunctions
+                     .ReadRegistryValue(RegistryRoot::LocalMachine, kRunKey, kRunValue)
+                     .toString(),
+                 QStringLiteral("/opt/kvorn/bin/kvorn"));
+        rig.options.StartWithWindows = false;
+        QVERIFY(rig.settings.saveOptions());
+        QVERIFY(!QFile::exists(entry));
+        QVERIFY(!rig.registryFunctions
+                     .ReadRegistryValue(RegistryRoot::LocalMachine, kRunKey, kRunValue)
+                     .isValid());
+        QVERIFY(rig.settings.saveOptions()); // deleting what is not there changes nothing
+    }
+
+    void failedSaveIsReported()
+    {
+        CoreRig rig;
+        // A directory where the settings file should be makes every write fail, even for
+        // root (who ignores permission bits).
+        const QString path = rig.env.root() + QStringLiteral("/blocked/kvorn.ini");
+        QDir().mkpath(path);
+        SettingsStore broken(path);
+        ProgramSettings settings(rig.options, broken, rig.registryFunctions, rig.prompt);
+        QString error;
+        QVERIFY(!settings.saveOptions(&error));
+        QVERIFY(error.contains(path));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"
