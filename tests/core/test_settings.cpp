@@ -1,6 +1,9 @@
 #include "CoreRig.h"
 
+#include "core/ProgramFolder.h"
 #include "core/StoredValue.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QTest>
@@ -81,6 +84,27 @@ private Q_SLOTS:
         QCOMPARE(reloaded.HomePage, QStringLiteral("http://a.test/x?y=1,2"));
         QCOMPARE(reloaded.UserName, QStringLiteral("Jörg"));
         QCOMPARE(reloaded.LogDate, std::int16_t(5)); // stored, so not the current month
+    }
+
+    void programFolderIsSeededWithoutOverwriting()
+    {
+        TestEnv env;
+        const QString seed = env.root() + QStringLiteral("/seed");
+        QDir().mkpath(seed + QStringLiteral("/SOUNDS"));
+        QFile tips(seed + QStringLiteral("/TIPOFDAY.TXT"));
+        QVERIFY(tips.open(QIODevice::WriteOnly));
+        tips.write("seed tip\r\n");
+        tips.close();
+        QFile::copy(tips.fileName(), seed + QStringLiteral("/SOUNDS/WHIP.WAV"));
+        env.writeFile(QStringLiteral("TIPOFDAY.TXT"), "my own tip\r\n");
+
+        const QString folder = env.programFolder() + QStringLiteral("/new");
+        env.writeFile(QStringLiteral("new"), QByteArray()); // a file in the way is not a folder
+        QVERIFY(!prepareProgramFolder(folder + QStringLiteral("/x"), seed));
+
+        QVERIFY(prepareProgramFolder(env.programFolder(), seed));
+        QCOMPARE(env.readFile(QStringLiteral("TIPOFDAY.TXT")), QByteArray("my own tip\r\n"));
+        QCOMPARE(env.readFile(QStringLiteral("SOUNDS/WHIP.WAV")), QByteArray("seed tip\r\n"));
     }
 
     void settingsFileIsPrivate()
