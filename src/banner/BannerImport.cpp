@@ -1,0 +1,126 @@
+#include "banner/BannerImport.h"
+
+#include "banner/BannerFiles.h"
+#include "core/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstring>
+
+namespace kvorn {
+
+namespace {
+constexpr QByteArrayView kLocalhost("localhost");
+constexpr QByteArrayView kServerPrefix("0.0.0.0");
+
+void appendGroupRow(QByteArray &list, QByteArrayView name, qint64 count)
+{
+    list.append('0');
+    list.append(kFieldSeparator);
+    // Through the decoder so that a list saved on Windows gives the same text as UTF-8.
+    list.append(decodeLine(name).toUtf8());
+    list.append(kFieldSeparator);
+    list.append(QByteArray::number(count));
+    list.append("\r\n", 2);
+}
+} // namespace
+
+BannerImportResult importBannerList(const QString &sourcePath, const QString &programFolder,
+                                    const QString &dateText)
+{
+    BannerImportResult result;
+    QFile source(sourcePath);
+    if (sourcePath.isEmpty()) {
+        result.status = BannerImportResult::Status::SourceUnreadable;
+        result.error = QStringLiteral("No banner server list was chosen.");
+        return result;
+    }
+    if (!source.open(QIODevice::ReadOnly)) {
+        result.status = BannerImportResult::Status::SourceUnreadable;
+        result.error = QStringLiteral("The banner server list \"%1\" cannot be opened: %2")
+                           .arg(QDir::toNativeSeparators(sourcePath), source.errorString());
+        return result;
+    }
+    // Published lists run to several megabytes: work on the raw bytes, map when we can.
+    QByteArray owned;
+    QByteArrayView data;
+    const qint64 size = source.size();
+    if (uchar *mapped = size > 0 ? source.map(0, size) : nullptr) {
+        data = QByteArrayView(reinterpret_cast<const char *>(mapped), size);
+    } else {
+        owned = source.readAll();
+        data = owned;
+    }
+
+    QByteArray copy;
+    for (const QString &line : bannerCopyHeader(dateText)) {
+        copy.append(line.toUtf8());
+        copy.append("\r\n", 2);
+    }
+    copy.reserve(copy.size() + data.size() + data.size() / 8 + 2);
+    QByteArray list;
+
+    bool seenLocalhost = false;
+    QByteArrayView groupName;
+    bool haveGroup = false;
+    qint64 groupCount = 0;
+    const char *pos = data.data();
+    const char *const end = pos + data.size();
+    while (pos < end) {
+        const auto *newline = static_cast<const char *>(std::memchr(pos, '\n', end - pos));
+        const char *lineEnd = newline ? newline : end;
+        const char *stop = lineEnd;
+        if (stop > pos && stop[-1] == '\r')
+            --stop;
+        const QByteArrayView line(pos, stop - pos);
+        pos = newline ? newline + 1 : end;
+
+        if (!seenLocalhost) {
+            seenLocalhost = line.contains(kLocalhost);
+            continue;
+        }
+        if (!line.isEmpty() && line.front() == '#') {
+            if (haveGroup)
+                appendGroupRow(list, groupName, groupCount);
+            groupName = line.sliced(1);
+            haveGroup = !groupName.isEmpty();
+            groupCount = 0;
+            ++result.groups;
+        } else if (line.startsWith(kServerPrefix)) {
+            ++groupCount;
+            ++result.servers;
+        }
+        copy.append(line.data(), line.size());
+        copy.append("\r\n", 2);
+    }
+    if (haveGroup)
+        appendGroupRow(list, groupName, groupCount);
+
+    const QDir folder(programFolder);
+    // The small list goes first: should the large copy then fail, only the list's old
+    // bytes have to be put back.
+    const WriteResult written = replaceFiles({{folder.filePath(kBannerListFile), list},
+                                              {folder.filePath(kBannerCopyFile), copy}});
+    if (!written) {
+        result.status = BannerImportResult::Status::WriteFailed;
+        result.error = QStringLiteral("The banner server list could not be saved (%1). "
+                                      "The previous list is unchanged.")
+                           .arg(written.error);
+    }
+    return result;
+}
+
+QString bannerImportSummary(const BannerImportResult &result)
+{
+    return QStringLiteral("Banner server load Complete.\n%1 Groups added containing \n%2 Ad servers")
+        .arg(result.groups)
+        .arg(result.servers);
+}
+
+QString bannerImportTitle()
+{
+    return QStringLiteral("Load Banner Servers");
+}
+
+} // namespace kvorn

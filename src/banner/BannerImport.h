@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace kvorn {
+
+/// What an import of a published hosts list did.
+struct BannerImportResult
+{
+    enum class Status {
+        Done,             ///< "banner.kbl" and "banner.kpm" hold the new list
+        SourceUnreadable, ///< the chosen file could not be opened; nothing was written
+        WriteFailed,      ///< the new files could not be written; the old ones are whole
+    };
+    Status status = Status::Done;
+    /// The number of group lines read (a lone "#" counts, though it writes no row).
+    int groups = 0;
+    /// The number of "0.0.0.0" lines after the localhost line.
+    qint64 servers = 0;
+    /// What went wrong, for the user.
+    QString error;
+
+    bool ok() const { return status == Status::Done; }
+};
+
+/// Turns a published hosts list into the banner list: one unticked group per comment line
+/// after the first line holding "localhost", counting the "0.0.0.0" lines under it, written
+/// to "banner.kbl"; the lines after the localhost line go unchanged into "banner.kpm".
+BannerImportResult importBannerList(const QString &sourcePath, const QString &programFolder,
+                                    const QString &dateText);
+
+/// The summary message shown after an import.
+QString bannerImportSummary(const BannerImportResult &result);
+/// The title of the import's messages.
+QString bannerImportTitle();
+
+} // namespace kvorn

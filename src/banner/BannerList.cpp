@@ -1,0 +1,154 @@
+#include "banner/BannerList.h"
+
+#include "banner/BannerFiles.h"
+#include "core/DateText.h"
+#include "core/MainController.h"
+#include "core/StatusTexts.h"
+#include "platform/Clock.h"
+#include "platform/TrayIcon.h"
+
+#include <QDir>
+
+namespace kvorn {
+
+BannerList::BannerList(QString programFolder, TrayIcon &tray, Clock &clock, StatusWriter status,
+                       QObject *parent)
+    : QAbstractTableModel(parent), m_programFolder(std::move(programFolder)), m_tray(tray),
+      m_clock(clock), m_status(std::move(status))
+{
+}
+
+BannerList::BannerList(QString programFolder, TrayIcon &tray, Clock &clock,
+                       MainController &controller, QObject *parent)
+    : BannerList(std::move(programFolder), tray, clock,
+                 [&controller](int screen, int panel, const QString &text) {
+                     controller.UpdateStatusBar(screen, panel, text);
+                 },
+                 parent)
+{
+}
+
+int BannerList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_groups.size());
+}
+
+int BannerList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant BannerList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_groups.size()))
+        return {};
+    const BannerGroup &group = m_groups[std::size_t(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return index.column() == GroupColumn ? group.name : group.count;
+    if (role == Qt::CheckStateRole && index.column() == GroupColumn)
+        return group.selected ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool BannerList::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::CheckStateRole || !index.isValid() || index.column() != GroupColumn ||
+        index.row() >= int(m_groups.size()))
+        return false;
+    setSelected(index.row(), value.value<Qt::CheckState>() == Qt::Checked);
+    return true;
+}
+
+QVariant BannerList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (section == GroupColumn)
+        return QStringLiteral("Server Group");
+    if (section == ServersColumn)
+        return QStringLiteral("Servers");
+    return {};
+}
+
+Qt::ItemFlags BannerList::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == GroupColumn)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+void BannerList::setSelected(int row, bool selected)
+{
+    if (row < 0 || row >= int(m_groups.size()))
+        return;
+    BannerGroup &group = m_groups[std::size_t(row)];
+    if (group.selected == selected)
+        return;
+    group.selected = selected;
+    const QModelIndex cell = index(row, GroupColumn);
+    Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
+}
+
+void BannerList::LoadBannerList()
+{
+    beginResetModel();
+    m_groups.clear();
+    m_tray.setTip(QStringLiteral("Loading Banner server List..."));
+    m_groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile));
+    endResetModel();
+    if (m_status)
+        m_status(PopupScreen, 1, QStringLiteral("loading"));
+}
+
+WriteResult BannerList::PostBannerChange()
+{
+    m_tray.setTip(QStringLiteral("Please Wait..."));
+    const QDir folder(m_programFolder);
+    const QString date = shortDateText(m_clock.now().date());
+    // The hosts file goes first: it is the smaller one to put back should the list fail.
+    return replaceFiles({{folder.filePath(kHostsFile), hostsBytes(m_groups, date)},
+                         {folder.filePath(kBannerListFile), bannerListBytes(m_groups)}});
+}
+
+WriteResult BannerList::apply()
+{
+    WriteResult result = PostBannerChange();
+    if (result)
+        LoadBannerList();
+    return result;
+}
+
+void BannerList::setAll(const std::function<bool(bool)> &tick)
+{
+    if (m_groups.empty())
+        return;
+    for (BannerGroup &group : m_groups)
+        group.selected = tick(group.selected);
+    Q_EMIT dataChanged(index(0, GroupColumn), index(int(m_groups.size()) - 1, GroupColumn),
+                       {Qt::CheckStateRole});
+}
+
+void BannerList::selectAll()
+{
+    setAll([](bool) { return true; });
+}
+
+void BannerList::selectNone()
+{
+    setAll([](bool) { return false; });
+}
+
+void BannerList::invertSelection()
+{
+    setAll([](bool selected) { return !selected; });
+}
+
+BannerImportResult BannerList::importList(const QString &sourcePath)
+{
+    return importBannerList(sourcePath, m_programFolder, shortDateText(m_clock.now().date()));
+}
+
+} // namespace kvorn

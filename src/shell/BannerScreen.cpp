@@ -1,0 +1,110 @@
+#include "shell/BannerScreen.h"
+
+#include "banner/BannerList.h"
+#include "core/Options.h"
+#include "core/Prompt.h"
+#include "shell/BannerImportDialog.h"
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace kvorn {
+
+BannerScreen::BannerScreen(BannerList &list, Prompt &prompt, Options &options, QWidget *parent)
+    : QWidget(parent), m_list(list), m_prompt(prompt), m_options(options),
+      m_view(new QTreeView(this)), m_apply(new QPushButton(QStringLiteral("Apply"), this)),
+      m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
+{
+    setObjectName(QStringLiteral("BannerScreen"));
+    m_view->setObjectName(QStringLiteral("lvBanner"));
+    m_view->setRootIsDecorated(false);
+    m_view->setItemsExpandable(false);
+    // Published lists give thousands of groups: equal rows keep scrolling and sizing cheap.
+    m_view->setUniformRowHeights(true);
+    m_view->setAllColumnsShowFocus(true);
+    m_view->setModel(&m_list);
+    m_view->header()->setStretchLastSection(true);
+
+    m_apply->setObjectName(QStringLiteral("cmdApply"));
+    m_cancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(m_apply, &QPushButton::clicked, this, &BannerScreen::applyChanges);
+    connect(m_cancel, &QPushButton::clicked, this, &BannerScreen::cancelChanges);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_apply);
+    buttons->addWidget(m_cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(buttons);
+}
+
+void BannerScreen::applyChanges()
+{
+    const WriteResult result = m_list.apply();
+    if (!result) {
+        m_prompt.message(QStringLiteral("The banner selection could not be applied:\n%1\n\n"
+                                        "The previous banner list and hosts file are unchanged.")
+                             .arg(result.error),
+                         Prompt::Buttons::Ok, Prompt::Icon::Critical, QStringLiteral("K-Vorn"));
+        return;
+    }
+    autoSizeColumns();
+}
+
+void BannerScreen::cancelChanges()
+{
+    m_list.cancel();
+    autoSizeColumns();
+}
+
+void BannerScreen::importList()
+{
+    BannerImportDialog dialog(m_list, m_prompt, window());
+    dialog.exec();
+    m_list.LoadBannerList();
+    autoSizeColumns();
+}
+
+void BannerScreen::autoSizeColumns()
+{
+    if (!m_options.AutoColumn)
+        return;
+    for (int column = 0; column < m_list.columnCount(); ++column)
+        m_view->resizeColumnToContents(column);
+}
+
+void BannerScreen::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    autoSizeColumns();
+}
+
+BannerScreen *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,
+                                  Options &options)
+{
+    auto *screen = new BannerScreen(list, prompt, options);
+    window.setScreenWidget(QStringLiteral("tsKbanner"), screen);
+
+    const auto bind = [&window, screen](const char *name, auto slot) {
+        if (QAction *item = window.action(QString::fromLatin1(name)))
+            QObject::connect(item, &QAction::triggered, screen, slot);
+    };
+    bind("mnuBanSelectAll", [&list] { list.selectAll(); });
+    bind("mnuBanSelectNone", [&list] { list.selectNone(); });
+    bind("mnuBanInvert", [&list] { list.invertSelection(); });
+    bind("mnuBanApply", [screen] { screen->applyChanges(); });
+    bind("mnuLoadBanner", [screen] { screen->importList(); });
+
+    list.LoadBannerList();
+    screen->autoSizeColumns();
+    return screen;
+}
+
+} // namespace kvorn
