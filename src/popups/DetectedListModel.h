@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <cstdint>
+#include <vector>
+
+namespace kvorn {
+
+/// One browser window found by the window survey.
+struct DetectedEntry
+{
+    QString text;                 ///< the window's title as the survey read it
+    QString key;                  ///< the handle in decimal, "x", the title
+    QString address;              ///< "Http: Address": the address, or "N/A"
+    bool forcedOpen = false;      ///< first seen while the force-open key was held
+    std::uint64_t handle = 0;     ///< the window; 0 while a survey has not found it again
+
+    static QString keyFor(std::uint64_t handle, const QString &title)
+    {
+        return QString::number(handle) + QLatin1Char('x') + title;
+    }
+};
+
+/// The detected list (`lvMonitor`), in memory only.
+class DetectedListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit DetectedListModel(QObject *parent = nullptr);
+
+    int count() const { return int(m_rows.size()); }
+    const DetectedEntry &entry(int row) const { return m_rows[std::size_t(row)]; }
+    int append(DetectedEntry entry);
+    void removeAt(int row);
+    void clear();
+    /// The row with this key; -1 when none.
+    int findKey(const QString &key) const;
+    /// The first row whose title equals the text without regard to letter case; -1 when none.
+    int exactRow(const QString &text) const;
+    void setAddress(int row, const QString &address);
+    void setHandle(int row, std::uint64_t handle);
+    /// Sets every entry's handle to 0 (the start of a survey).
+    void resetHandles();
+
+    int currentRow() const { return m_current; }
+    void selectRow(int row);
+    void clearSelection();
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+Q_SIGNALS:
+    void selectionStateChanged();
+
+private:
+    std::vector<DetectedEntry> m_rows;
+    int m_current = -1;
+};
+
+} // namespace kvorn

@@ -1,0 +1,218 @@
+#include "popups/PopupLists.h"
+
+#include "core/DateText.h"
+#include "core/MainController.h"
+#include "core/TextFile.h"
+#include "platform/Clock.h"
+#include "platform/TrayIcon.h"
+#include "popups/DetectedListModel.h"
+#include "popups/LogListModel.h"
+#include "popups/PopupListFile.h"
+#include "popups/Wildcard.h"
+
+namespace kvorn {
+
+PopupLists::PopupLists(Services services, QString programFolder, QObject *parent)
+    : QObject(parent), m_s(services), m_programFolder(std::move(programFolder)),
+      m_black(new PopupListModel(PopupListModel::Kind::Black, this)),
+      m_white(new PopupListModel(PopupListModel::Kind::White, this)),
+      m_banned(new PopupListModel(PopupListModel::Kind::Banned, this)),
+      m_detected(new DetectedListModel(this)), m_log(new LogListModel(this))
+{
+    // The paths are known from the start, so that a save before the first load still
+    // tells the black list from the white list.
+    m_blackPath = m_programFolder + QStringLiteral("/spamlist.kbl");
+    m_bannedPath = m_programFolder + QStringLiteral("/banned.kbl");
+    m_black->setKeepSorted(true);
+
+    // Ticking or unticking a black-list row is a change worth saving.
+    connect(m_black, &PopupListModel::entryToggled, this, [this] {
+        if (!m_loadingBlack)
+            m_blackChanged = true;
+        m_s.controller.requestMonitorRecheck();
+    });
+    connect(m_white, &PopupListModel::entryToggled, this,
+            [this] { m_s.controller.requestMonitorRecheck(); });
+}
+
+PopupLists::~PopupLists() = default;
+
+QString PopupLists::whiteListPath() const
+{
+    return m_programFolder + QStringLiteral("/spamex.kbl");
+}
+
+// --- files ---------------------------------------------------------------------------------
+
+QString PopupLists::LoadBlackList()
+{
+    m_black->clear();
+    m_blackPath = m_programFolder + QStringLiteral("/spamlist.kbl");
+    m_bannedPath = m_programFolder + QStringLiteral("/banned.kbl");
+    QStringList errors;
+    const QString bannedError = GetBannedPopups();
+    if (!bannedError.isEmpty())
+        errors.append(bannedError);
+    m_s.tray.setTip(QStringLiteral("Loading spam List..."));
+
+    m_loadingBlack = true;
+    ListFileRead read = readListFile(m_blackPath);
+    m_blackUnread = !read.error.isEmpty();
+    if (m_blackUnread)
+        errors.append(read.error);
+    // Every entry goes in unchecked against the other lists and ends up unselected.
+    m_black->assign(std::move(read.entries));
+    m_loadingBlack = false;
+    m_s.controller.requestMonitorRecheck();
+    m_s.controller.UpdateStatusBar(0, 0, QString());
+    return errors.join(QLatin1Char('\n'));
+}
+
+QString PopupLists::GetBannedPopups()
+{
+    ListFileRead read = readBannedFile(m_bannedPath);
+    m_bannedUnread = !read.error.isEmpty();
+    m_banned->assign(std::move(read.entries));
+    return read.error;
+}
+
+QString PopupLists::LoadWhiteList()
+{
+    ListFileRead read = readListFile(whiteListPath());
+    m_whiteUnread = !read.error.isEmpty();
+    m_white->assign(std::move(read.entries));
+    return read.error;
+}
+
+QString PopupLists::writeList(PopupListModel &list, const QString &path)
+{
+    QList<QStringList> lines;
+    lines.reserve(list.count());
+    for (int row = 0; row < list.count(); ++row) {
+        if (list.kind() == PopupListModel::Kind::Banned)
+            lines.append(QStringList{list.entry(row).text});
+        else
+            lines.append(listLineFields(list.entry(row)));
+    }
+    const WriteResult result = writeFieldLines(path, lines);
+    if (!result)
+        return result.error;
+    Q_EMIT listSaved(path);
+    return {};
+}
+
+namespace {
+QString unreadText(const QString &path)
+{
+    return QStringLiteral("%1 was not saved: it could not be read when it was loaded, and "
+                          "saving would have replaced what it holds.")
+        .arg(path);
+}
+} // namespace
+
+QString PopupLists::SavePopupList(const QString &path)
+{
+    const bool black = path == m_blackPath;
+    if (black && !m_blackChanged)
+        return {};
+    if ((black && m_blackUnread) || (!black && m_whiteUnread))
+        return unreadText(path);
+    m_s.tray.setTip(QStringLiteral("Please Wait..."));
+    const QString error = writeList(black ? *m_black : *m_white, path);
+    // Only writing the black list itself makes its changes saved.
+    if (error.isEmpty() && black)
+        m_blackChanged = false;
+    return error;
+}
+
+QString PopupLists::SaveBannedList()
+{
+    if (m_bannedUnread)
+        return unreadText(m_bannedPath);
+    return writeList(*m_banned, m_bannedPath);
+}
+
+QString PopupLists::saveAll()
+{
+    QStringList errors;
+    for (const QString &error :
+         {SavePopupList(m_blackPath), SavePopupList(whiteListPath()), SaveBannedList()}) {
+        if (!error.isEmpty())
+            errors.append(error);
+    }
+    return errors.join(QLatin1Char('\n'));
+}
+
+// --- entries -------------------------------------------------------------------------------
+
+bool PopupLists::AddBlackListEntry(const QString &text, bool enabled, bool skipCheck)
+{
+    if (!skipCheck) {
+        if (FindPopupEntry(*m_black, text, true) || FindPopupEntry(*m_white, text, true) ||
+            FindPopupEntry(*m_banned, text, true))
+            return false;
+    }
+    PopupEntry entry;
+    entry.text = text;
+    entry.enabled = enabled;
+    const int row = m_black->append(std::move(entry));
+    m_black->selectOnly(row);
+    m_s.controller.requestMonitorRecheck();
+    return true;
+}
+
+// --- lookup --------------------------------------------------------------------------------
+
+bool PopupLists::FindPopupEntry(PopupListModel &list, const QString &title, bool mode,
+                                const QString &address)
+{
+    if (lookupOne(list, title, mode))
+        return true;
+    return !address.isEmpty() && lookupOne(list, address, mode);
+}
+
+bool PopupLists::lookupOne(PopupListModel &list, const QString &text, bool mode)
+{
+    const QString t = lookupCase(text);
+    if (!mode) {
+        const int row = list.exactRow(t);
+        if (row < 0)
+            return false;
+        list.selectRow(row);
+        list.requestScrollTo(row);
+        return true;
+    }
+
+    list.setMultiSelect(false);
+    const int row = list.patternHitRow(t);
+    const bool white = list.kind() == PopupListModel::Kind::White;
+    if (!white && list.count() > 0) {
+        // Each entry is selected while it is tested and let go when it misses: what stays
+        // is the hit entry alone, or nothing.
+        if (row >= 0)
+            list.selectOnly(row);
+        else
+            list.clearSelection();
+    }
+    if (row < 0)
+        return false;
+    if (list.kind() == PopupListModel::Kind::Black) {
+        SelectListEntry(list.entry(row).text);
+        list.setLastUsed(list.currentRow(), shortDateText(m_s.clock.now().date()));
+    }
+    return true;
+}
+
+void PopupLists::SelectListEntry(const QString &text)
+{
+    m_black->requestFocus();
+    m_black->setMultiSelect(false);
+    const int row = m_black->exactRow(lookupCase(text));
+    if (row >= 0) {
+        m_black->selectRow(row);
+        m_black->requestScrollTo(row);
+    }
+    m_black->setMultiSelect(true);
+}
+
+} // namespace kvorn
