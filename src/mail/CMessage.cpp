@@ -1,0 +1,74 @@
+#include "mail/CMessage.h"
+
+#include <QStringView>
+
+namespace kvorn {
+
+namespace {
+// Only blanks are trimmed: a tab at either end is part of the value.
+QStringView trimBlanks(QStringView s)
+{
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && s.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return s.mid(begin, end - begin);
+}
+} // namespace
+
+void CMessage::CreateFromText(const QString &strMessage)
+{
+    static const QString kHeaderEnd = QStringLiteral("\r\n\r\n");
+    const qsizetype end = strMessage.indexOf(kHeaderEnd);
+    if (end < 0)
+        return;
+    Headers = strMessage.left(end);
+    MessageBody = strMessage.mid(end + 4);
+    MessageText = strMessage;
+
+    const QStringView headers(Headers);
+    qsizetype start = 0;
+    while (start <= headers.size()) {
+        qsizetype stop = headers.indexOf(QLatin1String("\r\n"), start);
+        if (stop < 0)
+            stop = headers.size();
+        const QStringView line = headers.mid(start, stop - start);
+        start = stop + 2;
+
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        const QString name = colon >= 0 ? line.left(colon).toString().toLower() : QString();
+        const QString value = trimBlanks(colon >= 0 ? line.mid(colon + 1) : line).toString();
+        if (name.isEmpty())
+            continue;
+
+        struct Target
+        {
+            const char *name;
+            QString CMessage::*field;
+        };
+        static const Target kTargets[] = {
+            {"return-path", &CMessage::ReturnPath}, {"received", &CMessage::Received},
+            {"from", &CMessage::From},              {"sender", &CMessage::Sender},
+            {"reply-to", &CMessage::ReplyTo},       {"to", &CMessage::MessageTo},
+            {"cc", &CMessage::CC},                  {"bcc", &CMessage::BCC},
+            {"message-id", &CMessage::MessageID},   {"in-reply-to", &CMessage::InReplyTo},
+            {"references", &CMessage::References},  {"keywords", &CMessage::Keywords},
+            {"subject", &CMessage::Subject},        {"comments", &CMessage::Comments},
+            {"encrypted", &CMessage::Encrypted},    {"date", &CMessage::SendDate},
+        };
+        bool stored = false;
+        for (const Target &t : kTargets) {
+            if (name == QLatin1String(t.name)) {
+                this->*(t.field) = value;
+                stored = true;
+                break;
+            }
+        }
+        if (!stored && name == QLatin1String("x-priority") && value == QLatin1String("1"))
+            Priority = QStringLiteral("High");
+    }
+}
+
+} // namespace kvorn

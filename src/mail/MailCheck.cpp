@@ -1,0 +1,681 @@
+#include "mail/MailCheck.h"
+
+#include "core/MainController.h"
+#include "core/Options.h"
+#include "core/Prompt.h"
+#include "core/StatusTexts.h"
+#include "core/TextFile.h"
+#include "mail/MailClassifier.h"
+#include "mail/MailListModel.h"
+#include "mail/MailProcessingStates.h"
+#include "mail/ReplyWord.h"
+
+#include <exception>
+#include <new>
+
+namespace kvorn {
+
+namespace {
+const QString kGet = QStringLiteral("Get");
+const QString kDel = QStringLiteral("DEL");
+constexpr int kMinuteMs = 60000;
+} // namespace
+
+MailCheck::MailCheck(Services services, QObject *parent)
+    : QObject(parent),
+      m_settings(services.settings),
+      m_accounts(services.accounts),
+      m_list(services.list),
+      m_prompt(services.prompt),
+      m_controller(services.controller),
+      m_options(services.options),
+      m_guard(this)
+{
+    m_watch.setObjectName(QStringLiteral("tmrMailWatch"));
+    m_watch.setInterval(serverTimeout());
+    connect(&m_watch, &QTimer::timeout, this, &MailCheck::tmrMailWatch_Timer);
+
+    m_limit.setSingleShot(true);
+    connect(&m_limit, &QTimer::timeout, this, &MailCheck::onLimit);
+
+    connect(&m_socket, &TcpClientSocket::DataArrival, this, &MailCheck::Winsock1_DataArrival);
+    connect(&m_socket, &TcpClientSocket::Error, this, &MailCheck::Winsock1_Error);
+
+    if (m_controller) {
+        m_loop = &m_controller->mailLoopTimer();
+        connect(m_controller, &MainController::mailLoopTicked, this,
+                &MailCheck::tmrMailLoopCheck_Timer);
+        connect(m_controller, &MainController::exitStarted, this, &MailCheck::requestReset);
+    } else {
+        m_ownLoop.setObjectName(QStringLiteral("tmrMailLoopCheck"));
+        m_loop = &m_ownLoop;
+        connect(&m_ownLoop, &QTimer::timeout, this, &MailCheck::tmrMailLoopCheck_Timer);
+    }
+}
+
+MailCheck::~MailCheck() = default;
+
+int MailCheck::serverTimeout() const
+{
+    // A zero or negative stored time-out would make both timers fire without pause.
+    return qMax(m_settings.ServerTO, 1000);
+}
+
+void MailCheck::setReplyLimits(qint64 lineBytes, qint64 replyBytes)
+{
+    m_lineLimit = lineBytes;
+    m_replyLimit = replyBytes;
+}
+
+// --- status box ----------------------------------------------------------------------------
+
+void MailCheck::appendStatus(const QString &text)
+{
+    m_status += text;
+    m_status += QLatin1String("\r\n");
+    Q_EMIT statusTextChanged(m_status);
+}
+
+void MailCheck::setStatusText(const QString &text)
+{
+    m_status = text;
+    Q_EMIT statusTextChanged(m_status);
+}
+
+void MailCheck::showMessageTotal()
+{
+    if (m_controller)
+        m_controller->UpdateStatusBar(MailScreen, 2,
+                                      QStringLiteral("Messages: %1").arg(MessageTotal));
+}
+
+// --- run state -----------------------------------------------------------------------------
+
+void MailCheck::setMailBusy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    Q_EMIT mailBusyChanged(busy);
+    if (!busy && m_running && MailMode == kGet)
+        queueAccountEnded();
+}
+
+void MailCheck::setMailMode(const QString &mode)
+{
+    MailMode = mode;
+    if (mode == kGet && m_pendingCheck) {
+        m_pendingCheck = false;
+        QTimer::singleShot(0, this, [this] { GetNewMail(); });
+    }
+}
+
+bool MailCheck::sendCommand(const QString &command)
+{
+    return m_socket.SendData(command.toUtf8() + "\r\n");
+}
+
+void MailCheck::restartWatch()
+{
+    m_watch.stop();
+    m_watch.start();
+}
+
+void MailCheck::beginDialogue(const MailAccount &account)
+{
+    MailUser = account.AcctUser;
+    MailServer = account.AcctPOP3;
+    MailPassword = account.AcctPass;
+    MailAcctName = account.MailName;
+    m_step = MailStep::AwaitGreeting;
+    MailCheckState.ReceiveBuffer.clear();
+    MailCheckState.RowHidden = false;
+    m_replyBytes = 0;
+    m_lineBuffer.clear();
+    closeConnection();
+    m_busy = true;
+    Q_EMIT mailBusyChanged(true);
+    const HostPort hp = splitHostPort(MailServer);
+    m_socket.Connect(hp.host, hp.port);
+}
+
+// --- the run -------------------------------------------------------------------------------
+
+bool MailCheck::GetNewMail()
+{
+    if (m_running)
+        return false;
+    if (MailMode == kDel) {
+        // Processing owns the socket; the check follows as soon as it is done.
+        m_pendingCheck = true;
+        return true;
+    }
+    m_loop->stop();
+    MessageTotal = 0;
+    setStatusText(QString());
+    m_list.clear();
+    // A stop pressed while nothing ran must not abort this check.
+    ResetMail = false;
+
+    m_accountNames = mailAccountNames(m_settings);
+    if (m_accountNames.isEmpty()) {
+        Q_EMIT checkStarted();
+        Q_EMIT checkFinished();
+        if (m_periodic) {
+            m_periodic = false;
+            MailCheckState.TimerMinutes = 0;
+            m_loop->start();
+        }
+        return true;
+    }
+    m_running = true;
+    m_aborted = false;
+    m_lastAccount = false;
+    m_accountIndex = -1;
+    ++m_runSerial;
+    Q_EMIT checkStarted();
+    nextAccount();
+    return true;
+}
+
+void MailCheck::nextAccount()
+{
+    while (++m_accountIndex < m_accountNames.size()) {
+        const MailAccount &account = m_accounts[std::size_t(m_accountIndex)];
+        if (MailDefaultOnly && !account.AcctDefault)
+            continue;
+        m_messages.Clear();
+        MailMode = kGet;
+        m_socket.Close();
+        appendStatus(QStringLiteral("close"));
+        beginDialogue(account);
+        appendStatus(QStringLiteral("Checking ") + MailUser);
+        m_limit.start(serverTimeout());
+        return;
+    }
+    finishRun();
+}
+
+void MailCheck::queueAccountEnded()
+{
+    if (m_accountEndQueued)
+        return;
+    m_accountEndQueued = true;
+    // Ends the account after the current handler has returned, so that the next account
+    // never starts inside the previous one's reply handler.
+    QTimer::singleShot(0, this, [this, serial = m_runSerial] {
+        m_accountEndQueued = false;
+        if (serial == m_runSerial && m_running)
+            accountEnded();
+    });
+}
+
+void MailCheck::accountEnded()
+{
+    if (m_busy)
+        return;
+    m_limit.stop();
+    m_watch.stop();
+    m_watch.setInterval(serverTimeout());
+    m_classifying = false;
+    if (ResetMail && !m_aborted) {
+        abortAccount();
+        return;
+    }
+    if (m_lastAccount)
+        finishRun();
+    else
+        nextAccount();
+}
+
+void MailCheck::finishRun()
+{
+    if (ResetMail)
+        ResetMail = false;
+    else
+        appendStatus(QStringLiteral("Finished Checking"));
+    if (m_settings.TimerOn) {
+        m_loop->setInterval(kMinuteMs);
+        m_loop->start();
+    }
+    m_running = false;
+    ++m_runSerial;
+    if (m_periodic) {
+        m_periodic = false;
+        MailCheckState.TimerMinutes = 0;
+        m_loop->start();
+    }
+    Q_EMIT checkFinished();
+}
+
+void MailCheck::abortAccount()
+{
+    m_aborted = true;
+    ResetMail = true;
+    appendStatus(QStringLiteral("Mail Aborted"));
+    m_watch.stop();
+    m_watch.setInterval(serverTimeout());
+    m_limit.stop();
+    closeConnection();
+    m_lastAccount = true;
+    if (m_busy) {
+        setMailBusy(false); // queues the account's end, which finishes the run
+    } else {
+        queueAccountEnded();
+    }
+}
+
+void MailCheck::onLimit()
+{
+    if (!m_running || !m_busy || m_aborted)
+        return;
+    ResetMail = true;
+    abortAccount();
+}
+
+void MailCheck::requestReset()
+{
+    ResetMail = true;
+    QTimer::singleShot(0, this, &MailCheck::onResetRequested);
+}
+
+void MailCheck::onResetRequested()
+{
+    if (!ResetMail)
+        return;
+    if (m_running) {
+        if (!m_aborted)
+            abortAccount();
+    } else if (MailMode != kDel) {
+        // Nothing runs that could take note of it: do not let it abort the next check.
+        ResetMail = false;
+    }
+}
+
+void MailCheck::stopMail()
+{
+    // Errors of these sends (no connection open) do not matter.
+    m_socket.SendData("RSET\r\n");
+    ResetMail = true;
+    m_socket.SendData("QUIT\r\n");
+    closeConnection();
+    QTimer::singleShot(0, this, &MailCheck::onResetRequested);
+}
+
+void MailCheck::startPeriodicTimerIfOn()
+{
+    if (m_settings.TimerOn) {
+        m_loop->setInterval(kMinuteMs);
+        m_loop->start();
+    }
+}
+
+// --- timers --------------------------------------------------------------------------------
+
+void MailCheck::tmrMailWatch_Timer()
+{
+    setStatusText(QStringLiteral("Mail Timed out"));
+}
+
+void MailCheck::tmrMailLoopCheck_Timer()
+{
+    m_loop->stop();
+    ++MailCheckState.TimerMinutes;
+    const bool due = m_settings.TimerOn && MailCheckState.TimerMinutes >= m_settings.TimerCount;
+    if (!due || m_running || MailMode == kDel || m_periodic) {
+        // A check or processing run is going on: the due check comes at a later tick.
+        m_loop->start();
+        return;
+    }
+    m_periodic = true;
+    const auto check = [self = QPointer<MailCheck>(this)] {
+        if (!self)
+            return;
+        if (!self->GetNewMail()) {
+            self->m_periodic = false;
+            self->m_loop->start();
+        }
+    };
+    if (m_settings.AutoDelete && m_autoDelete)
+        m_autoDelete(check);
+    else
+        check();
+}
+
+// --- socket events -------------------------------------------------------------------------
+
+void MailCheck::Winsock1_Error(int number, const QString &description)
+{
+    closeConnection();
+    appendStatus(QStringLiteral("%1 : %2").arg(number).arg(description));
+    // Waiting out the time limit would only abort the later accounts as well.
+    if (m_running && m_busy && MailMode == kGet) {
+        m_classifying = false;
+        setMailBusy(false);
+    }
+}
+
+void MailCheck::closeConnection()
+{
+    m_socket.Close();
+    ++m_connectionSerial;
+}
+
+void MailCheck::Winsock1_DataArrival(qint64 bytesTotal)
+{
+    Q_UNUSED(bytesTotal);
+    const QByteArray data = m_socket.GetData();
+    if (data.isEmpty() || (!m_running && MailMode != kDel))
+        return;
+    if (m_running && m_busy && !m_classifying)
+        m_limit.start(serverTimeout()); // the time limit counts from the last reply
+    m_lineBuffer.append(data);
+    try {
+        processLines();
+    } catch (const std::bad_alloc &) {
+        reportUnexpected(7, QStringLiteral("Out of memory"));
+    } catch (const std::exception &e) {
+        reportUnexpected(5, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void MailCheck::reportUnexpected(int number, const QString &description)
+{
+    m_lineBuffer.clear();
+    MailCheckState.ReceiveBuffer.clear();
+    m_prompt.message(errorText(number, description, QStringLiteral("GetNewMail"),
+                               QStringLiteral("frmKmain"), true),
+                     Prompt::Buttons::Ok, Prompt::Icon::Critical);
+    if (m_running) {
+        ResetMail = true;
+        if (!m_aborted)
+            abortAccount();
+    }
+}
+
+void MailCheck::processLines()
+{
+    const quint64 connection = m_connectionSerial;
+    m_replyHandled = false;
+    qsizetype start = 0;
+    while (!m_classifying) {
+        const qsizetype lf = m_lineBuffer.indexOf('\n', start);
+        if (lf < 0)
+            break;
+        qsizetype end = lf;
+        if (end > start && m_lineBuffer.at(end - 1) == '\r')
+            --end;
+        const QString line = decodeLine(QByteArrayView(m_lineBuffer).sliced(start, end - start));
+        start = lf + 1;
+        const LineResult r = handleReply(line);
+        if (connection != m_connectionSerial) {
+            // The dialogue closed or moved to the next account: the rest is stale.
+            m_lineBuffer.clear();
+            return;
+        }
+        if (r == LineResult::Stop) {
+            m_lineBuffer.remove(0, start);
+            return;
+        }
+        m_replyHandled = true;
+        if (MailMode == kGet && !m_busy)
+            break;
+    }
+    m_lineBuffer.remove(0, start);
+
+    if (m_lineBuffer.size() > m_lineLimit) {
+        endAccountWith(QStringLiteral("The server sent a line longer than %1 bytes; the check "
+                                      "of %2 was ended.")
+                           .arg(m_lineLimit)
+                           .arg(MailUser));
+        return;
+    }
+    if (m_replyHandled)
+        afterReply();
+}
+
+void MailCheck::afterReply()
+{
+    if (m_options && m_options->AutoColumn)
+        Q_EMIT columnsFitRequested();
+    restartWatch();
+}
+
+void MailCheck::endAccountWith(const QString &text)
+{
+    m_lineBuffer.clear();
+    MailCheckState.ReceiveBuffer.clear();
+    m_replyBytes = 0;
+    appendStatus(text);
+    closeConnection();
+    setMailBusy(false);
+}
+
+MailCheck::LineResult MailCheck::handleReply(const QString &line)
+{
+    if (ResetMail) {
+        setMailBusy(false);
+        return LineResult::Stop;
+    }
+    if (m_step != MailStep::AwaitMessage && !line.startsWith(QLatin1Char('+'))) {
+        if (line.contains(QLatin1String("-ERR"))) {
+            appendStatus(line);
+            setMailBusy(false);
+        }
+        return LineResult::Continue;
+    }
+
+    kvorn::MailCheckState &st = MailCheckState;
+    switch (m_step) {
+    case MailStep::AwaitGreeting:
+        st.MessageCount = 0;
+        st.CurrentMessage = 0;
+        m_step = MailStep::AwaitUserReply;
+        sendCommand(QStringLiteral("USER ") + MailUser);
+        appendStatus(QStringLiteral("USER ") + MailUser);
+        break;
+    case MailStep::AwaitUserReply:
+        m_step = MailStep::AwaitPassReply;
+        sendCommand(QStringLiteral("PASS ") + MailPassword);
+        break;
+    case MailStep::AwaitPassReply:
+        m_step = MailStep::AwaitStat;
+        sendCommand(QStringLiteral("STAT  "));
+        appendStatus(QStringLiteral("STAT"));
+        break;
+    case MailStep::AwaitStat: {
+        bool countOk = false;
+        bool sizeOk = false;
+        const std::int32_t count = ReplyWord(line, 1, QStringLiteral(" ")).toInt(&countOk);
+        const qint64 size = ReplyWord(line, 2, QStringLiteral(" ")).trimmed().toLongLong(&sizeOk);
+        if (!countOk) {
+            // Not a count: say so and log off instead of stalling until the time limit.
+            appendStatus(line);
+            sendCommand(QStringLiteral("QUIT"));
+            closeConnection();
+            setMailBusy(false);
+            return LineResult::Stop;
+        }
+        st.MessageCount = count;
+        st.MailboxSize = sizeOk ? size : 0;
+        if (MailMode != kDel) {
+            MessageTotal += count;
+            showMessageTotal();
+        }
+        if (MailMode == kDel) {
+            setMailBusy(false);
+            return LineResult::Stop;
+        }
+        if (count == 0) {
+            sendCommand(QStringLiteral("QUIT"));
+            appendStatus(QStringLiteral("QUIT No Messages"));
+            closeConnection();
+            setMailBusy(false);
+            return LineResult::Stop;
+        }
+        if (count > 0) {
+            ++st.CurrentMessage;
+            m_step = MailStep::AwaitMessage;
+            st.ReceiveBuffer.clear();
+            m_replyBytes = 0;
+            sendCommand(QStringLiteral("RETR 1"));
+            appendStatus(QStringLiteral("Scanning Mail..."));
+        } else {
+            m_step = MailStep::AwaitQuitReply;
+            sendCommand(QStringLiteral("QUIT"));
+            appendStatus(QStringLiteral("QUIT"));
+            closeConnection();
+            setMailBusy(false);
+            m_prompt.message(QStringLiteral("no mail."), Prompt::Buttons::Ok,
+                             Prompt::Icon::Information);
+            return LineResult::Stop;
+        }
+        break;
+    }
+    case MailStep::AwaitMessage:
+        if (st.ReceiveBuffer.isEmpty()) {
+            // The status line of the answer to RETR or TOP.
+            if (!line.startsWith(QLatin1Char('+'))) {
+                if (line.contains(QLatin1String("-ERR"))) {
+                    // The server will not give this message: show why and go on with the
+                    // next one instead of waiting for data that never comes.
+                    appendStatus(line);
+                    nextMessageOrQuit();
+                }
+                return LineResult::Continue;
+            }
+            st.ReceiveBuffer.append(line);
+            m_replyBytes = line.size();
+            return LineResult::Continue;
+        }
+        if (line == QLatin1String(".")) {
+            completeMessage();
+            return LineResult::Continue;
+        }
+        m_replyBytes += line.size() + 2;
+        if (m_replyBytes > m_replyLimit) {
+            endAccountWith(QStringLiteral("Message %1 is larger than %2 bytes; the check of %3 "
+                                          "was ended.")
+                               .arg(st.CurrentMessage)
+                               .arg(m_replyLimit)
+                               .arg(MailUser));
+            return LineResult::Stop;
+        }
+        st.ReceiveBuffer.append(line);
+        return LineResult::Continue;
+    case MailStep::AwaitUidl:
+        if (st.RowHidden) {
+            st.RowHidden = false;
+        } else {
+            const int row = m_list.rowOfKey(m_lastRowKey);
+            if (row >= 0)
+                m_list.setText(row, ColUniqueId, ReplyWord(line, 2, QStringLiteral(" ")));
+        }
+        nextMessageOrQuit();
+        break;
+    case MailStep::AwaitQuitReply:
+        closeConnection();
+        appendStatus(QStringLiteral("Close"));
+        setMailBusy(false);
+        break;
+    case MailStep::AwaitUidlForDelete:
+        if (m_processing)
+            m_processing->AwaitUidlForDelete(line);
+        break;
+    case MailStep::AwaitDeleReply:
+        if (m_processing)
+            m_processing->AwaitDeleReply(line);
+        break;
+    }
+    return LineResult::Continue;
+}
+
+void MailCheck::nextMessageOrQuit()
+{
+    kvorn::MailCheckState &st = MailCheckState;
+    st.ReceiveBuffer.clear();
+    m_replyBytes = 0;
+    if (st.CurrentMessage >= st.MessageCount) {
+        m_step = MailStep::AwaitQuitReply;
+        sendCommand(QStringLiteral("QUIT"));
+        appendStatus(QStringLiteral("QUIT"));
+    } else {
+        ++st.CurrentMessage;
+        m_step = MailStep::AwaitMessage;
+        // Without the historic trailing blank: strict servers answer "TOP n 20 " with an
+        // error ("Noise after size").
+        sendCommand(QStringLiteral("TOP %1 20").arg(st.CurrentMessage));
+    }
+}
+
+void MailCheck::completeMessage()
+{
+    kvorn::MailCheckState &st = MailCheckState;
+    // The status line goes; the data lines each keep their CR LF; doubled dots stay.
+    QString text;
+    if (st.ReceiveBuffer.size() > 1) {
+        text.reserve(m_replyBytes);
+        for (qsizetype i = 1; i < st.ReceiveBuffer.size(); ++i) {
+            text += st.ReceiveBuffer.at(i);
+            text += QLatin1String("\r\n");
+        }
+    }
+    st.ReceiveBuffer.clear();
+    m_replyBytes = 0;
+
+    const QString key = QString::number(st.CurrentMessage);
+    auto message = std::make_unique<CMessage>();
+    message->CreateFromText(text);
+    m_messages.Clear();
+    m_messages.Add(std::move(message), key);
+    const CMessage &m = *m_messages.Item(key);
+
+    MailListRow row;
+    row.tag = st.CurrentMessage;
+    row.text[ColFrom] = m.From;
+    row.text[ColSubject] = m.Subject;
+    row.text[ColDate] = m.SendDate;
+    row.text[ColSize] = QString::number(m.MessSize());
+    row.text[ColAccount] = MailAcctName;
+    row.text[ColBounce] = QStringLiteral("False");
+    row.text[ColStatus] = key;
+    row.text[ColBlacklist] = m.Received;
+    row.text[ColPriority] = m.Priority;
+    row.text[ColTo] = key;
+    m_lastRowKey = m_list.addRow(std::move(row));
+    m_list.setSelectedRow(m_list.rowOfKey(m_lastRowKey));
+    m_messages.Clear();
+    st.RowHidden = false;
+
+    if (!m_classifier) {
+        sendUidl();
+        return;
+    }
+    // The server waits for our next command, so its time limit does not run meanwhile.
+    m_classifying = true;
+    m_limit.stop();
+    const quint64 connection = m_connectionSerial;
+    m_classifier->classify(m_lastRowKey, [self = QPointer<MailCheck>(this), connection](bool hidden) {
+        if (!self || !self->m_classifying || connection != self->m_connectionSerial)
+            return;
+        self->m_classifying = false;
+        self->MailCheckState.RowHidden = hidden;
+        self->sendUidl();
+        if (self->m_running && self->m_busy)
+            self->m_limit.start(self->serverTimeout());
+        // Lines that came while the row was being classified.
+        if (!self->m_lineBuffer.isEmpty())
+            QTimer::singleShot(0, self.data(), [s = self] {
+                if (s && !s->m_classifying)
+                    s->processLines();
+            });
+    });
+}
+
+void MailCheck::sendUidl()
+{
+    m_step = MailStep::AwaitUidl;
+    sendCommand(QStringLiteral("UIDL %1").arg(MailCheckState.CurrentMessage));
+}
+
+} // namespace kvorn

@@ -1,0 +1,217 @@
+#pragma once
+
+#include "mail/CMessages.h"
+#include "mail/MailSettings.h"
+#include "mail/TcpClientSocket.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+namespace kvorn {
+
+class MailClassifier;
+class MailListModel;
+class MailProcessingStates;
+class MainController;
+class Prompt;
+struct Options;
+
+/// Where the reply handler stands.
+enum class MailStep : int {
+    AwaitGreeting = 0,
+    AwaitUserReply = 1,
+    AwaitPassReply = 2,
+    AwaitStat = 3,
+    AwaitMessage = 4,
+    AwaitUidlForDelete = 5,
+    AwaitQuitReply = 6,
+    AwaitUidl = 7,
+    AwaitDeleReply = 8,
+};
+
+/// The counters and buffers of one account's dialogue.
+struct MailCheckState
+{
+    std::int32_t TimerMinutes = 0;
+    QString DeleteNumber;
+    std::int32_t MessageCount = 0;
+    std::int32_t CurrentMessage = 0;
+    /// The lines of the multi-line reply collected so far, its status line first.
+    QStringList ReceiveBuffer;
+    qint64 MailboxSize = 0;
+    bool RowHidden = false;
+};
+
+/// The POP3 mail check: logs on to each selected account in turn, lists every waiting
+/// message with its headers and unique ID in the mail list, and hands each new row to the
+/// classifier. It is driven by the socket's events and two timers, so the window stays
+/// responsive throughout; the same socket and reply handler serve the processing of
+/// marked mail ("DEL" mode).
+class MailCheck : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Services
+    {
+        MailSettings &settings;
+        MailAccounts &accounts;
+        MailListModel &list;
+        Prompt &prompt;
+        /// The status bar, the periodic check timer and the program's end; may be null
+        /// (the check then keeps a periodic timer of its own).
+        MainController *controller = nullptr;
+        /// "AutoColumn"; may be null.
+        const Options *options = nullptr;
+    };
+
+    explicit MailCheck(Services services, QObject *parent = nullptr);
+    ~MailCheck() override;
+
+    // --- commands -------------------------------------------------------------------------
+    /// Starts a check of the selected accounts and returns at once; `checkFinished` tells
+    /// its end. A request while a check runs is ignored (false); one while marked mail is
+    /// processed waits and starts when the processing ends.
+    bool GetNewMail();
+    /// The stop command ("&Stop Mail "): reset and log off, close, abort the running check.
+    void stopMail();
+    /// Sets the abort flag (the program is ending or the user stops).
+    void requestReset();
+    /// Sets the periodic check timer to a minute and starts it when "TimerOn" is on.
+    void startPeriodicTimerIfOn();
+    bool isChecking() const { return m_running; }
+
+    // --- run state, shared with the processing of marked mail -------------------------------
+    QString MailMode = QStringLiteral("Get");
+    MailStep mailStep() const { return m_step; }
+    void setMailStep(MailStep step) { m_step = step; }
+    bool MailBusy() const { return m_busy; }
+    void setMailBusy(bool busy);
+    bool ResetMail = false;
+    bool MailDefaultOnly = false;
+    QString MailUser;
+    QString MailPassword;
+    QString MailServer;
+    QString MailAcctName;
+    std::int32_t MessageTotal = 0;
+    kvorn::MailCheckState MailCheckState;
+    /// Sets the mode; back to "Get" starts a check that waited for the processing run.
+    void setMailMode(const QString &mode);
+
+    /// Copies the account into the run state, closes the socket, sets `MailBusy` and
+    /// connects to the account's server ("host" or "host:port", port 110 by default).
+    void beginDialogue(const MailAccount &account);
+    /// Sends a command; CR LF is added. False when no connection is open.
+    bool sendCommand(const QString &command);
+    /// Restarts the reply watch timer, as after every handled reply.
+    void restartWatch();
+    /// Shows "Messages: " and `MessageTotal` on the mail screen's status bar.
+    void showMessageTotal();
+
+    // --- the status box `txtMStatus` ------------------------------------------------------
+    const QString &statusText() const { return m_status; }
+    /// Adds a line (text and CR LF) at the end.
+    void appendStatus(const QString &text);
+    void setStatusText(const QString &text);
+
+    // --- event handlers, public so that tests can drive them ------------------------------
+    void Winsock1_DataArrival(qint64 bytesTotal);
+    void Winsock1_Error(int number, const QString &description);
+    void tmrMailWatch_Timer();
+    void tmrMailLoopCheck_Timer();
+
+    TcpClientSocket &socket() { return m_socket; }
+    QTimer &mailWatchTimer() { return m_watch; }
+    QTimer &mailLoopTimer() { return *m_loop; }
+
+    // --- the next steps' hooks ------------------------------------------------------------
+    void setClassifier(MailClassifier *classifier) { m_classifier = classifier; }
+    void setProcessingStates(MailProcessingStates *states) { m_processing = states; }
+    /// Runs the processing of marked mail before a periodic check when "AutoDelete" is on;
+    /// the runner calls its argument when the processing is over.
+    void setAutoDeleteRunner(std::function<void(std::function<void()>)> runner)
+    {
+        m_autoDelete = std::move(runner);
+    }
+
+    /// The most one line, and one multi-line reply, may hold before the account is ended
+    /// (a server sending an endless line or a gigantic message).
+    void setReplyLimits(qint64 lineBytes, qint64 replyBytes);
+
+Q_SIGNALS:
+    void statusTextChanged(const QString &text);
+    void checkStarted();
+    void checkFinished();
+    void mailBusyChanged(bool busy);
+    /// "AutoColumn" is on and the list's texts changed: fit the columns.
+    void columnsFitRequested();
+
+private:
+    enum class LineResult { Continue, Stop };
+
+    int serverTimeout() const;
+    void nextAccount();
+    void accountEnded();
+    void queueAccountEnded();
+    void finishRun();
+    void abortAccount();
+    void onLimit();
+    void onResetRequested();
+    void processLines();
+    LineResult handleReply(const QString &line);
+    void afterReply();
+    void completeMessage();
+    void sendUidl();
+    void nextMessageOrQuit();
+    void endAccountWith(const QString &text);
+    void closeConnection();
+    void reportUnexpected(int number, const QString &description);
+
+    MailSettings &m_settings;
+    MailAccounts &m_accounts;
+    MailListModel &m_list;
+    Prompt &m_prompt;
+    MainController *m_controller;
+    const Options *m_options;
+
+    TcpClientSocket m_socket;
+    QTimer m_watch;
+    QTimer m_limit;
+    QTimer m_ownLoop;
+    QTimer *m_loop = nullptr;
+    QString m_status;
+
+    MailStep m_step = MailStep::AwaitGreeting;
+    bool m_busy = false;
+    bool m_running = false;
+    bool m_pendingCheck = false;
+    bool m_periodic = false;
+    bool m_aborted = false;
+    bool m_lastAccount = false;
+    bool m_accountEndQueued = false;
+    bool m_classifying = false;
+    bool m_replyHandled = false;
+    int m_accountIndex = -1;
+    QStringList m_accountNames;
+    quint64 m_lastRowKey = 0;
+    quint64 m_runSerial = 0;
+    quint64 m_connectionSerial = 0;
+
+    QByteArray m_lineBuffer;
+    qint64 m_replyBytes = 0;
+    qint64 m_lineLimit = 8 * 1024 * 1024;
+    qint64 m_replyLimit = 64 * 1024 * 1024;
+
+    CMessages m_messages;
+    QPointer<QObject> m_guard;
+    MailClassifier *m_classifier = nullptr;
+    MailProcessingStates *m_processing = nullptr;
+    std::function<void(std::function<void()>)> m_autoDelete;
+};
+
+} // namespace kvorn

@@ -1,0 +1,256 @@
+#include "mail/MailSettings.h"
+
+#include "core/Prompt.h"
+#include "core/SettingsStore.h"
+#include "core/StoredValue.h"
+#include "core/TextFile.h"
+
+#include <variant>
+
+namespace kvorn {
+
+namespace {
+
+using Field = std::variant<bool MailSettings::*, QString MailSettings::*,
+                           std::int16_t MailSettings::*, std::int32_t MailSettings::*>;
+
+struct KeyDef
+{
+    const char *key;
+    Field field;
+};
+
+// The order in which the options are written.
+const KeyDef kKeys[] = {
+    {"Accounts", &MailSettings::Accounts},
+    {"ColumnOrder", &MailSettings::ColumnOrder},
+    {"ColumnUse", &MailSettings::ColumnUse},
+    {"DetectStrength ", &MailSettings::DetectStrength},
+    {"LaunchEmail", &MailSettings::LaunchEmail},
+    {"SoundNewMail", &MailSettings::SoundNewMail},
+    {"DefaultOnStart", &MailSettings::DefaultOnStart},
+    {"TimerCount", &MailSettings::TimerCount},
+    {"TimerOn", &MailSettings::TimerOn},
+    {"Forward", &MailSettings::Forward},
+    {"ForwardAccount", &MailSettings::ForwardAccount},
+    {"AutoDelete", &MailSettings::AutoDelete},
+    {"AutoBounce", &MailSettings::AutoBounce},
+    {"BounceBlacklist", &MailSettings::BounceBlacklist},
+    {"ExpireBlackList", &MailSettings::ExpireBlackList},
+    {"ExpireBLCount", &MailSettings::ExpireBLCount},
+    {"ExpireFriends", &MailSettings::ExpireFriends},
+    {"ExpireFriendCount", &MailSettings::ExpireFriendCount},
+    {"HideFriend", &MailSettings::HideFriend},
+    {"Filters", &MailSettings::Filters},
+    {"ServerTO", &MailSettings::ServerTO},
+    {"LogDate", &MailSettings::LogDate},
+    {"LogMonth", &MailSettings::LogMonth},
+    {"LogYear", &MailSettings::LogYear},
+    {"LogForever", &MailSettings::LogForever},
+    {"DnsServers", &MailSettings::DnsServers},
+};
+
+template <class... Ts> struct Overloaded : Ts...
+{
+    using Ts::operator()...;
+};
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
+
+QString textOf(const MailSettings &s, const Field &field)
+{
+    return std::visit(
+        Overloaded{
+            [&](bool MailSettings::*m) { return stored::fromBool(s.*m); },
+            [&](QString MailSettings::*m) { return s.*m; },
+            [&](std::int16_t MailSettings::*m) { return stored::fromNumber(s.*m); },
+            [&](std::int32_t MailSettings::*m) { return stored::fromNumber(s.*m); },
+        },
+        field);
+}
+
+bool assign(MailSettings &s, const Field &field, const QString &text, ConversionError *error)
+{
+    return std::visit(Overloaded{
+                          [&](bool MailSettings::*m) {
+                              const auto v = stored::toBool(text, error);
+                              if (v)
+                                  s.*m = *v;
+                              return v.has_value();
+                          },
+                          [&](QString MailSettings::*m) {
+                              s.*m = text;
+                              return true;
+                          },
+                          [&](std::int16_t MailSettings::*m) {
+                              const auto v = stored::toInt16(text, error);
+                              if (v)
+                                  s.*m = *v;
+                              return v.has_value();
+                          },
+                          [&](std::int32_t MailSettings::*m) {
+                              const auto v = stored::toInt32(text, error);
+                              if (v)
+                                  s.*m = *v;
+                              return v.has_value();
+                          },
+                      },
+                      field);
+}
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+void LoadMailSettings(const SettingsStore &store, MailSettings &settings, Prompt &prompt,
+                      const QDate &today)
+{
+    MailSettings defaults;
+    defaults.LogDate = static_cast<std::int16_t>(today.isValid() ? today.month() : 1);
+    for (const KeyDef &def : kKeys) {
+        const QString key = QString::fromLatin1(def.key);
+        const QString fallback = textOf(defaults, def.field);
+        const QString text = store.read(kMailSettingsSection, key, fallback);
+        ConversionError error;
+        if (!assign(settings, def.field, text, &error)) {
+            // One unreadable value must not cost the user every later setting.
+            prompt.message(errorText(error.number, error.description,
+                                     QStringLiteral("LoadMailSettings"),
+                                     QStringLiteral("KvornMain")),
+                           Prompt::Buttons::Ok, Prompt::Icon::Critical);
+            assign(settings, def.field, fallback, nullptr);
+        }
+    }
+}
+
+QStringList mailAccountNames(const MailSettings &settings)
+{
+    if (settings.Accounts.isEmpty())
+        return {};
+    QStringList names = settings.Accounts.split(QLatin1Char('~'));
+    // The table has a fixed size; names beyond it are left alone rather than overwrite it.
+    if (names.size() > kMaxMailAccounts)
+        names.resize(kMaxMailAccounts);
+    return names;
+}
+
+void LoadMailAccounts(const SettingsStore &store, const MailSettings &settings,
+                      MailAccounts &accounts)
+{
+    const QStringList names = mailAccountNames(settings);
+    for (int n = 0; n < names.size(); ++n) {
+        MailAccount &a = accounts[std::size_t(n)];
+        const QString section = kMailAccountSectionPrefix + names.at(n);
+        const auto text = [&](const char *key) {
+            return store.read(section, QString::fromLatin1(key), QString());
+        };
+        a.MailName = text("MailName");
+        a.AcctName = text("AcctName");
+        a.AcctUser = text("AcctUser");
+        a.AcctSMTP = text("AcctSMTP");
+        a.AcctPOP3 = text("AcctPOP3");
+        a.AcctPass = DecodeAcctPass(text("AcctPass"));
+        a.AcctDefault = stored::toBool(store.read(section, QStringLiteral("AcctDefault"),
+                                                  QStringLiteral("True")))
+                            .value_or(true);
+    }
+}
+
+QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
+                         const MailAccounts &accounts)
+{
+    const QStringList names = mailAccountNames(settings);
+    for (int n = 0; n < names.size(); ++n) {
+        if (names.at(n).isEmpty())
+            continue; // would write into the accounts' parent section
+        const MailAccount &a = accounts[std::size_t(n)];
+        const QString section = kMailAccountSectionPrefix + names.at(n);
+        store.write(section, QStringLiteral("MailName"), a.MailName);
+        store.write(section, QStringLiteral("AcctName"), a.AcctName);
+        store.write(section, QStringLiteral("AcctUser"), a.AcctUser);
+        store.write(section, QStringLiteral("AcctSMTP"), a.AcctSMTP);
+        store.write(section, QStringLiteral("AcctPOP3"), a.AcctPOP3);
+        store.write(section, QStringLiteral("AcctPass"), EncodeAcctPass(a.AcctPass));
+        store.write(section, QStringLiteral("AcctDefault"), stored::fromBool(a.AcctDefault));
+    }
+    for (const KeyDef &def : kKeys)
+        store.write(kMailSettingsSection, QString::fromLatin1(def.key), textOf(settings, def.field));
+    if (!store.save())
+        return QStringLiteral("The mail settings could not be written to %1.").arg(store.filePath());
+    return {};
+}
+
+QString EncodeAcctPass(const QString &plain)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    const QByteArray bytes = plain.toUtf8();
+    QString out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        // Modulo 256 and always two digits: the historic form dropped a digit for codes
+        // below 9 and wrapped codes above 248 into three.
+        const int v = (static_cast<unsigned char>(c) + 7) & 0xFF;
+        out.append(QLatin1Char(kHex[v >> 4]));
+        out.append(QLatin1Char(kHex[v & 0xF]));
+    }
+    return out;
+}
+
+QString DecodeAcctPass(const QString &encoded)
+{
+    QByteArray bytes;
+    bytes.reserve(encoded.size() / 2);
+    for (qsizetype i = 0; i + 1 < encoded.size(); i += 2) {
+        const int hi = hexValue(encoded.at(i));
+        const int lo = hexValue(encoded.at(i + 1));
+        if (hi < 0 || lo < 0)
+            continue;
+        bytes.append(static_cast<char>(((hi << 4 | lo) - 7) & 0xFF));
+    }
+    // UTF-8 when it is valid, else the Windows text of the historic form.
+    return decodeLine(bytes);
+}
+
+HostPort splitHostPort(const QString &server, quint16 defaultPort)
+{
+    HostPort hp;
+    hp.port = defaultPort;
+    const QString s = server.trimmed();
+    const auto portOf = [&](QStringView text) {
+        bool ok = false;
+        const uint p = text.toUInt(&ok);
+        return ok && p > 0 && p <= 65535 ? std::optional<quint16>(quint16(p)) : std::nullopt;
+    };
+    if (s.startsWith(QLatin1Char('['))) {
+        const qsizetype close = s.indexOf(QLatin1Char(']'));
+        if (close > 0) {
+            hp.host = s.mid(1, close - 1);
+            const QStringView rest = QStringView(s).mid(close + 1);
+            if (rest.startsWith(QLatin1Char(':'))) {
+                if (const auto p = portOf(rest.mid(1)))
+                    hp.port = *p;
+            }
+            return hp;
+        }
+    }
+    const qsizetype colon = s.indexOf(QLatin1Char(':'));
+    if (colon > 0 && s.indexOf(QLatin1Char(':'), colon + 1) < 0) {
+        hp.host = s.left(colon);
+        if (const auto p = portOf(QStringView(s).mid(colon + 1)))
+            hp.port = *p;
+        return hp;
+    }
+    hp.host = s;
+    return hp;
+}
+
+} // namespace kvorn

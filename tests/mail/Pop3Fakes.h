@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+
+namespace kvorn::test {
+
+/// A small POP3 server of the tests' own on 127.0.0.1, for the faults a real server does
+/// not produce. Each connection gets the greeting; each command line received (without
+/// its CR LF) is recorded and answered by `respond`.
+class ScriptedPop3Server : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// What to do with a command.
+    struct Answer
+    {
+        QByteArray bytes;      ///< sent as is
+        bool close = false;    ///< close the connection after sending
+        int chunk = 0;         ///< > 0: send in pieces of this many bytes, each in its own write
+        int chunkDelayMs = 2;  ///< pause between pieces
+    };
+    using Responder = std::function<Answer(const QByteArray &command)>;
+
+    explicit ScriptedPop3Server(QObject *parent = nullptr);
+    bool listen();
+    quint16 port() const { return m_server.serverPort(); }
+    QString hostPort() const;
+
+    QByteArray greeting = "+OK scripted ready\r\n";
+    /// Greeting sent in pieces (split arrival) when > 0.
+    int greetingChunk = 0;
+    /// Answers a command; the default logs on anyone and has an empty mailbox.
+    Responder respond;
+    /// Every command line received, over all connections.
+    QList<QByteArray> commands;
+    int connections = 0;
+
+    /// A mailbox of `count` messages, message n made by `message(n)`: answers USER, PASS,
+    /// STAT, RETR, TOP, UIDL ("+OK n uid-n") and QUIT.
+    static Responder mailbox(int count, std::function<QByteArray(int)> message);
+    /// A message text of the test mailboxes.
+    static QByteArray sampleMessage(int n);
+
+private:
+    void onConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void send(QTcpSocket *socket, const Answer &answer);
+
+    QTcpServer m_server;
+};
+
+/// Passes a POP3 dialogue through to a real server and records the client's commands.
+class RecordingProxy : public QObject
+{
+    Q_OBJECT
+
+public:
+    RecordingProxy(quint16 targetPort, QObject *parent = nullptr);
+    bool listen();
+    QString hostPort() const;
+    /// The client's command lines, without CR LF.
+    QList<QByteArray> commands() const;
+    /// Everything the client sent.
+    QByteArray clientBytes;
+
+private:
+    void onConnection();
+
+    QTcpServer m_server;
+    quint16 m_target;
+};
+
+} // namespace kvorn::test

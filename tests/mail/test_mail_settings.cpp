@@ -1,0 +1,311 @@
+// GCC 12 sees a false "maybe uninitialized" in the scripted prompt's optional answers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "fakes/CoreRig.h"
+#pragma GCC diagnostic pop
+
+#include "core/SettingsStore.h"
+#include "mail/MailSettings.h"
+
+#include <QSettings>
+#include <QTest>
+
+using namespace kvorn;
+using namespace kvorn::test;
+
+class TestMailSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void defaults();
+    void roundTrip();
+    void storedTextForms();
+    void unreadableValueKeepsLaterOnes();
+    void accounts();
+    void accountsBeyondTheTable();
+    void encodeAcctPass_data();
+    void encodeAcctPass();
+    void decodeHistoricForms_data();
+    void decodeHistoricForms();
+    void passwordsRoundTrip_data();
+    void passwordsRoundTrip();
+    void splitHostPort_data();
+    void splitHostPort();
+};
+
+void TestMailSettings::defaults()
+{
+    CoreRig rig;
+    MailSettings s;
+    s.ServerTO = 0; // to see that loading sets it
+    LoadMailSettings(rig.store, s, rig.prompt, QDate(2026, 7, 3));
+    QCOMPARE(s.Accounts, QString());
+    QCOMPARE(s.ColumnOrder, QStringLiteral("1`2`3`4`5`6`7`8`9`10`11"));
+    QCOMPARE(s.ColumnUse, QStringLiteral("1`2'3'4'5'6'7'8'9'10'11"));
+    QCOMPARE(s.DetectStrength, 1);
+    QVERIFY(s.LaunchEmail && s.SoundNewMail && !s.DefaultOnStart && !s.TimerOn);
+    QCOMPARE(s.TimerCount, 10);
+    QVERIFY(!s.Forward && s.ForwardAccount.isEmpty() && !s.AutoDelete && !s.AutoBounce);
+    QVERIFY(s.BounceBlacklist && s.ExpireBlackList && !s.ExpireFriends && !s.HideFriend);
+    QCOMPARE(s.ExpireBLCount, 200);
+    QCOMPARE(s.ExpireFriendCount, 200);
+    QCOMPARE(s.ServerTO, 20000);
+    QCOMPARE(s.LogDate, 7);
+    QCOMPARE(s.LogMonth, 0);
+    QCOMPARE(s.LogYear, 0);
+    QCOMPARE(s.LogForever, 0);
+    QCOMPARE(s.DnsServers, QString());
+    QVERIFY(rig.prompt.messages.isEmpty());
+}
+
+void TestMailSettings::roundTrip()
+{
+    CoreRig rig;
+    MailSettings s;
+    s.Accounts = QStringLiteral("Acct-Home~Acct-Work");
+    s.DetectStrength = 2;
+    s.TimerOn = true;
+    s.TimerCount = 25;
+    s.ForwardAccount = QStringLiteral("fwd@example.test");
+    s.Filters = QStringLiteral("opaque|filter text");
+    s.ServerTO = 70000; // above the dialogue's cap: used as stored
+    s.LogDate = 11;
+    s.LogMonth = 4;
+    s.LogYear = 40;
+    s.LogForever = 400;
+    s.HideFriend = true;
+    s.DnsServers = QStringLiteral("127.0.0.1:5353,127.0.0.2:53");
+    MailAccounts accounts;
+    accounts[0] = {QStringLiteral("me@home.test"), QStringLiteral("Home"), QStringLiteral("me"),
+                   QStringLiteral("smtp.home.test"), QStringLiteral("pop.home.test:1110"),
+                   QStringLiteral("s3cret"), true, true};
+    accounts[1] = {QStringLiteral("me@work.test"), QStringLiteral("Work"), QStringLiteral("m.e"),
+                   QString(), QStringLiteral("pop.work.test"), QString(), false, false};
+    QCOMPARE(SaveMailSettings(rig.store, s, accounts), QString());
+
+    SettingsStore reread(rig.env.settingsFile());
+    MailSettings t;
+    LoadMailSettings(reread, t, rig.prompt, QDate(2026, 1, 1));
+    MailAccounts back;
+    LoadMailAccounts(reread, t, back);
+    QCOMPARE(t.Accounts, s.Accounts);
+    QCOMPARE(t.DetectStrength, 2);
+    QVERIFY(t.TimerOn && t.HideFriend);
+    QCOMPARE(t.TimerCount, 25);
+    QCOMPARE(t.ForwardAccount, s.ForwardAccount);
+    QCOMPARE(t.Filters, s.Filters);
+    QCOMPARE(t.ServerTO, 70000);
+    QCOMPARE(t.LogDate, 11);
+    QCOMPARE(t.LogMonth, 4);
+    QCOMPARE(t.LogYear, 40);
+    QCOMPARE(t.LogForever, 400);
+    QCOMPARE(t.DnsServers, s.DnsServers);
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(back[i].MailName, accounts[i].MailName);
+        QCOMPARE(back[i].AcctName, accounts[i].AcctName);
+        QCOMPARE(back[i].AcctUser, accounts[i].AcctUser);
+        QCOMPARE(back[i].AcctSMTP, accounts[i].AcctSMTP);
+        QCOMPARE(back[i].AcctPOP3, accounts[i].AcctPOP3);
+        QCOMPARE(back[i].AcctPass, accounts[i].AcctPass);
+        QCOMPARE(back[i].AcctDefault, accounts[i].AcctDefault);
+    }
+    QVERIFY(!back[0].AcctSecure); // lives in memory only
+    QVERIFY(rig.prompt.messages.isEmpty());
+}
+
+void TestMailSettings::storedTextForms()
+{
+    CoreRig rig;
+    MailSettings s;
+    s.Accounts = QStringLiteral("Acct-A");
+    MailAccounts accounts;
+    accounts[0].AcctPass = QStringLiteral("abc");
+    accounts[0].AcctDefault = true;
+    QCOMPARE(SaveMailSettings(rig.store, s, accounts), QString());
+
+    QSettings ini(rig.env.settingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/Accounts/Acct-A/AcctPass")).toString(),
+             QStringLiteral("68696A"));
+    QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/Accounts/Acct-A/AcctDefault")).toString(),
+             QStringLiteral("True"));
+    QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/DetectStrength ")).toString(),
+             QStringLiteral("1"));
+    QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/TimerOn")).toString(),
+             QStringLiteral("False"));
+    QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/ServerTO")).toString(),
+             QStringLiteral("20000"));
+
+    // The key without its trailing blank is not the option.
+    rig.store.write(kMailSettingsSection, QStringLiteral("DetectStrength"), QStringLiteral("0"));
+    rig.store.write(kMailSettingsSection, QStringLiteral("DetectStrength "), QStringLiteral("2"));
+    // An account section without "AcctDefault" is a default account; numbers read as yes/no.
+    rig.store.remove(kMailAccountSectionPrefix + QStringLiteral("Acct-A"),
+                     QStringLiteral("AcctDefault"));
+    rig.store.write(kMailSettingsSection, QStringLiteral("TimerOn"), QStringLiteral("-1"));
+    MailSettings t;
+    LoadMailSettings(rig.store, t, rig.prompt, QDate(2026, 1, 1));
+    QCOMPARE(t.DetectStrength, 2);
+    QVERIFY(t.TimerOn);
+    MailAccounts back;
+    LoadMailAccounts(rig.store, t, back);
+    QVERIFY(back[0].AcctDefault);
+    QCOMPARE(back[0].AcctPass, QStringLiteral("abc"));
+}
+
+void TestMailSettings::unreadableValueKeepsLaterOnes()
+{
+    CoreRig rig;
+    rig.store.write(kMailSettingsSection, QStringLiteral("TimerCount"), QStringLiteral("ten"));
+    rig.store.write(kMailSettingsSection, QStringLiteral("ServerTO"), QStringLiteral("30000"));
+    MailSettings s;
+    LoadMailSettings(rig.store, s, rig.prompt, QDate(2026, 1, 1));
+    QCOMPARE(rig.prompt.messages,
+             QStringList{QStringLiteral(
+                 "Error 13 (Type mismatch) in procedure LoadMailSettings of Module KvornMain")});
+    QCOMPARE(s.TimerCount, 10);
+    QCOMPARE(s.ServerTO, 30000);
+}
+
+void TestMailSettings::accounts()
+{
+    CoreRig rig;
+    MailSettings s;
+    MailAccounts table;
+    LoadMailAccounts(rig.store, s, table); // no "Accounts": the table stays empty
+    QVERIFY(mailAccountNames(s).isEmpty());
+    QCOMPARE(table[0].AcctUser, QString());
+
+    rig.store.write(kMailSettingsSection, QStringLiteral("Accounts"),
+                    QStringLiteral("Acct-First~Acct-Second"));
+    for (const char *name : {"First", "Second"}) {
+        const QString section = kMailAccountSectionPrefix + QStringLiteral("Acct-") +
+                                QLatin1String(name);
+        rig.store.write(section, QStringLiteral("AcctUser"), QLatin1String(name).toString());
+        rig.store.write(section, QStringLiteral("AcctDefault"), QStringLiteral("False"));
+    }
+    LoadMailSettings(rig.store, s, rig.prompt, QDate(2026, 1, 1));
+    LoadMailAccounts(rig.store, s, table);
+    QCOMPARE(table[0].AcctUser, QStringLiteral("First"));
+    QCOMPARE(table[1].AcctUser, QStringLiteral("Second"));
+    QVERIFY(!table[0].AcctDefault);
+}
+
+void TestMailSettings::accountsBeyondTheTable()
+{
+    CoreRig rig;
+    MailSettings s;
+    QStringList names;
+    for (int i = 0; i < 130; ++i)
+        names.append(QStringLiteral("Acct-%1").arg(i));
+    s.Accounts = names.join(QLatin1Char('~'));
+    QCOMPARE(mailAccountNames(s).size(), kMaxMailAccounts);
+    rig.store.write(kMailAccountSectionPrefix + QStringLiteral("Acct-120"),
+                    QStringLiteral("AcctUser"), QStringLiteral("kept"));
+    MailAccounts table;
+    for (int i = 0; i < kMaxMailAccounts; ++i)
+        table[std::size_t(i)].AcctUser = QStringLiteral("u%1").arg(i);
+    QCOMPARE(SaveMailSettings(rig.store, s, table), QString());
+    LoadMailAccounts(rig.store, s, table);
+    QCOMPARE(table[100].AcctUser, QStringLiteral("u100"));
+    // The list itself is kept whole; the sections beyond the table are left alone.
+    QCOMPARE(rig.store.read(kMailSettingsSection, QStringLiteral("Accounts"), {}), s.Accounts);
+    QCOMPARE(rig.store.read(kMailAccountSectionPrefix + QStringLiteral("Acct-120"),
+                            QStringLiteral("AcctUser"), {}),
+             QStringLiteral("kept"));
+}
+
+void TestMailSettings::encodeAcctPass_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("example") << QStringLiteral("abc") << QStringLiteral("68696A");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("digits and signs") << QStringLiteral("P@ss 1!") << QStringLiteral("57477A7A273828");
+    QTest::newRow("control code below 9 gets two digits")
+        << QString(QChar(char16_t(1))) + QStringLiteral("a") << QStringLiteral("0868");
+}
+
+void TestMailSettings::encodeAcctPass()
+{
+    QFETCH(QString, plain);
+    QFETCH(QString, stored);
+    QCOMPARE(EncodeAcctPass(plain), stored);
+    QCOMPARE(DecodeAcctPass(EncodeAcctPass(plain)), plain);
+}
+
+void TestMailSettings::decodeHistoricForms_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("plain");
+    // Written from the Windows code page: é is 0xE9 (+7 = F0), ù is 0xF9 (+7 wraps to 00).
+    QTest::newRow("windows letter") << QStringLiteral("F0") << QStringLiteral("é");
+    QTest::newRow("wrapped code") << QStringLiteral("00") << QStringLiteral("ù");
+    QTest::newRow("euro sign") << QStringLiteral("87") << QStringLiteral("€");
+    QTest::newRow("lower case hex") << QStringLiteral("68696a") << QStringLiteral("abc");
+}
+
+void TestMailSettings::decodeHistoricForms()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, plain);
+    QCOMPARE(DecodeAcctPass(stored), plain);
+}
+
+void TestMailSettings::passwordsRoundTrip_data()
+{
+    QTest::addColumn<QString>("plain");
+    QString low;
+    for (char16_t c = 1; c < 9; ++c)
+        low.append(QChar(c));
+    QTest::newRow("codes below 9") << low + QStringLiteral("x");
+    QTest::newRow("codes 249 to 255") << QStringLiteral("ùúûüýþÿ");
+    QTest::newRow("accented") << QStringLiteral("Grüße-€");
+    QTest::newRow("outside the Windows code page") << QStringLiteral("пароль密码");
+    QTest::newRow("plain ascii") << QStringLiteral("Tr0ub4dor&3");
+}
+
+void TestMailSettings::passwordsRoundTrip()
+{
+    QFETCH(QString, plain);
+    CoreRig rig;
+    MailSettings s;
+    s.Accounts = QStringLiteral("Acct-X");
+    MailAccounts table;
+    table[0].AcctPass = plain;
+    QCOMPARE(SaveMailSettings(rig.store, s, table), QString());
+    const QString stored = rig.store.read(kMailAccountSectionPrefix + QStringLiteral("Acct-X"),
+                                          QStringLiteral("AcctPass"), {});
+    QVERIFY(!stored.contains(plain));
+    QCOMPARE(stored.size() % 2, 0);
+    MailAccounts back;
+    LoadMailAccounts(rig.store, s, back);
+    QCOMPARE(back[0].AcctPass, plain);
+}
+
+void TestMailSettings::splitHostPort_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("name") << QStringLiteral("pop.example.test") << QStringLiteral("pop.example.test") << 110;
+    QTest::newRow("name and port") << QStringLiteral("127.0.0.1:2110") << QStringLiteral("127.0.0.1") << 2110;
+    QTest::newRow("blanks") << QStringLiteral(" pop.x.test ") << QStringLiteral("pop.x.test") << 110;
+    QTest::newRow("bad port") << QStringLiteral("pop.x.test:pop") << QStringLiteral("pop.x.test") << 110;
+    QTest::newRow("port too big") << QStringLiteral("pop.x.test:70000") << QStringLiteral("pop.x.test") << 110;
+    QTest::newRow("bare ipv6") << QStringLiteral("::1") << QStringLiteral("::1") << 110;
+    QTest::newRow("bracketed ipv6 and port") << QStringLiteral("[::1]:995") << QStringLiteral("::1") << 995;
+}
+
+void TestMailSettings::splitHostPort()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    const HostPort hp = kvorn::splitHostPort(server);
+    QCOMPARE(hp.host, host);
+    QCOMPARE(int(hp.port), port);
+}
+
+QTEST_GUILESS_MAIN(TestMailSettings)
+#include "test_mail_settings.moc"
