@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kvorn {
@@ -72,6 +73,7 @@ struct X11WindowSystem::Private
     QList<WindowId> titled;
 
     bool listStale = true;
+    bool membershipChanged = false;
     bool entriesStale = false;
     bool supportedStale = true;
     bool activeStale = true;
@@ -90,7 +92,19 @@ struct X11WindowSystem::Private
     {
         // Errors (response type 0) come from requests on windows that went away
         // meanwhile; the next read of the client list settles them.
-        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_DESTROY_NOTIFY) {
+            // X ids are reused: a window that died must leave the cache even when the
+            // client list looks the same afterwards (a new window under the old id).
+            const auto *e = reinterpret_cast<const xcb_destroy_notify_event_t *>(event);
+            if (cache.erase(e->window)) {
+                std::erase(clients, e->window);
+                listStale = true;
+                membershipChanged = true;
+            }
+            return;
+        }
+        if (type != XCB_PROPERTY_NOTIFY)
             return;
         const auto *e = reinterpret_cast<const xcb_property_notify_event_t *>(event);
         if (e->window == root) {
@@ -195,7 +209,7 @@ struct X11WindowSystem::Private
 
         std::unordered_map<xcb_window_t, Entry> kept;
         kept.reserve(fresh.size());
-        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         for (const xcb_window_t window : fresh) {
             const auto it = cache.find(window);
             if (it != cache.end()) {
@@ -340,7 +354,7 @@ struct X11WindowSystem::Private
         pump();
         if (supportedStale)
             readSupported();
-        bool changed = false;
+        bool changed = std::exchange(membershipChanged, false);
         if (listStale || !haveClientList)
             changed |= readClientList();
         if (entriesStale)
