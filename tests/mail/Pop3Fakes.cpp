@@ -44,6 +44,15 @@ void ScriptedPop3Server::onReadyRead(QTcpSocket *socket)
 
 void ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
 {
+    if (answer.delayMs > 0) {
+        Answer later = answer;
+        later.delayMs = 0;
+        QTimer::singleShot(answer.delayMs, this, [this, s = QPointer<QTcpSocket>(socket), later] {
+            if (s)
+                send(s, later);
+        });
+        return;
+    }
     if (answer.chunk <= 0) {
         socket->write(answer.bytes);
         if (answer.close)

@@ -26,6 +26,7 @@ public:
         bool close = false;    ///< close the connection after sending
         int chunk = 0;         ///< > 0: send in pieces of this many bytes, each in its own write
         int chunkDelayMs = 2;  ///< pause between pieces
+        int delayMs = 0;       ///< pause before answering
     };
     using Responder = std::function<Answer(const QByteArray &command)>;
 

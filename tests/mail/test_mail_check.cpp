@@ -1,0 +1,533 @@
+#include "MailRig.h"
+#include "Pop3Fakes.h"
+
+#include "mail/MailClassifier.h"
+#include "mail/ReplyWord.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace kvorn;
+using namespace kvorn::test;
+
+namespace {
+using Answer = ScriptedPop3Server::Answer;
+
+QList<QByteArray> dialogue(int messages)
+{
+    QList<QByteArray> c{"USER user0", "PASS pass0", "STAT  "};
+    for (int n = 1; n <= messages; ++n) {
+        c.append(n == 1 ? QByteArray("RETR 1") : "TOP " + QByteArray::number(n) + " 20");
+        c.append("UIDL " + QByteArray::number(n));
+    }
+    c.append("QUIT");
+    return c;
+}
+
+/// Every row's unique ID belongs to its own message.
+bool uidsMatchTags(const MailListModel &list)
+{
+    for (int r = 0; r < list.rowCount(); ++r) {
+        if (list.text(r, ColUniqueId) != QStringLiteral("uid-%1").arg(list.tag(r)))
+            return false;
+    }
+    return true;
+}
+
+class AsyncClassifier final : public MailClassifier
+{
+public:
+    void classify(quint64 rowKey, std::function<void(bool)> done) override
+    {
+        const int row = list->rowOfKey(rowKey);
+        const int tag = list->tag(row);
+        log->append("classify " + QByteArray::number(tag));
+        QTimer::singleShot(30, [this, rowKey, tag, done] {
+            const bool hide = tag == hiddenTag;
+            if (hide)
+                list->removeRowAt(list->rowOfKey(rowKey));
+            else
+                list->setText(list->rowOfKey(rowKey), ColStatus, QStringLiteral("classified"));
+            done(hide);
+        });
+    }
+    MailListModel *list = nullptr;
+    QList<QByteArray> *log = nullptr;
+    int hiddenTag = 0;
+};
+} // namespace
+
+class TestMailCheck : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void threeMessages();
+    void emptyMailbox();
+    void splitAndCombinedReplies_data();
+    void splitAndCombinedReplies();
+    void errorReplyToRetrAndTop();
+    void wrongPasswordGoesOnWithNextAccount();
+    void silentServerAbortsAndNextCheckRuns();
+    void timeLimitCountsFromLastReply();
+    void connectionClosedMidMessage();
+    void refusedConnectionGoesOn();
+    void endlessLineAndGiantMessage_data();
+    void endlessLineAndGiantMessage();
+    void countAbove16Bits();
+    void secondRequestIsIgnored();
+    void stopCommand();
+    void defaultAccountsOnly();
+    void classificationBeforeUniqueId();
+    void uniqueIdFindsItsRow();
+    void periodicCheckCountsMinutes();
+};
+
+void TestMailCheck::threeMessages()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(3, [](int n) {
+        QByteArray m = ScriptedPop3Server::sampleMessage(n);
+        if (n == 2)
+            m.replace("Subject:", "X-Priority: 1\r\nSubject:");
+        return m;
+    });
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck());
+
+    QCOMPARE(server.commands, dialogue(3));
+    QCOMPARE(rig.check.statusText(),
+             QStringLiteral("close\r\nChecking user0\r\nUSER user0\r\nSTAT\r\nScanning Mail...\r\n"
+                            "QUIT\r\nClose\r\nFinished Checking\r\n"));
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 3"));
+    QCOMPARE(rig.list.rowCount(), 3);
+    QVERIFY(uidsMatchTags(rig.list));
+    for (int r = 0; r < 3; ++r) {
+        const int n = rig.list.tag(r);
+        const QByteArray text = ScriptedPop3Server::sampleMessage(n);
+        QCOMPARE(rig.list.text(r, ColFrom),
+                 QStringLiteral("Sender %1 <sender%1@example.test>").arg(n));
+        QCOMPARE(rig.list.text(r, ColSubject), QStringLiteral("Message %1").arg(n));
+        QCOMPARE(rig.list.text(r, ColDate), QStringLiteral("Wed, 9 Dec 2026 10:00:00 +0000"));
+        QCOMPARE(rig.list.text(r, ColSize),
+                 QString::number(text.size() + (n == 2 ? int(sizeof("X-Priority: 1\r\n")) - 1 : 0)));
+        QCOMPARE(rig.list.text(r, ColAccount), QStringLiteral("user0@example.test"));
+        QCOMPARE(rig.list.text(r, ColBounce), QStringLiteral("False"));
+        QCOMPARE(rig.list.text(r, ColStatus), QString::number(n));
+        QCOMPARE(rig.list.text(r, ColBlacklist), QStringLiteral("from relay%1.example.test").arg(n));
+        QCOMPARE(rig.list.text(r, ColPriority), n == 2 ? QStringLiteral("High") : QString());
+        QCOMPARE(rig.list.text(r, ColTo), QString::number(n));
+        QVERIFY(!rig.list.isChecked(r));
+    }
+    QVERIFY(!rig.check.MailBusy());
+    QVERIFY(!rig.check.isChecking());
+}
+
+void TestMailCheck::emptyMailbox()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck());
+    QTRY_COMPARE(server.commands, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "QUIT"}));
+    QCOMPARE(rig.check.statusText(),
+             QStringLiteral("close\r\nChecking user0\r\nUSER user0\r\nSTAT\r\nQUIT No Messages\r\n"
+                            "Finished Checking\r\n"));
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 0"));
+    QCOMPARE(rig.list.rowCount(), 0);
+}
+
+void TestMailCheck::splitAndCombinedReplies_data()
+{
+    QTest::addColumn<QByteArray>("greeting");
+    QTest::addColumn<int>("greetingChunk");
+    QTest::addColumn<int>("chunk");
+    QTest::newRow("every reply in 3-byte pieces") << QByteArray("+OK ready\r\n") << 1 << 3;
+    QTest::newRow("message end split after LF") << QByteArray("+OK ready\r\n") << 0 << 7;
+    QTest::newRow("notice and greeting in one arrival")
+        << QByteArray("* maintenance tonight\r\n+OK ready\r\n") << 0 << 0;
+    QTest::newRow("bare LF line ends") << QByteArray("+OK ready\n") << 0 << 0;
+}
+
+void TestMailCheck::splitAndCombinedReplies()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(int, greetingChunk);
+    QFETCH(int, chunk);
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.greeting = greeting;
+    server.greetingChunk = greetingChunk;
+    const auto inner = ScriptedPop3Server::mailbox(3, ScriptedPop3Server::sampleMessage);
+    server.respond = [inner, chunk](const QByteArray &command) {
+        Answer a = inner(command);
+        a.chunk = chunk;
+        a.chunkDelayMs = 1;
+        return a;
+    };
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck());
+    QCOMPARE(server.commands, dialogue(3));
+    QCOMPARE(rig.list.rowCount(), 3);
+    QVERIFY(uidsMatchTags(rig.list));
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(rig.list.text(r, ColSubject), QStringLiteral("Message %1").arg(rig.list.tag(r)));
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+}
+
+void TestMailCheck::errorReplyToRetrAndTop()
+{
+    MailRig rig;
+    rig.settings.ServerTO = 60000; // a stall would show as a timeout of the test
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto inner = ScriptedPop3Server::mailbox(3, ScriptedPop3Server::sampleMessage);
+    server.respond = [inner](const QByteArray &command) -> Answer {
+        if (command == "RETR 1")
+            return {"-ERR message 1 is locked\r\n"};
+        if (command == "TOP 2 20")
+            return {"-ERR TOP not possible for 2\r\n"};
+        return inner(command);
+    };
+    rig.setAccounts({server.hostPort()});
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(rig.runCheck(10000));
+    QVERIFY(t.elapsed() < 5000);
+    QCOMPARE(server.commands, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "RETR 1",
+                                                 "TOP 2 20", "TOP 3 20", "UIDL 3", "QUIT"}));
+    QCOMPARE(rig.list.rowCount(), 1);
+    QCOMPARE(rig.list.tag(0), 3);
+    QCOMPARE(rig.list.text(0, ColUniqueId), QStringLiteral("uid-3"));
+    const QString status = rig.check.statusText();
+    QVERIFY(status.contains(QLatin1String("-ERR message 1 is locked\r\n")));
+    QVERIFY(status.contains(QLatin1String("-ERR TOP not possible for 2\r\n")));
+    QVERIFY(status.endsWith(QLatin1String("QUIT\r\nClose\r\nFinished Checking\r\n")));
+}
+
+void TestMailCheck::wrongPasswordGoesOnWithNextAccount()
+{
+    MailRig rig;
+    ScriptedPop3Server first;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    first.respond = [](const QByteArray &command) -> Answer {
+        if (command.startsWith("PASS"))
+            return {"-ERR [AUTH] Authentication failed.\r\n"};
+        return {"+OK\r\n"};
+    };
+    second.respond = ScriptedPop3Server::mailbox(2, ScriptedPop3Server::sampleMessage);
+    rig.setAccounts({first.hostPort(), second.hostPort()});
+    QVERIFY(rig.runCheck());
+    QCOMPARE(first.commands, (QList<QByteArray>{"USER user0", "PASS pass0"}));
+    QCOMPARE(second.connections, 1);
+    QCOMPARE(rig.list.rowCount(), 2);
+    QCOMPARE(rig.list.text(0, ColAccount), QStringLiteral("user1@example.test"));
+    QVERIFY(rig.check.statusText().contains(
+        QLatin1String("-ERR [AUTH] Authentication failed.\r\nclose\r\nChecking user1\r\n")));
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 2"));
+}
+
+void TestMailCheck::silentServerAbortsAndNextCheckRuns()
+{
+    MailRig rig;
+    rig.settings.ServerTO = 1000;
+    ScriptedPop3Server garbage;
+    ScriptedPop3Server later;
+    QVERIFY(garbage.listen() && later.listen());
+    garbage.greeting = "garbage that is no greeting\r\n";
+    rig.setAccounts({garbage.hostPort(), later.hostPort()});
+    QVERIFY(rig.runCheck(10000));
+    QCOMPARE(rig.check.statusText(),
+             QStringLiteral("close\r\nChecking user0\r\nMail Aborted\r\n"));
+    QCOMPARE(later.connections, 0); // the abort ends the whole run
+    QVERIFY(!rig.check.ResetMail);
+
+    // The next check starts normally.
+    garbage.greeting = "+OK now awake\r\n";
+    QVERIFY(rig.runCheck(10000));
+    QCOMPARE(later.connections, 1);
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+}
+
+void TestMailCheck::timeLimitCountsFromLastReply()
+{
+    MailRig rig;
+    rig.settings.ServerTO = 1000;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto inner = ScriptedPop3Server::mailbox(4, ScriptedPop3Server::sampleMessage);
+    server.respond = [inner](const QByteArray &command) {
+        Answer a = inner(command);
+        a.delayMs = 250; // brisk, but the whole dialogue takes well over the time limit
+        return a;
+    };
+    rig.setAccounts({server.hostPort()});
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(rig.runCheck(20000));
+    QVERIFY2(t.elapsed() > 2000, "the dialogue should outlast the time limit");
+    QVERIFY2(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")),
+             qPrintable(rig.check.statusText()));
+    QCOMPARE(rig.list.rowCount(), 4);
+}
+
+void TestMailCheck::connectionClosedMidMessage()
+{
+    MailRig rig;
+    rig.settings.ServerTO = 30000;
+    ScriptedPop3Server broken;
+    ScriptedPop3Server fine;
+    QVERIFY(broken.listen() && fine.listen());
+    const auto inner = ScriptedPop3Server::mailbox(2, ScriptedPop3Server::sampleMessage);
+    broken.respond = [inner](const QByteArray &command) -> Answer {
+        if (command == "RETR 1")
+            return {"+OK message follows\r\nFrom: cut@example.test\r\nSubj", true};
+        return inner(command);
+    };
+    fine.respond = inner;
+    rig.setAccounts({broken.hostPort(), fine.hostPort()});
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(rig.runCheck(20000));
+    QVERIFY(t.elapsed() < 10000);
+    QVERIFY2(rig.check.statusText().contains(QLatin1String("10054 : ")),
+             qPrintable(rig.check.statusText()));
+    QCOMPARE(fine.connections, 1);
+    QCOMPARE(rig.list.rowCount(), 2); // nothing half-read is listed
+    for (int r = 0; r < 2; ++r)
+        QCOMPARE(rig.list.text(r, ColAccount), QStringLiteral("user1@example.test"));
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+}
+
+void TestMailCheck::refusedConnectionGoesOn()
+{
+    MailRig rig;
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    ScriptedPop3Server fine;
+    QVERIFY(fine.listen());
+    rig.setAccounts({QStringLiteral("127.0.0.1:%1").arg(closedPort), fine.hostPort()});
+    QVERIFY(rig.runCheck(10000));
+    QVERIFY2(rig.check.statusText().startsWith(
+                 QLatin1String("close\r\nChecking user0\r\n10061 : Connection refused\r\n")),
+             qPrintable(rig.check.statusText()));
+    QCOMPARE(fine.connections, 1);
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+}
+
+void TestMailCheck::endlessLineAndGiantMessage_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("endless line") << QByteArray("+OK\r\nSubject: ") + QByteArray(300000, 'x')
+                                  << QStringLiteral("line longer than 100000 bytes");
+    QByteArray giant = "+OK\r\nSubject: big\r\n\r\n";
+    for (int i = 0; i < 8000; ++i)
+        giant += "0123456789012345678901234567890123456789\r\n";
+    QTest::newRow("gigantic message") << giant << QStringLiteral("larger than 200000 bytes");
+}
+
+void TestMailCheck::endlessLineAndGiantMessage()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, expected);
+    MailRig rig;
+    rig.settings.ServerTO = 30000;
+    rig.check.setReplyLimits(100000, 200000);
+    ScriptedPop3Server flood;
+    ScriptedPop3Server fine;
+    QVERIFY(flood.listen() && fine.listen());
+    const auto inner = ScriptedPop3Server::mailbox(1, ScriptedPop3Server::sampleMessage);
+    flood.respond = [inner, reply](const QByteArray &command) -> Answer {
+        if (command == "RETR 1")
+            return {reply}; // and never the end of the message
+        return inner(command);
+    };
+    fine.respond = inner;
+    rig.setAccounts({flood.hostPort(), fine.hostPort()});
+    QVERIFY(rig.runCheck(20000));
+    QVERIFY2(rig.check.statusText().contains(expected), qPrintable(rig.check.statusText()));
+    QCOMPARE(fine.connections, 1);
+    QCOMPARE(rig.list.rowCount(), 1);
+    QCOMPARE(rig.list.text(0, ColAccount), QStringLiteral("user1@example.test"));
+}
+
+void TestMailCheck::countAbove16Bits()
+{
+    constexpr int kCount = 40000;
+    MailRig rig;
+    rig.core.options.AutoColumn = false;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(kCount, [](int) {
+        return QByteArray("From: bulk@example.test\r\n\r\n");
+    });
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck(240000));
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 40000"));
+    QCOMPARE(rig.list.rowCount(), kCount);
+    QCOMPARE(rig.list.tag(kCount - 1), kCount);
+    QCOMPARE(rig.list.text(kCount - 1, ColUniqueId), QStringLiteral("uid-40000"));
+    QCOMPARE(server.commands.size(), 3 + 2 * kCount + 1);
+    QCOMPARE(server.commands.at(server.commands.size() - 3), QByteArray("TOP 40000 20"));
+}
+
+void TestMailCheck::secondRequestIsIgnored()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto inner = ScriptedPop3Server::mailbox(2, ScriptedPop3Server::sampleMessage);
+    server.respond = [inner](const QByteArray &command) {
+        Answer a = inner(command);
+        a.delayMs = 20;
+        return a;
+    };
+    rig.setAccounts({server.hostPort()});
+    QSignalSpy finished(&rig.check, &MailCheck::checkFinished);
+    QVERIFY(rig.check.GetNewMail());
+    QTest::qWait(50);
+    QVERIFY(rig.check.isChecking());
+    QVERIFY(!rig.check.GetNewMail());
+    QVERIFY(finished.wait(10000));
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(server.connections, 1);
+    QCOMPARE(server.commands, dialogue(2));
+}
+
+void TestMailCheck::stopCommand()
+{
+    MailRig rig;
+    rig.settings.ServerTO = 60000;
+    ScriptedPop3Server server;
+    ScriptedPop3Server later;
+    QVERIFY(server.listen() && later.listen());
+    server.respond = [](const QByteArray &command) -> Answer {
+        if (command == "STAT  ")
+            return {}; // says nothing more
+        return {"+OK\r\n"};
+    };
+    rig.setAccounts({server.hostPort(), later.hostPort()});
+    QSignalSpy finished(&rig.check, &MailCheck::checkFinished);
+    QVERIFY(rig.check.GetNewMail());
+    QTRY_VERIFY(server.commands.contains("STAT  "));
+    rig.check.stopMail();
+    QVERIFY(finished.wait(5000));
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Mail Aborted\r\n")));
+    QTRY_VERIFY(server.commands.contains("QUIT"));
+    QVERIFY(server.commands.contains("RSET"));
+    QCOMPARE(later.connections, 0);
+    QVERIFY(!rig.check.ResetMail);
+
+    // A stop while nothing runs does not spoil the next check.
+    rig.check.stopMail();
+    QTest::qWait(20);
+    server.respond = ScriptedPop3Server::mailbox(0, ScriptedPop3Server::sampleMessage);
+    QVERIFY(rig.runCheck());
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+    QCOMPARE(later.connections, 1);
+}
+
+void TestMailCheck::defaultAccountsOnly()
+{
+    MailRig rig;
+    ScriptedPop3Server first;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    rig.setAccounts({first.hostPort(), second.hostPort()});
+    rig.accounts[0].AcctDefault = false;
+    rig.check.MailDefaultOnly = true;
+    QVERIFY(rig.runCheck());
+    QCOMPARE(first.connections, 0);
+    QCOMPARE(second.connections, 1);
+    rig.check.MailDefaultOnly = false;
+    QVERIFY(rig.runCheck());
+    QCOMPARE(first.connections, 1);
+}
+
+void TestMailCheck::classificationBeforeUniqueId()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    QList<QByteArray> log;
+    const auto inner = ScriptedPop3Server::mailbox(3, ScriptedPop3Server::sampleMessage);
+    server.respond = [inner, &log](const QByteArray &command) {
+        log.append(command);
+        return inner(command);
+    };
+    AsyncClassifier classifier;
+    classifier.list = &rig.list;
+    classifier.log = &log;
+    classifier.hiddenTag = 2;
+    rig.check.setClassifier(&classifier);
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck());
+    QCOMPARE(log, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "RETR 1", "classify 1",
+                                     "UIDL 1", "TOP 2 20", "classify 2", "UIDL 2", "TOP 3 20",
+                                     "classify 3", "UIDL 3", "QUIT"}));
+    QCOMPARE(rig.list.rowCount(), 2);
+    QVERIFY(uidsMatchTags(rig.list));
+    QCOMPARE(rig.list.text(0, ColStatus), QStringLiteral("classified"));
+}
+
+void TestMailCheck::uniqueIdFindsItsRow()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    // Senders that sort against the fetch order, so every new row goes to the top.
+    server.respond = ScriptedPop3Server::mailbox(5, [](int n) {
+        return QStringLiteral("From: %1@example.test\r\n\r\n").arg(QChar(u'z' - n)).toUtf8();
+    });
+    rig.setAccounts({server.hostPort()});
+    // The user keeps clicking the last row while the check runs.
+    connect(&rig.list, &QAbstractItemModel::rowsInserted, &rig.list,
+            [&] { QTimer::singleShot(0, &rig.list, [&] { rig.list.setSelectedRow(rig.list.rowCount() - 1); }); });
+    QVERIFY(rig.runCheck());
+    QCOMPARE(rig.list.rowCount(), 5);
+    QCOMPARE(rig.list.tag(0), 5);
+    QVERIFY(uidsMatchTags(rig.list));
+}
+
+void TestMailCheck::periodicCheckCountsMinutes()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    rig.setAccounts({server.hostPort()});
+    rig.settings.TimerOn = true;
+    rig.settings.TimerCount = 2;
+    rig.check.startPeriodicTimerIfOn();
+    QTimer &loop = rig.core.controller.mailLoopTimer();
+    QVERIFY(loop.isActive());
+    QCOMPARE(loop.interval(), 60000);
+
+    rig.core.controller.tmrMailLoopCheck_Timer(); // minute 1
+    QCOMPARE(rig.check.MailCheckState.TimerMinutes, 1);
+    QVERIFY(loop.isActive());
+    QCOMPARE(server.connections, 0);
+
+    QSignalSpy finished(&rig.check, &MailCheck::checkFinished);
+    rig.core.controller.tmrMailLoopCheck_Timer(); // minute 2: the check runs
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(server.connections, 1);
+    QCOMPARE(rig.check.MailCheckState.TimerMinutes, 0);
+    QVERIFY(loop.isActive());
+    QCOMPARE(loop.interval(), 60000);
+}
+
+QTEST_GUILESS_MAIN(TestMailCheck)
+#include "test_mail_check.moc"
