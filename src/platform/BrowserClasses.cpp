@@ -53,6 +53,7 @@ constexpr std::array kLinuxRows = {
     LinuxBrowserRow{L("Epiphany"), L(), L("Epiphany"), SurveyRule::WholeTitle, false},
     LinuxBrowserRow{L("Epiphany"), L(), L("Org.gnome.Epiphany"), SurveyRule::WholeTitle, false},
     LinuxBrowserRow{L("Falkon"), L(), L("falkon"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Falkon"), L(), L("Falkon"), SurveyRule::CutTitleRequired, false},
     LinuxBrowserRow{L("Konqueror"), L(), L("konqueror"), SurveyRule::CutTitleRequired, false},
 };
 

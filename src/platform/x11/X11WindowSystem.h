@@ -12,8 +12,9 @@ namespace kvorn {
 /// The client windows come from the root's _NET_CLIENT_LIST (without a window manager:
 /// the root's mapped children). Each client's class, title and dialog properties are kept
 /// in a cache that X events keep current: a PropertyNotify on the root's client list or on
-/// a window's title marks just that piece stale, and the next call re-reads only the stale
-/// pieces, all in one batch. A survey over an unchanged desktop therefore costs no round
+/// a window's title, class or dialog properties marks just that piece stale, a
+/// DestroyNotify drops the window, and the next call re-reads only the stale pieces, all
+/// in one batch. A survey over an unchanged desktop therefore costs no round
 /// trip to the X server at all. The events are taken in without waiting at the start of
 /// each survey (titledWindows, changeCount, foregroundWindow); no wake-ups in between.
 class X11WindowSystem final : public WindowSystem
