@@ -8,6 +8,7 @@
 #include <ares.h>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -20,11 +21,15 @@ constexpr int kClassIn = 1;
 constexpr int kTypeA = 1;
 constexpr int kTypeMx = 15;
 constexpr int kTypeAaaa = 28;
+// Questions sent and not yet answered, at most. Beyond that they wait their turn: a burst
+// of answers larger than the socket's receive buffer would be dropped and cost a time-out.
+constexpr int kMaxQuestionsInFlight = 96;
 
 // One look-up: three questions whose answers are combined.
 struct Lookup
 {
     QString domain;
+    QByteArray name; // as asked
     QPointer<QObject> context;
     bool hasContext = false;
     Resolver::Callback done;
@@ -73,6 +78,9 @@ struct CaresResolver::Impl
     bool libraryReady = false;
     bool destroying = false;
     int pending = 0;
+    int inFlight = 0; // questions sent, not yet answered
+    bool pumpScheduled = false;
+    std::deque<std::shared_ptr<Lookup>> waiting; // not yet asked
     QTimer timer;
 
     struct Notifiers
@@ -235,6 +243,11 @@ struct CaresResolver::Impl
                       const QString &why)
     {
         --lookup->outstanding;
+        --inFlight;
+        if (!waiting.empty() && !pumpScheduled) {
+            pumpScheduled = true;
+            QMetaObject::invokeMethod(q, [this] { pump(); }, Qt::QueuedConnection);
+        }
         if (lookup->settled)
             return;
         switch (result) {
@@ -261,6 +274,29 @@ struct CaresResolver::Impl
         else
             settle(lookup, DomainState::DoesNotExist,
                    QStringLiteral("no address or mail exchanger record"));
+    }
+
+    // Asks the waiting look-ups' questions while there is room.
+    void pump()
+    {
+        pumpScheduled = false;
+        while (!waiting.empty() && (!channel || inFlight + 3 <= kMaxQuestionsInFlight)) {
+            std::shared_ptr<Lookup> lookup = std::move(waiting.front());
+            waiting.pop_front();
+            if (!channel) {
+                settle(lookup, DomainState::Unknown,
+                       setupError.isEmpty() ? QStringLiteral("no resolver") : setupError);
+                continue;
+            }
+            lookup->outstanding = 3;
+            for (int type : {kTypeA, kTypeAaaa, kTypeMx}) {
+                auto *question = new Question{this, lookup, type};
+                ++inFlight;
+                ares_query(channel, lookup->name.constData(), kClassIn, type, &Impl::onAnswer,
+                           question);
+            }
+        }
+        rearm();
     }
 
     // Delivers from the event loop, never from inside c-ares or inside lookUp().
@@ -315,6 +351,7 @@ bool CaresResolver::setServers(const QString &servers)
     d->closeChannel();
     d->settings.servers = servers;
     d->openChannel();
+    d->pump();
     return d->setupError.isEmpty();
 }
 
@@ -361,17 +398,9 @@ void CaresResolver::lookUp(const QString &domain, QObject *context, Callback don
         d->settle(lookup, DomainState::DoesNotExist, QStringLiteral("not a domain name"));
         return;
     }
-    if (!d->channel) {
-        d->settle(lookup, DomainState::Unknown,
-                  d->setupError.isEmpty() ? QStringLiteral("no resolver") : d->setupError);
-        return;
-    }
-    lookup->outstanding = 3;
-    for (int type : {kTypeA, kTypeAaaa, kTypeMx}) {
-        auto *question = new Impl::Question{d.get(), lookup, type};
-        ares_query(d->channel, name->constData(), kClassIn, type, &Impl::onAnswer, question);
-    }
-    d->rearm();
+    lookup->name = *name;
+    d->waiting.push_back(std::move(lookup));
+    d->pump();
 }
 
 } // namespace kvorn

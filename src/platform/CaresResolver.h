@@ -23,7 +23,8 @@ struct CaresResolverSettings
 
 /// DNS look-ups through c-ares, driven by the Qt event loop (socket notifiers and one
 /// timer): no threads, nothing blocks. A domain is asked for A, AAAA and MX at once; one
-/// record of any of them is enough for "exists".
+/// record of any of them is enough for "exists". At most 32 look-ups are asked at a
+/// time; the others wait their turn, so that a burst of answers is never dropped.
 class CaresResolver final : public Resolver
 {
     Q_OBJECT
@@ -35,8 +36,8 @@ public:
     void lookUp(const QString &domain, QObject *context, Callback done) override;
     int pendingCount() const override;
 
-    /// Asks other name servers from now on ("host:port,…"; empty: the system's). Look-ups
-    /// under way are answered "unknown". False, with `setupError()` saying why, when the
+    /// Asks other name servers from now on ("host:port,…"; empty: the system's). Questions
+    /// already sent are answered "unknown"; look-ups waiting their turn go to the new ones. False, with `setupError()` saying why, when the
     /// list cannot be used; every look-up then answers "unknown".
     bool setServers(const QString &servers);
     /// Empty when the resolver can ask, else why it cannot.

@@ -117,6 +117,35 @@ private Q_SLOTS:
         QCOMPARE(resolver.pendingCount(), 0);
     }
 
+    // A burst bigger than a socket's receive buffer holds: every answer comes, none
+    // through a time-out and a second try.
+    void aBurstOfLookUpsIsAnsweredPromptly()
+    {
+        CaresResolverSettings settings;
+        settings.servers = m_dns.server();
+        settings.timeoutMs = 3000;
+        CaresResolver resolver(settings);
+        QObject context;
+        int exists = 0;
+        int doesNotExist = 0;
+        int left = 400;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 400; ++i) {
+            const QString domain = i % 2 ? QStringLiteral("known.test")
+                                         : QStringLiteral("n%1.nowhere.test").arg(i);
+            resolver.lookUp(domain, &context, [&](const DomainAnswer &a) {
+                exists += a.state == DomainState::Exists;
+                doesNotExist += a.state == DomainState::DoesNotExist;
+                --left;
+            });
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(left, 0, 20000);
+        QCOMPARE(exists, 200);
+        QCOMPARE(doesNotExist, 200);
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+    }
+
     // A stopped server or one that never answers is no evidence against the domain.
     void noAnswerIsUnknownNeverDoesNotExist()
     {
