@@ -1,4 +1,5 @@
 // X11WindowSystem against real windows on an Xvfb display of the test's own.
+#include "fakes/TestEnv.h"
 #include "platform/BrowserClasses.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "x11/TestWindow.h"
@@ -43,6 +44,7 @@ class TestX11WindowSystem : public QObject
     Q_OBJECT
 
 private:
+    TestEnv m_env;
     std::unique_ptr<VirtualDisplay> m_display;
 
 private Q_SLOTS:
