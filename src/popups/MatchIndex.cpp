@@ -124,6 +124,7 @@ void MatchIndex::clear()
     m_gramKey.clear();
     m_gramLen.clear();
     m_universal.clear();
+    m_sig.clear();
     m_seen.clear();
     m_epoch = 0;
 }
@@ -135,6 +136,7 @@ void MatchIndex::reserve(std::size_t entries)
     m_gramNext.reserve(entries);
     m_gramKey.reserve(entries);
     m_gramLen.reserve(entries);
+    m_sig.reserve(entries);
     m_seen.reserve(entries);
 }
 
@@ -146,6 +148,7 @@ void MatchIndex::ensureId(std::uint32_t id)
         m_gramNext.resize(n, kNone);
         m_gramKey.resize(n, 0);
         m_gramLen.resize(n, 0);
+        m_sig.resize(n, Signature{0, 0});
         m_seen.resize(n, 0);
     }
 }
@@ -175,6 +178,7 @@ void MatchIndex::insert(std::uint32_t id, QStringView lowered)
         }
     };
     const char16_t *units = lowered.utf16();
+    Signature sig{0, 0};
     qsizetype start = 0;
     while (start <= lowered.size()) {
         qsizetype star = lowered.indexOf(QLatin1Char('*'), start);
@@ -189,11 +193,14 @@ void MatchIndex::insert(std::uint32_t id, QStringView lowered)
                 for (int k = 0; k < window; ++k)
                     key |= std::uint64_t(units[i + k]) << (16 * k);
                 consider(key, window);
+                if (window == kMaxGram)
+                    addToSignature(sig, key);
             }
         }
         start = star + 1;
     }
 
+    m_sig[id] = sig;
     if (bestLen == 0) {
         m_universal.push_back(id);
         m_gramLen[id] = 0;
@@ -253,6 +260,7 @@ std::size_t MatchIndex::memoryBytes() const
     bytes += m_gramKey.capacity() * sizeof(std::uint64_t);
     bytes += m_gramLen.capacity() * sizeof(std::uint8_t);
     bytes += m_universal.capacity() * sizeof(std::uint32_t);
+    bytes += m_sig.capacity() * sizeof(Signature);
     bytes += m_seen.capacity() * sizeof(std::uint32_t);
     return bytes;
 }

@@ -3,6 +3,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -49,16 +50,32 @@ public:
             std::fill(m_seen.begin(), m_seen.end(), 0u);
             m_epoch = 1;
         }
+        const char16_t *units = lowered.utf16();
+        const qsizetype n = lowered.size();
+        // The text's four-character windows as a bit set: a star entry whose own windows
+        // are not all in it cannot hit, and is turned away without touching its text.
+        Signature textSig{0, 0};
+        if (n >= kMaxGram) {
+            std::uint64_t key = 0;
+            for (qsizetype i = 0; i < n; ++i) {
+                key = (key >> 16) | (std::uint64_t(units[i]) << 48);
+                if (i >= kMaxGram - 1)
+                    addToSignature(textSig, key);
+            }
+        }
+        const auto wanted = [&](std::uint32_t id) {
+            const Signature &sig = m_sig[id];
+            return (sig[0] & ~textSig[0]) == 0 && (sig[1] & ~textSig[1]) == 0;
+        };
         const auto visit = [&](const Slot *slot) {
             for (std::uint32_t id = slot->head; id != kNone; id = m_gramNext[id]) {
                 if (m_seen[id] != m_epoch) {
                     m_seen[id] = m_epoch;
-                    f(id);
+                    if (wanted(id))
+                        f(id);
                 }
             }
         };
-        const char16_t *units = lowered.utf16();
-        const qsizetype n = lowered.size();
         for (int len = 1; len <= kMaxGram; ++len) {
             const Table &table = m_grams[len];
             if (table.size() == 0 || n < len)
@@ -73,8 +90,10 @@ public:
                 key >>= 16;
             }
         }
-        for (const std::uint32_t id : m_universal)
-            f(id);
+        for (const std::uint32_t id : m_universal) {
+            if (wanted(id))
+                f(id);
+        }
     }
 
     /// Bytes held by the index itself (not the entries' texts).
@@ -119,6 +138,13 @@ private:
         int m_shift = 64;
     };
 
+    using Signature = std::array<std::uint64_t, 2>;
+    static void addToSignature(Signature &sig, std::uint64_t window)
+    {
+        const unsigned bit = unsigned((window * 0x9E3779B97F4A7C15ull) >> 57);
+        sig[bit >> 6] |= std::uint64_t(1) << (bit & 63);
+    }
+
     static std::uint64_t textKey(QStringView lowered);
     void ensureId(std::uint32_t id);
     static void unlink(Table &table, std::vector<std::uint32_t> &next, std::uint64_t key,
@@ -131,6 +157,7 @@ private:
     std::vector<std::uint64_t> m_gramKey;
     std::vector<std::uint8_t> m_gramLen; // 0: not filed under a piece
     std::vector<std::uint32_t> m_universal;
+    std::vector<Signature> m_sig;
     std::vector<std::uint32_t> m_seen;
     std::uint32_t m_epoch = 0;
 };

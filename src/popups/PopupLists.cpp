@@ -198,7 +198,13 @@ bool PopupLists::lookupOne(PopupListModel &list, const QString &text, bool mode)
         return false;
     if (list.kind() == PopupListModel::Kind::Black) {
         SelectListEntry(list.entry(row).text);
-        list.setLastUsed(list.currentRow(), shortDateText(m_s.clock.now().date()));
+        // Formatting a date is dear next to an indexed lookup: once a day is enough.
+        const QDate today = m_s.clock.now().date();
+        if (today != m_today) {
+            m_today = today;
+            m_todayText = shortDateText(today);
+        }
+        list.setLastUsed(list.currentRow(), m_todayText);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "popups/PopupListModel.h"
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 
@@ -103,6 +104,8 @@ private:
     bool m_blackUnread = false;
     bool m_whiteUnread = false;
     bool m_bannedUnread = false;
+    QDate m_today;
+    QString m_todayText;
 };
 
 } // namespace kvorn
