@@ -15,7 +15,7 @@
 
 namespace kvorn {
 
-BannerScreen::BannerScreen(BannerList &list, Prompt &prompt, Options &options, QWidget *parent)
+BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options &options, QWidget *parent)
     : QWidget(parent), m_list(list), m_prompt(prompt), m_options(options),
       m_view(new QTreeView(this)), m_apply(new QPushButton(QStringLiteral("Apply"), this)),
       m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
@@ -32,8 +32,8 @@ BannerScreen::BannerScreen(BannerList &list, Prompt &prompt, Options &options, Q
 
     m_apply->setObjectName(QStringLiteral("cmdApply"));
     m_cancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(m_apply, &QPushButton::clicked, this, &BannerScreen::applyChanges);
-    connect(m_cancel, &QPushButton::clicked, this, &BannerScreen::cancelChanges);
+    connect(m_apply, &QPushButton::clicked, this, &BannerScreenWidget::applyChanges);
+    connect(m_cancel, &QPushButton::clicked, this, &BannerScreenWidget::cancelChanges);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -45,7 +45,7 @@ BannerScreen::BannerScreen(BannerList &list, Prompt &prompt, Options &options, Q
     layout->addLayout(buttons);
 }
 
-void BannerScreen::applyChanges()
+void BannerScreenWidget::applyChanges()
 {
     const WriteResult result = m_list.apply();
     if (!result) {
@@ -58,13 +58,13 @@ void BannerScreen::applyChanges()
     autoSizeColumns();
 }
 
-void BannerScreen::cancelChanges()
+void BannerScreenWidget::cancelChanges()
 {
     m_list.cancel();
     autoSizeColumns();
 }
 
-void BannerScreen::importList()
+void BannerScreenWidget::importList()
 {
     BannerImportDialog dialog(m_list, m_prompt, window());
     dialog.exec();
@@ -72,7 +72,7 @@ void BannerScreen::importList()
     autoSizeColumns();
 }
 
-void BannerScreen::autoSizeColumns()
+void BannerScreenWidget::autoSizeColumns()
 {
     if (!m_options.AutoColumn)
         return;
@@ -80,16 +80,16 @@ void BannerScreen::autoSizeColumns()
         m_view->resizeColumnToContents(column);
 }
 
-void BannerScreen::resizeEvent(QResizeEvent *event)
+void BannerScreenWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     autoSizeColumns();
 }
 
-BannerScreen *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,
+BannerScreenWidget *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,
                                   Options &options)
 {
-    auto *screen = new BannerScreen(list, prompt, options);
+    auto *screen = new BannerScreenWidget(list, prompt, options);
     window.setScreenWidget(QStringLiteral("tsKbanner"), screen);
 
     const auto bind = [&window, screen](const char *name, auto slot) {

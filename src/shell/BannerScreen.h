@@ -14,12 +14,12 @@ struct Options;
 
 /// The banner blocker screen: the group list `lvBanner` with its check boxes and the
 /// buttons "Apply" and "Cancel". The rows and every command live in `BannerList`.
-class BannerScreen : public QWidget
+class BannerScreenWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    BannerScreen(BannerList &list, Prompt &prompt, Options &options, QWidget *parent = nullptr);
+    BannerScreenWidget(BannerList &list, Prompt &prompt, Options &options, QWidget *parent = nullptr);
 
     QTreeView *view() const { return m_view; }
 
@@ -46,7 +46,7 @@ private:
 
 /// Puts the banner screen on the main window, binds the "&Banners Servers" menu and
 /// File > "&Load..." > "Banner Server List", and loads the list from "banner.kbl".
-BannerScreen *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,
+BannerScreenWidget *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,
                                   Options &options);
 
 } // namespace kvorn
