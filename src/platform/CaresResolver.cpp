@@ -42,29 +42,38 @@ struct Lookup
 // The outcome of one question.
 enum class QuestionResult { Found, NoData, NoSuchDomain, Failed };
 
-bool hasRecord(int type, unsigned char *abuf, int alen)
+// What a successful reply holds for the type asked. A reply that cannot be read is no
+// evidence either way.
+QuestionResult readReply(int type, unsigned char *abuf, int alen)
 {
+    int status = ARES_SUCCESS;
+    bool found = false;
     if (type == kTypeMx) {
         ares_mx_reply *mx = nullptr;
-        const int status = ares_parse_mx_reply(abuf, alen, &mx);
-        const bool found = status == ARES_SUCCESS && mx != nullptr;
+        status = ares_parse_mx_reply(abuf, alen, &mx);
+        found = mx != nullptr;
         if (mx)
             ares_free_data(mx);
-        return found;
-    }
-    hostent *host = nullptr;
-    int count = 8;
-    int status = ARES_SUCCESS;
-    if (type == kTypeA) {
-        ares_addrttl ttls[8];
-        status = ares_parse_a_reply(abuf, alen, &host, ttls, &count);
     } else {
-        ares_addr6ttl ttls[8];
-        status = ares_parse_aaaa_reply(abuf, alen, &host, ttls, &count);
+        hostent *host = nullptr;
+        int count = 8;
+        if (type == kTypeA) {
+            ares_addrttl ttls[8];
+            status = ares_parse_a_reply(abuf, alen, &host, ttls, &count);
+        } else {
+            ares_addr6ttl ttls[8];
+            status = ares_parse_aaaa_reply(abuf, alen, &host, ttls, &count);
+        }
+        if (host)
+            ares_free_hostent(host);
+        found = count > 0;
     }
-    if (host)
-        ares_free_hostent(host);
-    return status == ARES_SUCCESS && count > 0;
+    if (status == ARES_SUCCESS)
+        return found ? QuestionResult::Found : QuestionResult::NoData;
+    // Only a name with other records (a CNAME chain without the type asked) yields this.
+    if (status == ARES_ENODATA)
+        return QuestionResult::NoData;
+    return QuestionResult::Failed;
 }
 
 } // namespace
@@ -218,8 +227,9 @@ struct CaresResolver::Impl
         QString why;
         switch (status) {
         case ARES_SUCCESS:
-            result = hasRecord(question->type, abuf, alen) ? QuestionResult::Found
-                                                            : QuestionResult::NoData;
+            result = readReply(question->type, abuf, alen);
+            if (result == QuestionResult::Failed)
+                why = QStringLiteral("unreadable reply");
             break;
         case ARES_ENODATA:
             result = QuestionResult::NoData;

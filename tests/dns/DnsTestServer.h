@@ -148,4 +148,49 @@ private:
     QUdpSocket m_socket;
 };
 
+/// A UDP name server on loopback that answers every question with no records and a reply
+/// code chosen per record type (0 no error, 2 server failure, 3 no such domain, 5 refused).
+class ScriptedDnsServer
+{
+public:
+    explicit ScriptedDnsServer(QHash<int, int> rcodeByType, int otherwise = 0)
+        : m_rcodes(std::move(rcodeByType))
+        , m_otherwise(otherwise)
+    {
+        m_socket.bind(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, &m_socket, [this] { answer(); });
+    }
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(m_socket.localPort()); }
+    int questions() const { return m_questions; }
+
+private:
+    void answer()
+    {
+        while (m_socket.hasPendingDatagrams()) {
+            QHostAddress from;
+            quint16 port = 0;
+            QByteArray packet(int(m_socket.pendingDatagramSize()), '\0');
+            m_socket.readDatagram(packet.data(), packet.size(), &from, &port);
+            if (packet.size() < 12)
+                continue;
+            ++m_questions;
+            // Skip the name to read the type.
+            int at = 12;
+            while (at < packet.size() && packet.at(at) != 0)
+                at += 1 + quint8(packet.at(at));
+            const int type = at + 2 < packet.size()
+                                 ? (quint8(packet.at(at + 1)) << 8) | quint8(packet.at(at + 2))
+                                 : 0;
+            packet[2] = char(quint8(packet.at(2)) | 0x84); // a reply, authoritative
+            packet[3] = char(0x80 | m_rcodes.value(type, m_otherwise)); // recursion available
+            m_socket.writeDatagram(packet, from, port);
+        }
+    }
+
+    QUdpSocket m_socket;
+    QHash<int, int> m_rcodes;
+    int m_otherwise = 0;
+    int m_questions = 0;
+};
+
 } // namespace kvorn::test

@@ -16,6 +16,8 @@ using namespace kvorn::test;
 
 Q_DECLARE_METATYPE(kvorn::DomainState)
 
+using ReplyCodes = QHash<int, int>; // record type -> reply code
+
 namespace {
 
 // Looks a domain up and waits (running the event loop) for the answer.
@@ -166,6 +168,41 @@ private Q_SLOTS:
         // Back on the same port, the same resolver gets answers again.
         QVERIFY2(own.start(&error), qPrintable(error));
         QCOMPARE(ask(resolver, QStringLiteral("nowhere.test"))->state, DomainState::DoesNotExist);
+    }
+
+    // Only replies that say so make "does not exist"; one failed question among them
+    // makes the answer unknown.
+    void serverReplyCodes_data()
+    {
+        QTest::addColumn<ReplyCodes>("rcodes");
+        QTest::addColumn<DomainState>("state");
+        const int a = 1, aaaa = 28, mx = 15;
+        const int noError = 0, serverFailure = 2, noSuchDomain = 3, refused = 5;
+        QTest::newRow("no records of any type")
+            << ReplyCodes{{a, noError}, {aaaa, noError}, {mx, noError}} << DomainState::DoesNotExist;
+        QTest::newRow("no such domain")
+            << ReplyCodes{{a, noSuchDomain}, {aaaa, noSuchDomain}, {mx, noSuchDomain}}
+            << DomainState::DoesNotExist;
+        QTest::newRow("server failure")
+            << ReplyCodes{{a, serverFailure}, {aaaa, serverFailure}, {mx, serverFailure}}
+            << DomainState::Unknown;
+        QTest::newRow("refused")
+            << ReplyCodes{{a, refused}, {aaaa, refused}, {mx, refused}} << DomainState::Unknown;
+        QTest::newRow("no such domain, but the exchanger question failed")
+            << ReplyCodes{{a, noSuchDomain}, {aaaa, noSuchDomain}, {mx, serverFailure}}
+            << DomainState::Unknown;
+    }
+
+    void serverReplyCodes()
+    {
+        QFETCH(ReplyCodes, rcodes);
+        QFETCH(DomainState, state);
+        ScriptedDnsServer server(rcodes);
+        CaresResolver resolver(quick(server.server()));
+        const auto answer = ask(resolver, QStringLiteral("some.test"));
+        QVERIFY(answer);
+        QCOMPARE(domainStateName(answer->state), domainStateName(state));
+        QVERIFY(server.questions() >= 3);
     }
 
     void silentServerTimesOutWithoutFreezing()
