@@ -1,5 +1,8 @@
 #include "platform/x11/X11WindowSystem.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -67,6 +70,7 @@ struct X11WindowSystem::Private
     xcb_atom_t wmDeleteWindow = XCB_NONE;
     xcb_key_symbols_t *keySymbols = nullptr;
     bool xtest = false;
+    std::unique_ptr<QSocketNotifier> notifier;
 
     std::vector<xcb_window_t> clients;
     std::unordered_map<xcb_window_t, Entry> cache;
@@ -455,10 +459,22 @@ X11WindowSystem::X11WindowSystem(const char *displayName) : d(std::make_unique<P
     const xcb_query_extension_reply_t *test = xcb_get_extension_data(c, &xcb_test_id);
     d->xtest = test && test->present;
     xcb_flush(c);
+
+    // Surveys take in the news themselves; the notifier only keeps the news from piling
+    // up in the socket while no survey runs (detection switched off). Taking it in sets
+    // flags, nothing more, so the wake-ups cost next to nothing.
+    if (QCoreApplication::instance()) {
+        d->notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c),
+                                                        QSocketNotifier::Read);
+        Private *p = d.get();
+        QObject::connect(d->notifier.get(), &QSocketNotifier::activated, d->notifier.get(),
+                         [p] { p->pump(); });
+    }
 }
 
 X11WindowSystem::~X11WindowSystem()
 {
+    d->notifier.reset();
     if (d->keySymbols)
         xcb_key_symbols_free(d->keySymbols);
     if (d->ewmhReady)

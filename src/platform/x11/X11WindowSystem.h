@@ -16,7 +16,9 @@ namespace kvorn {
 /// DestroyNotify drops the window, and the next call re-reads only the stale pieces, all
 /// in one batch. A survey over an unchanged desktop therefore costs no round
 /// trip to the X server at all. The events are taken in without waiting at the start of
-/// each survey (titledWindows, changeCount, foregroundWindow); no wake-ups in between.
+/// each survey (titledWindows, changeCount, foregroundWindow), and, when a Qt application
+/// object exists, also as they arrive (a QSocketNotifier), so they never pile up while no
+/// survey runs.
 class X11WindowSystem final : public WindowSystem
 {
 public:
@@ -29,8 +31,7 @@ public:
 
     /// True while the connection to the display is up.
     bool connected() const;
-    /// The connection's socket, for an owner that wants to be woken by X events
-    /// (QSocketNotifier + processPendingEvents); -1 without a connection.
+    /// The connection's socket; -1 without a connection.
     int socketDescriptor() const;
     /// Takes in the X server's pending events without waiting.
     void processPendingEvents();
