@@ -54,8 +54,6 @@ MailLists::MailLists(QString programFolder, const Clock &clock, QObject *parent)
     , m_programFolder(std::move(programFolder))
     , m_clock(clock)
 {
-    m_blacklist.setParent(this);
-    m_friends.setParent(this);
 }
 
 QString MailLists::todayText() const
@@ -140,6 +138,11 @@ bool MailLists::IsInMailList(MailListEntryModel &list, const QString &address, c
         return false;
     m_killEntry = hit->killEntry;
     return true;
+}
+
+bool MailLists::IsInMailList(MailListKind kind, const QString &address, const QString &extra)
+{
+    return IsInMailList(list(kind), address, extra);
 }
 
 bool MailLists::MatchesMailRow(const MailRowState &row, const QString &pattern)

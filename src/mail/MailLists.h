@@ -78,6 +78,7 @@ public:
     /// Whether the sender's address (the text inside its angle brackets), or failing that
     /// `extra`, matches an entry of the list; sets `KillEntry` on a match.
     bool IsInMailList(MailListEntryModel &list, const QString &address, const QString &extra);
+    bool IsInMailList(MailListKind kind, const QString &address, const QString &extra);
     /// `MatchesMailRow` that also sets `KillEntry`.
     bool MatchesMailRow(const MailRowState &row, const QString &pattern);
     /// The entry of the last positive match, in lower case.

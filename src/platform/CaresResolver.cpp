@@ -115,7 +115,7 @@ struct CaresResolver::Impl
         options.sock_state_cb_data = this;
         options.timeout = std::max(1, settings.timeoutMs);
         options.tries = std::max(1, settings.tries);
-        // Sender domains are absolute names: no search list, no local hosts file guesses.
+        // Sender domains are absolute names: never try them below the local search domains.
         options.flags = ARES_FLAG_NOSEARCH;
         const int mask = ARES_OPT_SOCK_STATE_CB | ARES_OPT_TIMEOUTMS | ARES_OPT_TRIES |
                          ARES_OPT_FLAGS;
