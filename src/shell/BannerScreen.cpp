@@ -29,6 +29,8 @@ BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options
     m_view->setAllColumnsShowFocus(true);
     m_view->setModel(&m_list);
     m_view->header()->setStretchLastSection(true);
+    // Sizing to contents measures up to a thousand rows; only new contents need it.
+    connect(&m_list, &QAbstractItemModel::modelReset, this, [this] { m_columnsSized = false; });
 
     m_apply->setObjectName(QStringLiteral("cmdApply"));
     m_cancel->setObjectName(QStringLiteral("cmdCancel"));
@@ -55,13 +57,11 @@ void BannerScreenWidget::applyChanges()
                          Prompt::Buttons::Ok, Prompt::Icon::Critical, QStringLiteral("K-Vorn"));
         return;
     }
-    autoSizeColumns();
 }
 
 void BannerScreenWidget::cancelChanges()
 {
     m_list.cancel();
-    autoSizeColumns();
 }
 
 void BannerScreenWidget::importList()
@@ -78,12 +78,15 @@ void BannerScreenWidget::autoSizeColumns()
         return;
     for (int column = 0; column < m_list.columnCount(); ++column)
         m_view->resizeColumnToContents(column);
+    m_columnsSized = true;
 }
 
 void BannerScreenWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    autoSizeColumns();
+    // The widths depend on the contents only: a resize needs new ones after a reload.
+    if (!m_columnsSized)
+        autoSizeColumns();
 }
 
 BannerScreenWidget *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,

@@ -42,6 +42,7 @@ private:
     QTreeView *m_view;
     QPushButton *m_apply;
     QPushButton *m_cancel;
+    bool m_columnsSized = false;
 };
 
 /// Puts the banner screen on the main window, binds the "&Banners Servers" menu and
