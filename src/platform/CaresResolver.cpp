@@ -1,6 +1,7 @@
 #include "platform/CaresResolver.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
@@ -126,7 +127,11 @@ struct CaresResolver::Impl
                              .arg(QString::fromUtf8(ares_strerror(status)));
             return;
         }
-        const QString servers = settings.servers.trimmed();
+        // People write lists with blanks or semicolons too.
+        const QString servers = settings.servers
+                                    .split(QRegularExpression(QStringLiteral("[,;\\s]+")),
+                                           Qt::SkipEmptyParts)
+                                    .join(QLatin1Char(','));
         if (!servers.isEmpty()) {
             status = ares_set_servers_ports_csv(channel, servers.toUtf8().constData());
             if (status != ARES_SUCCESS) {
