@@ -2,8 +2,8 @@
 
 #include "core/TextFile.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 
 namespace kvorn {
 
@@ -76,26 +76,56 @@ ListFileRead openFailure(const QString &path, ListFileRead read)
 ListFileRead readListFile(const QString &path)
 {
     ListFileRead read;
-    const auto lines = readFieldLines(path);
-    if (!lines)
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return openFailure(path, std::move(read));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
         return openFailure(path, std::move(read));
     read.exists = true;
-    read.entries.reserve(std::size_t(lines->size()));
-    // Dates repeat a lot; sharing one copy of each keeps a large list small.
-    QHash<QString, QString> dates;
-    const auto shared = [&dates](const QString &text) {
-        auto it = dates.constFind(text);
-        if (it == dates.constEnd())
-            it = dates.insert(text, text);
-        return it.value();
+    const QList<QByteArrayView> lines = splitLines(data);
+    read.entries.reserve(std::size_t(lines.size()));
+
+    // Dates repeat from line to line: the same bytes as the line before share its text,
+    // which keeps a large list small and its loading quick.
+    QByteArrayView lastRaw[2];
+    QString lastText[2];
+    const auto dateField = [&](int which, QByteArrayView raw) {
+        if (raw.isEmpty())
+            return noDateText();
+        if (raw != lastRaw[which] || lastText[which].isNull()) {
+            lastRaw[which] = raw;
+            lastText[which] = decodeLine(raw);
+        }
+        return lastText[which];
     };
-    for (const QStringList &fields : *lines) {
-        std::optional<PopupEntry> entry = parseListLine(fields);
-        if (!entry)
+
+    QStringList fields;
+    for (const QByteArrayView line : lines) {
+        // Fields are decoded one by one, so that a UTF-8 text beside 0xFF separators and a
+        // Windows-1252 field in a UTF-8 file both read right.
+        QByteArrayView raw[4];
+        int count = 0;
+        qsizetype start = 0;
+        while (count < 4) {
+            const qsizetype sep = line.indexOf(kFieldSeparator, start);
+            raw[count++] = line.sliced(start, (sep < 0 ? line.size() : sep) - start);
+            if (sep < 0)
+                break;
+            start = sep + 1;
+        }
+        if (count == 1) {
+            fields = {decodeLine(raw[0])};
+            if (std::optional<PopupEntry> entry = parseListLine(fields))
+                read.entries.push_back(std::move(*entry));
             continue;
-        entry->dateAdded = shared(entry->dateAdded);
-        entry->lastUsed = shared(entry->lastUsed);
-        read.entries.push_back(std::move(*entry));
+        }
+        PopupEntry entry;
+        entry.enabled = listFlagEnabled(QString::fromLatin1(raw[0]));
+        entry.text = decodeLine(raw[1]);
+        entry.dateAdded = dateField(0, count > 2 ? raw[2] : QByteArrayView());
+        entry.lastUsed = dateField(1, count > 3 ? raw[3] : QByteArrayView());
+        read.entries.push_back(std::move(entry));
     }
     return read;
 }
