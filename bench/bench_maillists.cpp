@@ -2,9 +2,8 @@
 // the blacklist file, and what a DNS test costs per distinct sender domain against a
 // loopback dnsmasq.
 
-#include "dns/DnsTestServer.h"
-
 #include "core/TextFile.h"
+#include "dns/DnsTestServer.h"
 #include "mail/MailLists.h"
 #include "platform/CachingResolver.h"
 #include "platform/CaresResolver.h"
@@ -14,9 +13,7 @@
 #include <QEventLoop>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 using namespace kvorn;
@@ -45,39 +42,63 @@ struct Corpus
     {
         QRandomGenerator random(4242);
         const QString date = QStringLiteral("01/01/01");
-        auto domain = [](int n) { return QStringLiteral("domain%1.%2").arg(n).arg(n % 3 ? QStringLiteral("com") : QStringLiteral("net")); };
+        auto domain = [](int n) {
+            return QStringLiteral("domain%1.%2")
+                .arg(n)
+                .arg(n % 3 ? QStringLiteral("com") : QStringLiteral("net"));
+        };
         for (int i = 0; i < kBlacklistSize; ++i) {
             QString a;
             switch (i % 10) {
-            case 0: case 1: case 2: case 3: case 4: case 5:
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4:
+            case 5:
                 a = QStringLiteral("user%1@%2").arg(i).arg(domain(i / 7));
                 break;
-            case 6: case 7: case 8:
+            case 6:
+            case 7:
+            case 8:
                 a = QStringLiteral("*@") + domain(i);
                 break;
             default:
-                a = i % 20 == 9 ? QStringLiteral("*") + domain(i) : QStringLiteral("*word%1*").arg(i);
+                a = i % 20 == 9 ? QStringLiteral("*") + domain(i)
+                                : QStringLiteral("*word%1*").arg(i);
                 break;
             }
             blacklist.push_back({i % 13 != 0, a, date, date});
         }
         for (int i = 0; i < kFriendsSize; ++i) {
-            friends.push_back({true, i % 4 ? QStringLiteral("friend%1@home%2.org").arg(i).arg(i % 50)
-                                           : QStringLiteral("*@club%1.org").arg(i),
+            friends.push_back({true,
+                               i % 4 ? QStringLiteral("friend%1@home%2.org").arg(i).arg(i % 50)
+                                     : QStringLiteral("*@club%1.org").arg(i),
                                date, date});
         }
         for (int i = 0; i < kMessages; ++i) {
             const int n = int(random.bounded(kBlacklistSize));
             QString address;
             switch (i % 8) {
-            case 0: address = QStringLiteral("user%1@%2").arg(n).arg(domain(n / 7)); break; // maybe exact
-            case 1: address = QStringLiteral("sales@mail.") + domain(n); break;              // maybe wildcard
-            case 2: address = QStringLiteral("friend%1@home%2.org").arg(n % kFriendsSize).arg(n % 50); break;
-            default: address = QStringLiteral("someone%1@ordinary%2.example").arg(i).arg(n); break;
+            case 0:
+                address = QStringLiteral("user%1@%2").arg(n).arg(domain(n / 7));
+                break; // maybe exact
+            case 1:
+                address = QStringLiteral("sales@mail.") + domain(n);
+                break; // maybe wildcard
+            case 2:
+                address = QStringLiteral("friend%1@home%2.org").arg(n % kFriendsSize).arg(n % 50);
+                break;
+            default:
+                address = QStringLiteral("someone%1@ordinary%2.example").arg(i).arg(n);
+                break;
             }
             messages.push_back({QStringLiteral("Some Sender %1 <%2>").arg(i).arg(address),
                                 QStringLiteral("from mx%1.relay%2.example.net ([10.1.%3.%4])")
-                                    .arg(i % 7).arg(n).arg(i % 250).arg(n % 250)});
+                                    .arg(i % 7)
+                                    .arg(n)
+                                    .arg(i % 250)
+                                    .arg(n % 250)});
         }
     }
 };
@@ -121,15 +142,21 @@ void listLookups(benchmark::State &state, bool indexed)
         for (const Message &m : corpus().messages)
             ++outcomes[classify(lists, m)];
     }
-    state.counters["per_message"] = benchmark::Counter(double(state.iterations()) * kMessages,
-                                                       benchmark::Counter::kIsRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["per_message"] =
+        benchmark::Counter(double(state.iterations()) * kMessages,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["friends"] = double(outcomes[1]) / double(state.iterations());
     state.counters["blacklisted"] = double(outcomes[2]) / double(state.iterations());
 }
 
-void BM_ListLookups_Indexed(benchmark::State &state) { listLookups(state, true); }
-void BM_ListLookups_Scan(benchmark::State &state) { listLookups(state, false); }
+void BM_ListLookups_Indexed(benchmark::State &state)
+{
+    listLookups(state, true);
+}
+void BM_ListLookups_Scan(benchmark::State &state)
+{
+    listLookups(state, false);
+}
 BENCHMARK(BM_ListLookups_Indexed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListLookups_Scan)->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -142,7 +169,8 @@ void BM_IndexBuild(benchmark::State &state)
         state.PauseTiming();
         lists.blacklist().setEntries(corpus().blacklist);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(lists.IsInMailList(lists.blacklist(), QStringLiteral("a@b.c"), {}));
+        benchmark::DoNotOptimize(
+            lists.IsInMailList(lists.blacklist(), QStringLiteral("a@b.c"), {}));
     }
 }
 BENCHMARK(BM_IndexBuild)->Unit(benchmark::kMillisecond);
@@ -194,7 +222,10 @@ void dnsOneByOne(benchmark::State &state, bool existing)
     QEventLoop loop;
     int unknown = 0;
     for (auto _ : state) {
-        const QString domain = QStringLiteral("d%1.%2").arg(++g_nameCounter).arg(existing ? QStringLiteral("bench.test") : QStringLiteral("nowhere.test"));
+        const QString domain =
+            QStringLiteral("d%1.%2")
+                .arg(++g_nameCounter)
+                .arg(existing ? QStringLiteral("bench.test") : QStringLiteral("nowhere.test"));
         bool done = false;
         resolver.lookUp(domain, &loop, [&](const DomainAnswer &a) {
             done = true;
@@ -206,8 +237,14 @@ void dnsOneByOne(benchmark::State &state, bool existing)
     }
     state.counters["unknown"] = unknown;
 }
-void BM_Dns_NewDomain_Exists(benchmark::State &state) { dnsOneByOne(state, true); }
-void BM_Dns_NewDomain_NoSuchDomain(benchmark::State &state) { dnsOneByOne(state, false); }
+void BM_Dns_NewDomain_Exists(benchmark::State &state)
+{
+    dnsOneByOne(state, true);
+}
+void BM_Dns_NewDomain_NoSuchDomain(benchmark::State &state)
+{
+    dnsOneByOne(state, false);
+}
 BENCHMARK(BM_Dns_NewDomain_Exists)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_Dns_NewDomain_NoSuchDomain)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -220,7 +257,10 @@ void BM_Dns_100DomainsAtOnce(benchmark::State &state)
     for (auto _ : state) {
         int left = 100;
         for (int i = 0; i < 100; ++i) {
-            const QString domain = QStringLiteral("d%1.%2").arg(++g_nameCounter).arg(i % 2 ? QStringLiteral("bench.test") : QStringLiteral("nowhere.test"));
+            const QString domain =
+                QStringLiteral("d%1.%2")
+                    .arg(++g_nameCounter)
+                    .arg(i % 2 ? QStringLiteral("bench.test") : QStringLiteral("nowhere.test"));
             resolver.lookUp(domain, &loop, [&](const DomainAnswer &) {
                 if (--left == 0)
                     loop.quit();
@@ -228,9 +268,9 @@ void BM_Dns_100DomainsAtOnce(benchmark::State &state)
         }
         loop.exec();
     }
-    state.counters["per_domain"] = benchmark::Counter(double(state.iterations()) * 100,
-                                                      benchmark::Counter::kIsRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["per_domain"] =
+        benchmark::Counter(double(state.iterations()) * 100,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Dns_100DomainsAtOnce)->Unit(benchmark::kMillisecond)->UseRealTime();
 

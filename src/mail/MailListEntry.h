@@ -20,7 +20,11 @@ struct MailListEntry
 };
 
 /// Which of the two mail lists.
-enum class MailListKind { Blacklist, Friends };
+enum class MailListKind
+{
+    Blacklist,
+    Friends
+};
 
 /// The date text a list file or a typed entry stands in with for "never".
 inline QString noDateText()

@@ -5,12 +5,17 @@
 namespace kvorn {
 
 namespace {
-enum Column { ColAddress = 0, ColLastHit, ColAdded, ColumnCount };
+enum Column
+{
+    ColAddress = 0,
+    ColLastHit,
+    ColAdded,
+    ColumnCount
+};
 } // namespace
 
 MailListEntryModel::MailListEntryModel(MailListKind kind, QObject *parent)
-    : QAbstractTableModel(parent)
-    , m_kind(kind)
+    : QAbstractTableModel(parent), m_kind(kind)
 {
 }
 
@@ -252,7 +257,8 @@ std::optional<MailListHit> MailListEntryModel::lookUpIndexed(const QString &lowe
     for (const qsizetype length : m_partLengths) {
         if (length > lower.size())
             break;
-        const QString ending = QString::fromRawData(lower.constData() + lower.size() - length, length);
+        const QString ending =
+            QString::fromRawData(lower.constData() + lower.size() - length, length);
         const auto it = m_byPart.constFind(ending);
         if (it != m_byPart.constEnd())
             candidates.insert(candidates.end(), it->begin(), it->end());

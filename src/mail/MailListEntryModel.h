@@ -6,7 +6,6 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
-
 #include <optional>
 #include <vector>
 
@@ -99,8 +98,10 @@ private:
     void invalidateIndex();
     void buildIndex();
     void indexEntry(int row);
-    std::optional<MailListHit> lookUpScan(const QString &lower, const QString &text, MailListPass pass) const;
-    std::optional<MailListHit> lookUpIndexed(const QString &lower, const QString &text, MailListPass pass);
+    std::optional<MailListHit> lookUpScan(const QString &lower, const QString &text,
+                                          MailListPass pass) const;
+    std::optional<MailListHit> lookUpIndexed(const QString &lower, const QString &text,
+                                             MailListPass pass);
 
     MailListKind m_kind;
     std::vector<MailListEntry> m_entries;
@@ -109,10 +110,10 @@ private:
     bool m_useIndex = true;
 
     bool m_indexValid = false;
-    QHash<QString, int> m_exact;                  // folded address -> first row
-    QHash<QString, std::vector<int>> m_byPart;    // lower-case part -> rows, ascending
-    std::vector<QStringList> m_parts;             // per row: lower-case parts (active wildcards)
-    std::vector<qsizetype> m_partLengths;         // the distinct part lengths, ascending
+    QHash<QString, int> m_exact;               // folded address -> first row
+    QHash<QString, std::vector<int>> m_byPart; // lower-case part -> rows, ascending
+    std::vector<QStringList> m_parts;          // per row: lower-case parts (active wildcards)
+    std::vector<qsizetype> m_partLengths;      // the distinct part lengths, ascending
 };
 
 } // namespace kvorn

@@ -39,8 +39,7 @@ bool wildcardCovers(const QStringList &lowerParts, const QString &lowerText, Mai
     return endsText;
 }
 
-bool MatchesMailRow(bool rowMarked, const QString &from, const QString &pattern,
-                    QString *killEntry)
+bool MatchesMailRow(bool rowMarked, const QString &from, const QString &pattern, QString *killEntry)
 {
     if (rowMarked || !pattern.contains(QLatin1Char('*')))
         return false;

@@ -7,7 +7,11 @@ namespace kvorn {
 
 /// The two passes of a list look-up: the sender's address, then the extra text (the
 /// message's last "received" line).
-enum class MailListPass { Address, Extra };
+enum class MailListPass
+{
+    Address,
+    Extra
+};
 
 /// The non-empty parts of a pattern split at "*". A pattern of stars alone has none.
 QStringList wildcardParts(const QString &pattern);

@@ -19,9 +19,9 @@ bool activeFromText(const QString &field)
     if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
         return true;
     qsizetype end = 0;
-    while (end < text.size() && (text.at(end).isDigit() || text.at(end) == QLatin1Char('.') ||
-                                 (end == 0 && (text.at(0) == QLatin1Char('-') ||
-                                               text.at(0) == QLatin1Char('+')))))
+    while (end < text.size() &&
+           (text.at(end).isDigit() || text.at(end) == QLatin1Char('.') ||
+            (end == 0 && (text.at(0) == QLatin1Char('-') || text.at(0) == QLatin1Char('+')))))
         ++end;
     bool ok = false;
     const double value = text.left(end).toDouble(&ok);
@@ -50,9 +50,7 @@ std::optional<MailListEntry> entryFromFields(const QStringList &fields, const QS
 } // namespace
 
 MailLists::MailLists(QString programFolder, const Clock &clock, QObject *parent)
-    : QObject(parent)
-    , m_programFolder(std::move(programFolder))
-    , m_clock(clock)
+    : QObject(parent), m_programFolder(std::move(programFolder)), m_clock(clock)
 {
 }
 
@@ -120,8 +118,8 @@ WriteResult MailLists::SaveMailList(const QString &which)
     QList<QStringList> lines;
     lines.reserve(model.count());
     for (const MailListEntry &e : model.entries()) {
-        lines.append({e.Active ? QStringLiteral("1") : QStringLiteral("0"), e.Address, e.LastHit,
-                      e.Added});
+        lines.append(
+            {e.Active ? QStringLiteral("1") : QStringLiteral("0"), e.Address, e.LastHit, e.Added});
     }
     return writeFieldLines(listFilePath(black ? blacklistFileName() : friendsFileName()), lines);
 }
@@ -131,7 +129,8 @@ bool MailLists::IsInMailList(MailListEntryModel &list, const QString &address, c
     if (list.count() == 0)
         return false;
     const QString today = todayText();
-    std::optional<MailListHit> hit = list.lookUp(mailListAddress(address), MailListPass::Address, today);
+    std::optional<MailListHit> hit =
+        list.lookUp(mailListAddress(address), MailListPass::Address, today);
     if (!hit && !extra.isEmpty())
         hit = list.lookUp(extra, MailListPass::Extra, today);
     if (!hit)

@@ -5,7 +5,6 @@
 #include "mail/MailListMatch.h"
 
 #include <QObject>
-
 #include <functional>
 #include <vector>
 
@@ -14,7 +13,13 @@ namespace kvorn {
 class Clock;
 
 /// The four "add" commands of the mail list's context menu.
-enum class MailListAddCommand { AddressToFriends, DomainToFriends, AddressToBlacklist, DomainToBlacklist };
+enum class MailListAddCommand
+{
+    AddressToFriends,
+    DomainToFriends,
+    AddressToBlacklist,
+    DomainToBlacklist
+};
 
 /// What an "add" command did to a list and what it asks of the mail list's rows.
 struct MailListAddition

@@ -3,8 +3,7 @@
 namespace kvorn {
 
 CachingResolver::CachingResolver(Resolver &inner, QObject *parent)
-    : Resolver(parent)
-    , m_inner(inner)
+    : Resolver(parent), m_inner(inner)
 {
 }
 

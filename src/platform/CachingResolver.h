@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QPointer>
-
 #include <vector>
 
 namespace kvorn {

@@ -5,10 +5,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
-
-#include <ares.h>
-
 #include <algorithm>
+#include <ares.h>
 #include <deque>
 #include <map>
 #include <memory>
@@ -41,7 +39,13 @@ struct Lookup
 };
 
 // The outcome of one question.
-enum class QuestionResult { Found, NoData, NoSuchDomain, Failed };
+enum class QuestionResult
+{
+    Found,
+    NoData,
+    NoSuchDomain,
+    Failed
+};
 
 // What a successful reply holds for the type asked. A reply that cannot be read is no
 // evidence either way.
@@ -118,8 +122,8 @@ struct CaresResolver::Impl
         options.tries = std::max(1, settings.tries);
         // Sender domains are absolute names: never try them below the local search domains.
         options.flags = ARES_FLAG_NOSEARCH;
-        const int mask = ARES_OPT_SOCK_STATE_CB | ARES_OPT_TIMEOUTMS | ARES_OPT_TRIES |
-                         ARES_OPT_FLAGS;
+        const int mask =
+            ARES_OPT_SOCK_STATE_CB | ARES_OPT_TIMEOUTMS | ARES_OPT_TRIES | ARES_OPT_FLAGS;
         int status = ares_init_options(&channel, &options, mask);
         if (status != ARES_SUCCESS) {
             channel = nullptr;
@@ -128,10 +132,10 @@ struct CaresResolver::Impl
             return;
         }
         // People write lists with blanks or semicolons too.
-        const QString servers = settings.servers
-                                    .split(QRegularExpression(QStringLiteral("[,;\\s]+")),
-                                           Qt::SkipEmptyParts)
-                                    .join(QLatin1Char(','));
+        const QString servers =
+            settings.servers
+                .split(QRegularExpression(QStringLiteral("[,;\\s]+")), Qt::SkipEmptyParts)
+                .join(QLatin1Char(','));
         if (!servers.isEmpty()) {
             status = ares_set_servers_ports_csv(channel, servers.toUtf8().constData());
             if (status != ARES_SUCCESS) {
@@ -261,7 +265,8 @@ struct CaresResolver::Impl
         --inFlight;
         if (!waiting.empty() && !pumpScheduled) {
             pumpScheduled = true;
-            QMetaObject::invokeMethod(q, [this] { pump(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                q, [this] { pump(); }, Qt::QueuedConnection);
         }
         if (lookup->settled)
             return;
@@ -334,8 +339,7 @@ struct CaresResolver::Impl
 };
 
 CaresResolver::CaresResolver(const CaresResolverSettings &settings, QObject *parent)
-    : Resolver(parent)
-    , d(std::make_unique<Impl>())
+    : Resolver(parent), d(std::make_unique<Impl>())
 {
     d->q = this;
     d->settings = settings;

@@ -3,7 +3,6 @@
 #include "platform/Resolver.h"
 
 #include <QByteArray>
-
 #include <memory>
 #include <optional>
 
@@ -37,8 +36,9 @@ public:
     int pendingCount() const override;
 
     /// Asks other name servers from now on ("host:port,…"; empty: the system's). Questions
-    /// already sent are answered "unknown"; look-ups waiting their turn go to the new ones. False, with `setupError()` saying why, when the
-    /// list cannot be used; every look-up then answers "unknown".
+    /// already sent are answered "unknown"; look-ups waiting their turn go to the new ones. False,
+    /// with `setupError()` saying why, when the list cannot be used; every look-up then answers
+    /// "unknown".
     bool setServers(const QString &servers);
     /// Empty when the resolver can ask, else why it cannot.
     QString setupError() const;

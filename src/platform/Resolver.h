@@ -2,13 +2,13 @@
 
 #include <QObject>
 #include <QString>
-
 #include <functional>
 
 namespace kvorn {
 
 /// What the Domain Name System says about a domain.
-enum class DomainState {
+enum class DomainState
+{
     /// It has an address (A or AAAA) or a mail exchanger (MX) record.
     Exists,
     /// The servers said so: no such domain, or neither an address nor a mail exchanger.

@@ -31,8 +31,7 @@ public:
         };
     }
 
-    explicit DnsTestServer(QStringList records = defaultRecords())
-        : m_records(std::move(records))
+    explicit DnsTestServer(QStringList records = defaultRecords()) : m_records(std::move(records))
     {
     }
     ~DnsTestServer() { stop(); }
@@ -154,8 +153,7 @@ class ScriptedDnsServer
 {
 public:
     explicit ScriptedDnsServer(QHash<int, int> rcodeByType, int otherwise = 0)
-        : m_rcodes(std::move(rcodeByType))
-        , m_otherwise(otherwise)
+        : m_rcodes(std::move(rcodeByType)), m_otherwise(otherwise)
     {
         m_socket.bind(QHostAddress::LocalHost, 0);
         QObject::connect(&m_socket, &QUdpSocket::readyRead, &m_socket, [this] { answer(); });
@@ -181,7 +179,7 @@ private:
             const int type = at + 2 < packet.size()
                                  ? (quint8(packet.at(at + 1)) << 8) | quint8(packet.at(at + 2))
                                  : 0;
-            packet[2] = char(quint8(packet.at(2)) | 0x84); // a reply, authoritative
+            packet[2] = char(quint8(packet.at(2)) | 0x84);              // a reply, authoritative
             packet[3] = char(0x80 | m_rcodes.value(type, m_otherwise)); // recursion available
             m_socket.writeDatagram(packet, from, port);
         }

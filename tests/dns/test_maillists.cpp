@@ -1,6 +1,5 @@
 #include "Fakes.h"
 #include "TestEnv.h"
-
 #include "core/DateText.h"
 #include "mail/MailListText.h"
 #include "mail/MailLists.h"
@@ -22,8 +21,8 @@ std::vector<MailListEntry> entriesFrom(const QStringList &specs)
     std::vector<MailListEntry> entries;
     for (const QString &spec : specs) {
         const bool inactive = spec.startsWith(QLatin1Char('-'));
-        entries.push_back({!inactive, inactive ? spec.mid(1) : spec, noDateText(),
-                           QStringLiteral("1/2/26")});
+        entries.push_back(
+            {!inactive, inactive ? spec.mid(1) : spec, noDateText(), QStringLiteral("1/2/26")});
     }
     return entries;
 }
@@ -81,19 +80,20 @@ private Q_SLOTS:
         QTest::newRow("no @: exact test still works")
             << QStringList{"Postmaster"} << "POSTMASTER" << none << true << "postmaster";
         QTest::newRow("received line in the second pass")
-            << QStringList{"*.spamhost.net"} << "a@b.com" << "from relay.spamhost.net" << true
-            << "*.spamhost.net";
+            << QStringList{"*.spamhost.net"} << "a@b.com"
+            << "from relay.spamhost.net" << true << "*.spamhost.net";
         QTest::newRow("received line must end with the part")
-            << QStringList{"*.spamhost.net"} << "a@b.com" << "from relay.spamhost.net (1.2.3.4)"
-            << false << none;
+            << QStringList{"*.spamhost.net"} << "a@b.com"
+            << "from relay.spamhost.net (1.2.3.4)" << false << none;
         QTest::newRow("received line without @ needs no @ or .")
-            << QStringList{"*relay*"} << "a@b.com" << "by relay" << true << "*relay*";
+            << QStringList{"*relay*"} << "a@b.com"
+            << "by relay" << true << "*relay*";
         QTest::newRow("sender found first, received not looked at")
-            << QStringList{"*.spamhost.net", "a@b.com"} << "a@b.com" << "x.spamhost.net" << true
-            << "a@b.com";
+            << QStringList{"*.spamhost.net", "a@b.com"} << "a@b.com"
+            << "x.spamhost.net" << true << "a@b.com";
         // Open cases: nothing may match everything.
-        QTest::newRow("stars alone match nothing")
-            << QStringList{"*", "**", "***"} << "a@b.com" << "from x" << false << none;
+        QTest::newRow("stars alone match nothing") << QStringList{"*", "**", "***"} << "a@b.com"
+                                                   << "from x" << false << none;
         QTest::newRow("entry without address matches nothing")
             << QStringList{""} << "" << none << false << none;
         QTest::newRow("empty sender matches nothing")
@@ -179,8 +179,8 @@ private Q_SLOTS:
     void indexAgreesWithScan()
     {
         QRandomGenerator random(20261209);
-        const QStringList words = {"spam", "casino", "mail", "x", "win", "b", "com", "net",
-                                   "de", "relay", "pills", "a.b", "info", "co.uk"};
+        const QStringList words = {"spam", "casino", "mail",  "x",     "win", "b",    "com",
+                                   "net",  "de",     "relay", "pills", "a.b", "info", "co.uk"};
         auto word = [&] { return words.at(int(random.bounded(words.size()))); };
         auto address = [&] {
             QString s = word() + QLatin1Char('@') + word() + QLatin1Char('.') + word();
@@ -194,12 +194,24 @@ private Q_SLOTS:
         for (int i = 0; i < 3000; ++i) {
             QString a;
             switch (random.bounded(6)) {
-            case 0: a = address(); break;
-            case 1: a = QStringLiteral("*@") + word() + QLatin1Char('.') + word(); break;
-            case 2: a = QLatin1Char('*') + word() + QLatin1Char('.') + word(); break;
-            case 3: a = QLatin1Char('*') + word() + QLatin1Char('*'); break;
-            case 4: a = QLatin1Char('*') + word() + QLatin1Char('*') + word(); break;
-            default: a = word().toUpper() + QStringLiteral("*@") + word(); break;
+            case 0:
+                a = address();
+                break;
+            case 1:
+                a = QStringLiteral("*@") + word() + QLatin1Char('.') + word();
+                break;
+            case 2:
+                a = QLatin1Char('*') + word() + QLatin1Char('.') + word();
+                break;
+            case 3:
+                a = QLatin1Char('*') + word() + QLatin1Char('*');
+                break;
+            case 4:
+                a = QLatin1Char('*') + word() + QLatin1Char('*') + word();
+                break;
+            default:
+                a = word().toUpper() + QStringLiteral("*@") + word();
+                break;
             }
             entries.push_back({random.bounded(5) != 0, a, noDateText(), noDateText()});
         }
@@ -213,7 +225,9 @@ private Q_SLOTS:
         int hits = 0;
         for (int i = 0; i < 2000; ++i) {
             const QString sender = address();
-            const QString extra = random.bounded(2) ? QStringLiteral("from ") + word() + QLatin1Char('.') + word() : QString();
+            const QString extra = random.bounded(2)
+                                      ? QStringLiteral("from ") + word() + QLatin1Char('.') + word()
+                                      : QString();
             const bool a = indexed.IsInMailList(indexed.blacklist(), sender, extra);
             const bool b = scanned.IsInMailList(scanned.blacklist(), sender, extra);
             QCOMPARE(a, b);
@@ -223,7 +237,8 @@ private Q_SLOTS:
             }
         }
         QVERIFY(hits > 100);
-        QCOMPARE(indexed.blacklist().entries(), scanned.blacklist().entries()); // same LastHit stamps
+        QCOMPARE(indexed.blacklist().entries(),
+                 scanned.blacklist().entries()); // same LastHit stamps
     }
 
     void matchesMailRow_data()
@@ -233,18 +248,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<bool>("matches");
 
-        QTest::newRow("domain pattern") << false << "Jane <jane@x.com>" << "*@x.com" << true;
-        QTest::newRow("marked row never") << true << "Jane <jane@x.com>" << "*@x.com" << false;
-        QTest::newRow("no star never, even when equal") << false << "jane@x.com" << "jane@x.com" << false;
-        QTest::newRow("parts in order") << false << "ab" << "*a*b" << true;
-        QTest::newRow("parts out of order") << false << "b a" << "*a*b" << false;
-        QTest::newRow("next part searched from where the last was found")
-            << false << "xab" << "*ab*b" << true;
-        QTest::newRow("letter case ignored") << false << "Bob <Bob@Spam.COM>" << "*Spam.com" << true;
-        QTest::newRow("not anchored at the end") << false << "a@x.com.au" << "*@x.com" << true;
-        QTest::newRow("stars alone match nothing") << false << "a@x.com" << "*" << false;
-        QTest::newRow("double star matches nothing") << false << "a@x.com" << "**" << false;
-        QTest::newRow("missing part") << false << "a@y.com" << "*@x.com" << false;
+        QTest::newRow("domain pattern") << false << "Jane <jane@x.com>"
+                                        << "*@x.com" << true;
+        QTest::newRow("marked row never") << true << "Jane <jane@x.com>"
+                                          << "*@x.com" << false;
+        QTest::newRow("no star never, even when equal") << false << "jane@x.com"
+                                                        << "jane@x.com" << false;
+        QTest::newRow("parts in order") << false << "ab"
+                                        << "*a*b" << true;
+        QTest::newRow("parts out of order") << false << "b a"
+                                            << "*a*b" << false;
+        QTest::newRow("next part searched from where the last was found") << false << "xab"
+                                                                          << "*ab*b" << true;
+        QTest::newRow("letter case ignored") << false << "Bob <Bob@Spam.COM>"
+                                             << "*Spam.com" << true;
+        QTest::newRow("not anchored at the end") << false << "a@x.com.au"
+                                                 << "*@x.com" << true;
+        QTest::newRow("stars alone match nothing") << false << "a@x.com"
+                                                   << "*" << false;
+        QTest::newRow("double star matches nothing") << false << "a@x.com"
+                                                     << "**" << false;
+        QTest::newRow("missing part") << false << "a@y.com"
+                                      << "*@x.com" << false;
     }
 
     void matchesMailRow()
@@ -267,13 +292,16 @@ private Q_SLOTS:
                       line("1", "spam@x.com", "01/01/01", "3/4/25") +
                           line("1", "spam@x.com", "01/01/01", "3/4/25") + // repeat: skipped
                           line("0", "*@casino.com", "5/6/25", "3/4/25") +
-                          QByteArray("-1\xFF*pills*\xFF" "5/6/25\r\n") + // three fields
-                          "\r\n" +                                       // blank: skipped
-                          "hand@typed.com\r\n" +                         // no separator
-                          QByteArray("abc\xFF" "caf\xE9@x.com\r\n") +    // two fields, 1252
+                          QByteArray("-1\xFF*pills*\xFF"
+                                     "5/6/25\r\n") + // three fields
+                          "\r\n" +                   // blank: skipped
+                          "hand@typed.com\r\n" +     // no separator
+                          QByteArray("abc\xFF"
+                                     "caf\xE9@x.com\r\n") +               // two fields, 1252
                           line("1", "SPAM@x.com", "01/01/01", "3/4/25")); // not equal: kept
-        env.writeFile(QStringLiteral("mail.mfl"), line("1", "me@home.net", "01/01/01", "1/1/25") +
-                                                      line("1", "me@home.net", "01/01/01", "1/1/25"));
+        env.writeFile(QStringLiteral("mail.mfl"),
+                      line("1", "me@home.net", "01/01/01", "1/1/25") +
+                          line("1", "me@home.net", "01/01/01", "1/1/25"));
         MailLists lists(env.programFolder(), clock);
         lists.blacklist().setEntries(entriesFrom({"old@gone.com"}));
         lists.LoadMailLists();
@@ -360,26 +388,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("entry");
 
         using C = MailListAddCommand;
-        QTest::newRow("address to friends") << C::AddressToFriends << "Jane <jane@x.com>" << "jane@x.com";
-        QTest::newRow("domain to friends, brackets") << C::DomainToFriends << "Jane <jane@x.com>" << "*@x.com";
-        QTest::newRow("domain to friends, bare") << C::DomainToFriends << "jane@x.com" << "*@x.com";
-        QTest::newRow("address to blacklist") << C::AddressToBlacklist << "jane@x.com" << "jane@x.com";
+        QTest::newRow("address to friends") << C::AddressToFriends << "Jane <jane@x.com>"
+                                            << "jane@x.com";
+        QTest::newRow("domain to friends, brackets") << C::DomainToFriends << "Jane <jane@x.com>"
+                                                     << "*@x.com";
+        QTest::newRow("domain to friends, bare") << C::DomainToFriends << "jane@x.com"
+                                                 << "*@x.com";
+        QTest::newRow("address to blacklist") << C::AddressToBlacklist << "jane@x.com"
+                                              << "jane@x.com";
         QTest::newRow("domain to blacklist, short domain gets @")
-            << C::DomainToBlacklist << "a@ab.de" << "*ab.de@";
-        QTest::newRow("domain to blacklist, 7 characters")
-            << C::DomainToBlacklist << "a@abc.com" << "*abc.com";
+            << C::DomainToBlacklist << "a@ab.de"
+            << "*ab.de@";
+        QTest::newRow("domain to blacklist, 7 characters") << C::DomainToBlacklist << "a@abc.com"
+                                                           << "*abc.com";
         QTest::newRow("domain to blacklist, @ in the display name")
-            << C::DomainToBlacklist << "\"x@y\" <a@spam.com>" << "*spam.com";
+            << C::DomainToBlacklist << "\"x@y\" <a@spam.com>"
+            << "*spam.com";
         // Open cases.
-        QTest::newRow("< without >: address to the end") << C::AddressToFriends << "Jane <jane@x.com" << "jane@x.com";
-        QTest::newRow("< without >: friends domain") << C::DomainToFriends << "Jane <jane@x.com" << "*@x.com";
-        QTest::newRow("< without >: blacklist domain") << C::DomainToBlacklist << "Jane <jane@x.com" << "*x.com@";
-        QTest::newRow("no @: address is the whole text") << C::AddressToBlacklist << "Mailer Daemon" << "Mailer Daemon";
-        QTest::newRow("no @: no friends domain") << C::DomainToFriends << "Mailer Daemon" << "";
-        QTest::newRow("no @: no blacklist domain") << C::DomainToBlacklist << "Mailer Daemon" << "";
-        QTest::newRow("nothing after @") << C::DomainToBlacklist << "jane@" << "";
-        QTest::newRow("empty brackets") << C::AddressToFriends << "<>" << "";
-        QTest::newRow("empty sender") << C::AddressToBlacklist << "" << "";
+        QTest::newRow("< without >: address to the end")
+            << C::AddressToFriends << "Jane <jane@x.com"
+            << "jane@x.com";
+        QTest::newRow("< without >: friends domain") << C::DomainToFriends << "Jane <jane@x.com"
+                                                     << "*@x.com";
+        QTest::newRow("< without >: blacklist domain") << C::DomainToBlacklist << "Jane <jane@x.com"
+                                                       << "*x.com@";
+        QTest::newRow("no @: address is the whole text") << C::AddressToBlacklist << "Mailer Daemon"
+                                                         << "Mailer Daemon";
+        QTest::newRow("no @: no friends domain") << C::DomainToFriends << "Mailer Daemon"
+                                                 << "";
+        QTest::newRow("no @: no blacklist domain") << C::DomainToBlacklist << "Mailer Daemon"
+                                                   << "";
+        QTest::newRow("nothing after @") << C::DomainToBlacklist << "jane@"
+                                         << "";
+        QTest::newRow("empty brackets") << C::AddressToFriends << "<>"
+                                        << "";
+        QTest::newRow("empty sender") << C::AddressToBlacklist << ""
+                                      << "";
     }
 
     void addCommands()
@@ -482,11 +526,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("sender");
         QTest::addColumn<QString>("domain");
-        QTest::newRow("brackets") << "Jane <jane@Example.com>" << "Example.com";
-        QTest::newRow("bare") << "jane@example.com" << "example.com";
-        QTest::newRow("no @: the whole address") << "Mailer Daemon" << "Mailer Daemon";
-        QTest::newRow("< without >: after the first @") << "Jane <jane@x.com" << "x.com";
-        QTest::newRow("first @ of the address") << "a@b@c.com" << "b@c.com";
+        QTest::newRow("brackets") << "Jane <jane@Example.com>"
+                                  << "Example.com";
+        QTest::newRow("bare") << "jane@example.com"
+                              << "example.com";
+        QTest::newRow("no @: the whole address") << "Mailer Daemon"
+                                                 << "Mailer Daemon";
+        QTest::newRow("< without >: after the first @") << "Jane <jane@x.com"
+                                                        << "x.com";
+        QTest::newRow("first @ of the address") << "a@b@c.com"
+                                                << "b@c.com";
     }
 
     void senderDomainForTheDnsTest()

@@ -1,6 +1,5 @@
 #include "DnsTestServer.h"
 #include "fakes/FakeResolver.h"
-
 #include "platform/CachingResolver.h"
 #include "platform/CaresResolver.h"
 
@@ -8,7 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
 #include <optional>
 
 using namespace kvorn;
@@ -61,17 +59,18 @@ private Q_SLOTS:
         QTest::newRow("address record") << "known.test" << DomainState::Exists << "found";
         QTest::newRow("mail exchanger only") << "only-mx.test" << DomainState::Exists << "found";
         QTest::newRow("IPv6 address only") << "v6only.test" << DomainState::Exists << "found";
-        QTest::newRow("letter case and final dot") << "Known.TEST." << DomainState::Exists << "found";
-        QTest::newRow("no such domain") << "nowhere.test" << DomainState::DoesNotExist
-                                        << "no such domain";
+        QTest::newRow("letter case and final dot")
+            << "Known.TEST." << DomainState::Exists << "found";
+        QTest::newRow("no such domain")
+            << "nowhere.test" << DomainState::DoesNotExist << "no such domain";
         QTest::newRow("name without address or exchanger")
             << "txt-only.test" << DomainState::DoesNotExist
             << "no address or mail exchanger record";
         QTest::newRow("sender text without @ asked whole")
             << "John Smith" << DomainState::DoesNotExist << "no such domain";
         QTest::newRow("empty") << "" << DomainState::DoesNotExist << "not a domain name";
-        QTest::newRow("empty label") << "a..test" << DomainState::DoesNotExist
-                                     << "not a domain name";
+        QTest::newRow("empty label")
+            << "a..test" << DomainState::DoesNotExist << "not a domain name";
         QTest::newRow("label too long") << QString(64, QLatin1Char('a')) + ".test"
                                         << DomainState::DoesNotExist << "not a domain name";
     }
@@ -99,8 +98,9 @@ private Q_SLOTS:
         QHash<QString, int> calls;
         QHash<QString, DomainState> states;
         QObject context;
-        const QStringList domains = {"known.test", "nowhere.test", "only-mx.test", "a.nowhere.test",
-                                     "txt-only.test", "v6only.test", "b.nowhere.test", "known.test"};
+        const QStringList domains = {"known.test",     "nowhere.test",  "only-mx.test",
+                                     "a.nowhere.test", "txt-only.test", "v6only.test",
+                                     "b.nowhere.test", "known.test"};
         for (const QString &d : domains) {
             resolver.lookUp(d, &context, [&](const DomainAnswer &a) {
                 ++calls[a.domain];
@@ -134,8 +134,8 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < 400; ++i) {
-            const QString domain = i % 2 ? QStringLiteral("known.test")
-                                         : QStringLiteral("n%1.nowhere.test").arg(i);
+            const QString domain =
+                i % 2 ? QStringLiteral("known.test") : QStringLiteral("n%1.nowhere.test").arg(i);
             resolver.lookUp(domain, &context, [&](const DomainAnswer &a) {
                 exists += a.state == DomainState::Exists;
                 doesNotExist += a.state == DomainState::DoesNotExist;
@@ -179,15 +179,16 @@ private Q_SLOTS:
         const int a = 1, aaaa = 28, mx = 15;
         const int noError = 0, serverFailure = 2, noSuchDomain = 3, refused = 5;
         QTest::newRow("no records of any type")
-            << ReplyCodes{{a, noError}, {aaaa, noError}, {mx, noError}} << DomainState::DoesNotExist;
+            << ReplyCodes{{a, noError}, {aaaa, noError}, {mx, noError}}
+            << DomainState::DoesNotExist;
         QTest::newRow("no such domain")
             << ReplyCodes{{a, noSuchDomain}, {aaaa, noSuchDomain}, {mx, noSuchDomain}}
             << DomainState::DoesNotExist;
         QTest::newRow("server failure")
             << ReplyCodes{{a, serverFailure}, {aaaa, serverFailure}, {mx, serverFailure}}
             << DomainState::Unknown;
-        QTest::newRow("refused")
-            << ReplyCodes{{a, refused}, {aaaa, refused}, {mx, refused}} << DomainState::Unknown;
+        QTest::newRow("refused") << ReplyCodes{{a, refused}, {aaaa, refused}, {mx, refused}}
+                                 << DomainState::Unknown;
         QTest::newRow("no such domain, but the exchanger question failed")
             << ReplyCodes{{a, noSuchDomain}, {aaaa, noSuchDomain}, {mx, serverFailure}}
             << DomainState::Unknown;
@@ -240,7 +241,8 @@ private Q_SLOTS:
 
         // A usable list later makes it work; blanks and semicolons may separate servers.
         SilentDnsServer silent;
-        QVERIFY(resolver.setServers(QStringLiteral(" %1; %2 ").arg(m_dns.server(), silent.server())));
+        QVERIFY(
+            resolver.setServers(QStringLiteral(" %1; %2 ").arg(m_dns.server(), silent.server())));
         QCOMPARE(resolver.setupError(), QString());
         QCOMPARE(ask(resolver, QStringLiteral("nowhere.test"))->state, DomainState::DoesNotExist);
     }
@@ -267,9 +269,8 @@ private Q_SLOTS:
         bool called = false;
         {
             QObject context;
-            resolver.lookUp(QStringLiteral("known.test"), &context, [&](const DomainAnswer &) {
-                called = true;
-            });
+            resolver.lookUp(QStringLiteral("known.test"), &context,
+                            [&](const DomainAnswer &) { called = true; });
         }
         QTest::qWait(300);
         QVERIFY(!called);

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QPointer>
 #include <QStringList>
-
 #include <vector>
 
 namespace kvorn::test {
