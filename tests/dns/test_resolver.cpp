@@ -1,5 +1,6 @@
 #include "DnsTestServer.h"
 #include "fakes/FakeResolver.h"
+#include "fakes/TestEnv.h"
 #include "platform/CachingResolver.h"
 #include "platform/CaresResolver.h"
 
@@ -341,6 +342,7 @@ private Q_SLOTS:
     }
 
 private:
+    TestEnv m_env;
     DnsTestServer m_dns;
 };
 
