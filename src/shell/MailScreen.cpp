@@ -1,0 +1,119 @@
+#include "shell/MailScreen.h"
+
+#include "mail/MailCheck.h"
+#include "mail/MailListModel.h"
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace kvorn {
+
+MailScreenView::MailScreenView(MailCheck &check, MailListModel &list, QWidget *parent)
+    : QWidget(parent), m_check(check), m_list(list)
+{
+    setObjectName(QStringLiteral("MailScreen"));
+    m_view = new QTreeView(this);
+    m_view->setObjectName(QStringLiteral("lvMailList"));
+    m_view->setRootIsDecorated(false);
+    m_view->setUniformRowHeights(true);
+    m_view->setAllColumnsShowFocus(true);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setModel(&m_list);
+    m_view->header()->setSectionsClickable(true);
+    m_view->header()->setSortIndicatorShown(true);
+    m_view->header()->setSortIndicator(m_list.sortColumn(), m_list.sortOrder());
+    // A click on the sort column reverses the order; another column sorts ascending.
+    connect(m_view->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        const Qt::SortOrder order = column == m_list.sortColumn() &&
+                                            m_list.sortOrder() == Qt::AscendingOrder
+                                        ? Qt::DescendingOrder
+                                        : Qt::AscendingOrder;
+        m_list.sort(column, order);
+        m_view->header()->setSortIndicator(column, order);
+    });
+
+    m_status = new QPlainTextEdit(this);
+    m_status->setObjectName(QStringLiteral("txtMStatus"));
+    m_status->setReadOnly(true);
+    m_status->setMaximumBlockCount(5000);
+
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_view);
+    split->addWidget(m_status);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(split);
+
+    // Fitting columns after every reply would cost more than the replies themselves on a
+    // big mailbox: gather the requests.
+    m_fitLater = new QTimer(this);
+    m_fitLater->setSingleShot(true);
+    m_fitLater->setInterval(150);
+    connect(m_fitLater, &QTimer::timeout, this, &MailScreenView::autoSizeColumns);
+    connect(&m_check, &MailCheck::columnsFitRequested, m_fitLater,
+            [this] { if (!m_fitLater->isActive()) m_fitLater->start(); });
+    connect(&m_check, &MailCheck::statusTextChanged, this, &MailScreenView::showStatus);
+
+    connect(&m_list, &MailListModel::selectedRowChanged, this, &MailScreenView::syncSelection);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                m_list.setSelectedRow(current.isValid() ? current.row() : -1);
+            });
+    showStatus(m_check.statusText());
+}
+
+void MailScreenView::showStatus(const QString &text)
+{
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(1);
+    m_status->setPlainText(shown);
+    // The last line stays in sight.
+    m_status->verticalScrollBar()->setValue(m_status->verticalScrollBar()->maximum());
+}
+
+void MailScreenView::syncSelection(int row)
+{
+    const QModelIndex current = m_view->selectionModel()->currentIndex();
+    if (row < 0) {
+        m_view->selectionModel()->clearSelection();
+        return;
+    }
+    if (current.isValid() && current.row() == row)
+        return;
+    const QModelIndex index = m_list.index(row, 0);
+    m_view->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_view->scrollTo(index);
+}
+
+void MailScreenView::autoSizeColumns()
+{
+    for (int c = 0; c < m_list.columnCount(); ++c)
+        m_view->resizeColumnToContents(c);
+}
+
+MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MailListModel &list)
+{
+    auto *screen = new MailScreenView(check, list);
+    window.setScreenWidget(QStringLiteral("tsKmail"), screen);
+    if (QAction *a = window.action(QStringLiteral("mnuMailCheck")))
+        QObject::connect(a, &QAction::triggered, &check, [&check] { check.GetNewMail(); });
+    if (QAction *a = window.action(QStringLiteral("mnuMailStop")))
+        QObject::connect(a, &QAction::triggered, &check, [&check] { check.stopMail(); });
+    return screen;
+}
+
+} // namespace kvorn
