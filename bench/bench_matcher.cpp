@@ -19,13 +19,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
-#include <malloc.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cstdio>
+#include <malloc.h>
 #include <map>
 #include <memory>
 #include <random>
@@ -82,9 +79,9 @@ struct Core
     SilentSound sound;
     SystemClock clock;
     ProgramSettings settings{options, store, registryFunctions, prompt};
-    MainController controller{{options, store, settings, registryFunctions, tray, keyboard, sound,
-                               prompt, clock},
-                              dir.path()};
+    MainController controller{
+        {options, store, settings, registryFunctions, tray, keyboard, sound, prompt, clock},
+        dir.path()};
     PopupLists lists{{controller, tray, clock}, dir.path()};
 };
 
@@ -230,8 +227,7 @@ PopupListModel &blackList(int n)
 
 // --- benchmarks --------------------------------------------------------------------------------
 
-template <bool Index, bool Hit>
-void BM_Lookup(benchmark::State &state)
+template <bool Index, bool Hit> void BM_Lookup(benchmark::State &state)
 {
     const int n = int(state.range(0));
     const Workload &w = workload(n);
@@ -299,8 +295,18 @@ void BM_SaveSpamList(benchmark::State &state)
 
 BENCHMARK_TEMPLATE(BM_Lookup, true, true)->Name("Index/hit")->Arg(1000)->Arg(10000)->Arg(100000);
 BENCHMARK_TEMPLATE(BM_Lookup, true, false)->Name("Index/miss")->Arg(1000)->Arg(10000)->Arg(100000);
-BENCHMARK_TEMPLATE(BM_Lookup, false, true)->Name("Scan/hit")->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK_TEMPLATE(BM_Lookup, false, false)->Name("Scan/miss")->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Lookup, false, true)
+    ->Name("Scan/hit")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Lookup, false, false)
+    ->Name("Scan/miss")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindPopupEntry)->Arg(100000);
 BENCHMARK(BM_LoadSpamList)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_SaveSpamList)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -359,8 +365,8 @@ void printSummary()
             fresh.setKeepSorted(true);
             fresh.assign(std::move(copy));
             const std::size_t after = heapInUse();
-            std::printf("%8d %9.0f %9.0f %9.0f %9.0f %11.0f %11.0f %9.0fx %9.0fx %8.1f %8.1f\n",
-                        n, ihCold, ih, imCold, im, sh, sm, sh / ihCold, sm / imCold,
+            std::printf("%8d %9.0f %9.0f %9.0f %9.0f %11.0f %11.0f %9.0fx %9.0fx %8.1f %8.1f\n", n,
+                        ihCold, ih, imCold, im, sh, sm, sh / ihCold, sm / imCold,
                         double(fresh.indexBytes()) / n, (double(after) - double(before)) / n);
         }
     }

@@ -26,9 +26,12 @@ void readMailCounters(const SettingsStore &store, KillCounters &counters)
 
 void writeMailCounters(SettingsStore &store, const KillCounters &counters)
 {
-    store.write(kMailCountersSection, QStringLiteral("LogDate"), stored::fromNumber(counters.LogDate));
-    store.write(kMailCountersSection, QStringLiteral("LogMonth"), stored::fromNumber(counters.LogMonth));
-    store.write(kMailCountersSection, QStringLiteral("LogYear"), stored::fromNumber(counters.LogYear));
+    store.write(kMailCountersSection, QStringLiteral("LogDate"),
+                stored::fromNumber(counters.LogDate));
+    store.write(kMailCountersSection, QStringLiteral("LogMonth"),
+                stored::fromNumber(counters.LogMonth));
+    store.write(kMailCountersSection, QStringLiteral("LogYear"),
+                stored::fromNumber(counters.LogYear));
     store.write(kMailCountersSection, QStringLiteral("LogForever"),
                 stored::fromNumber(counters.LogForever));
 }

@@ -8,8 +8,8 @@
 
 namespace kvorn {
 
-KillLog::KillLog(Options &options, MainController &controller, Clock &clock,
-                 QString programFolder, QObject *parent)
+KillLog::KillLog(Options &options, MainController &controller, Clock &clock, QString programFolder,
+                 QObject *parent)
     : QObject(parent), m_options(options), m_controller(controller), m_clock(clock),
       m_path(std::move(programFolder) + QStringLiteral("/k-vorn.log"))
 {

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <cstdint>
 

@@ -110,9 +110,12 @@ QVariant DetectedListModel::data(const QModelIndex &index, int role) const
         return {};
     const DetectedEntry &e = m_rows[std::size_t(index.row())];
     switch (index.column()) {
-    case 0: return e.text;
-    case 1: return e.address;
-    default: return e.forcedOpen ? QStringLiteral("True") : QStringLiteral("False");
+    case 0:
+        return e.text;
+    case 1:
+        return e.address;
+    default:
+        return e.forcedOpen ? QStringLiteral("True") : QStringLiteral("False");
     }
 }
 
@@ -121,10 +124,14 @@ QVariant DetectedListModel::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case 0: return QStringLiteral("Detected Items (double click to close)");
-    case 1: return QStringLiteral("Http: Address");
-    case 2: return QStringLiteral("Forced Open");
-    default: return {};
+    case 0:
+        return QStringLiteral("Detected Items (double click to close)");
+    case 1:
+        return QStringLiteral("Http: Address");
+    case 2:
+        return QStringLiteral("Forced Open");
+    default:
+        return {};
     }
 }
 

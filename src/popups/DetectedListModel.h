@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-
 #include <cstdint>
 #include <vector>
 
@@ -10,11 +9,11 @@ namespace kvorn {
 /// One browser window found by the window survey.
 struct DetectedEntry
 {
-    QString text;                 ///< the window's title as the survey read it
-    QString key;                  ///< the handle in decimal, "x", the title
-    QString address;              ///< "Http: Address": the address, or "N/A"
-    bool forcedOpen = false;      ///< first seen while the force-open key was held
-    std::uint64_t handle = 0;     ///< the window; 0 while a survey has not found it again
+    QString text;             ///< the window's title as the survey read it
+    QString key;              ///< the handle in decimal, "x", the title
+    QString address;          ///< "Http: Address": the address, or "N/A"
+    bool forcedOpen = false;  ///< first seen while the force-open key was held
+    std::uint64_t handle = 0; ///< the window; 0 while a survey has not found it again
 
     static QString keyFor(std::uint64_t handle, const QString &title)
     {

@@ -14,17 +14,22 @@ LogListModel::LogListModel(QObject *parent) : QAbstractTableModel(parent)
 QString LogListModel::cell(const LogEntry &e, int column) const
 {
     switch (column) {
-    case 1: return QString::number(e.count);
-    case 2: return e.blackListEntry;
-    case 3: return e.lastTime;
-    default: return e.text;
+    case 1:
+        return QString::number(e.count);
+    case 2:
+        return e.blackListEntry;
+    case 3:
+        return e.lastTime;
+    default:
+        return e.text;
     }
 }
 
 bool LogListModel::lessThan(const LogEntry &a, const LogEntry &b) const
 {
     // The cells are compared as text, as the list view sorts them.
-    const int c = QString::compare(cell(a, m_sortColumn), cell(b, m_sortColumn), Qt::CaseInsensitive);
+    const int c =
+        QString::compare(cell(a, m_sortColumn), cell(b, m_sortColumn), Qt::CaseInsensitive);
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
@@ -42,8 +47,9 @@ int LogListModel::append(const QString &title)
 {
     LogEntry e;
     e.text = title;
-    const auto it = std::upper_bound(m_rows.begin(), m_rows.end(), e,
-                                     [this](const LogEntry &a, const LogEntry &b) { return lessThan(a, b); });
+    const auto it =
+        std::upper_bound(m_rows.begin(), m_rows.end(), e,
+                         [this](const LogEntry &a, const LogEntry &b) { return lessThan(a, b); });
     const int at = int(it - m_rows.begin());
     beginInsertRows({}, at, at);
     m_rows.insert(it, std::move(e));
@@ -100,8 +106,7 @@ void LogListModel::setLastTime(int row, const QString &time)
     Q_EMIT dataChanged(index(row, 3), index(row, 3));
 }
 
-int LogListModel::bookKill(const QString &title, const QString &blackListEntry,
-                           const QString &time)
+int LogListModel::bookKill(const QString &title, const QString &blackListEntry, const QString &time)
 {
     int row = exactRow(title);
     if (row < 0)
@@ -164,11 +169,16 @@ QVariant LogListModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case 0: return QStringLiteral("Closed Popup Title ");
-    case 1: return QStringLiteral("Count");
-    case 2: return QStringLiteral("Black List Entry");
-    case 3: return QStringLiteral("Last Time");
-    default: return {};
+    case 0:
+        return QStringLiteral("Closed Popup Title ");
+    case 1:
+        return QStringLiteral("Count");
+    case 2:
+        return QStringLiteral("Black List Entry");
+    case 3:
+        return QStringLiteral("Last Time");
+    default:
+        return {};
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-
 #include <vector>
 
 namespace kvorn {
@@ -9,10 +8,10 @@ namespace kvorn {
 /// One distinct closed title of this run.
 struct LogEntry
 {
-    QString text;            ///< the closed window's title
-    int count = 0;           ///< "Count"
-    QString blackListEntry;  ///< the entry that closed it last, or "Window Limit"
-    QString lastTime;        ///< general date text of the last close
+    QString text;           ///< the closed window's title
+    int count = 0;          ///< "Count"
+    QString blackListEntry; ///< the entry that closed it last, or "Window Limit"
+    QString lastTime;       ///< general date text of the last close
 };
 
 /// The log list (`lvLog`), in memory only; kept sorted by its sort column.

@@ -3,7 +3,6 @@
 #include "popups/Wildcard.h"
 
 #include <QHashFunctions>
-
 #include <algorithm>
 #include <bit>
 #include <utility>

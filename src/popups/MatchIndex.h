@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringView>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -32,8 +31,7 @@ public:
     void erase(std::uint32_t id, QStringView lowered);
 
     /// Calls `f(id)` for every entry whose lower-cased text may equal `lowered`.
-    template <class F>
-    void forEachSameText(QStringView lowered, F &&f) const
+    template <class F> void forEachSameText(QStringView lowered, F &&f) const
     {
         const Slot *slot = m_text.find(textKey(lowered));
         if (!slot)
@@ -43,8 +41,7 @@ public:
     }
 
     /// Calls `f(id)` once for every star entry that may hit `lowered`.
-    template <class F>
-    void forEachPatternCandidate(QStringView lowered, F &&f)
+    template <class F> void forEachPatternCandidate(QStringView lowered, F &&f)
     {
         if (++m_epoch == 0) {
             std::fill(m_seen.begin(), m_seen.end(), 0u);

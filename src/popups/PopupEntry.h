@@ -8,9 +8,9 @@ namespace kvorn {
 struct PopupEntry
 {
     QString text;
-    bool enabled = true;   ///< the row's check box; only enabled entries take part in patterns
-    QString dateAdded;     ///< short date text, "01/01/01" when the file gave none
-    QString lastUsed;      ///< short date text of the last pattern hit (black list only)
+    bool enabled = true; ///< the row's check box; only enabled entries take part in patterns
+    QString dateAdded;   ///< short date text, "01/01/01" when the file gave none
+    QString lastUsed;    ///< short date text of the last pattern hit (black list only)
 };
 
 /// The date text that stands in for a date a list file does not give.

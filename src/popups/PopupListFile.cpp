@@ -59,8 +59,8 @@ std::optional<PopupEntry> parseListLine(const QStringList &fields)
 
 QStringList listLineFields(const PopupEntry &entry)
 {
-    return {entry.enabled ? QStringLiteral("1") : QStringLiteral("0"), entry.text,
-            entry.dateAdded, entry.lastUsed};
+    return {entry.enabled ? QStringLiteral("1") : QStringLiteral("0"), entry.text, entry.dateAdded,
+            entry.lastUsed};
 }
 
 namespace {

@@ -3,7 +3,6 @@
 #include "popups/PopupEntry.h"
 
 #include <QStringList>
-
 #include <optional>
 #include <vector>
 
@@ -27,8 +26,8 @@ QStringList listLineFields(const PopupEntry &entry);
 /// What reading a list file gave.
 struct ListFileRead
 {
-    bool exists = false;          ///< false: no file, the list loads empty without a word
-    QString error;                ///< the file is there but could not be read
+    bool exists = false; ///< false: no file, the list loads empty without a word
+    QString error;       ///< the file is there but could not be read
     std::vector<PopupEntry> entries;
 };
 

@@ -7,7 +7,8 @@
 
 namespace kvorn {
 
-PopupListModel::PopupListModel(Kind kind, QObject *parent) : QAbstractTableModel(parent), m_kind(kind)
+PopupListModel::PopupListModel(Kind kind, QObject *parent)
+    : QAbstractTableModel(parent), m_kind(kind)
 {
     setObjectName(viewName());
 }
@@ -17,9 +18,12 @@ PopupListModel::~PopupListModel() = default;
 QString PopupListModel::viewName() const
 {
     switch (m_kind) {
-    case Kind::Black: return QStringLiteral("lvTitles");
-    case Kind::White: return QStringLiteral("lvExclude");
-    case Kind::Banned: break;
+    case Kind::Black:
+        return QStringLiteral("lvTitles");
+    case Kind::White:
+        return QStringLiteral("lvExclude");
+    case Kind::Banned:
+        break;
     }
     return QStringLiteral("lvBanned");
 }
@@ -56,15 +60,19 @@ int PopupListModel::rowOfId(std::uint32_t id) const
 const QString &PopupListModel::cell(const Row &row, int column) const
 {
     switch (column) {
-    case 1: return row.entry.dateAdded;
-    case 2: return row.entry.lastUsed;
-    default: return row.entry.text;
+    case 1:
+        return row.entry.dateAdded;
+    case 2:
+        return row.entry.lastUsed;
+    default:
+        return row.entry.text;
     }
 }
 
 bool PopupListModel::lessThan(const Row &a, const Row &b) const
 {
-    const int c = QString::compare(cell(a, m_sortColumn), cell(b, m_sortColumn), Qt::CaseInsensitive);
+    const int c =
+        QString::compare(cell(a, m_sortColumn), cell(b, m_sortColumn), Qt::CaseInsensitive);
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
@@ -437,14 +445,20 @@ QVariant PopupListModel::headerData(int section, Qt::Orientation orientation, in
     switch (section) {
     case 0:
         switch (m_kind) {
-        case Kind::Black: return QStringLiteral("BlackList Items");
-        case Kind::White: return QStringLiteral("White List (will not be closed)");
-        case Kind::Banned: return QStringLiteral("Title");
+        case Kind::Black:
+            return QStringLiteral("BlackList Items");
+        case Kind::White:
+            return QStringLiteral("White List (will not be closed)");
+        case Kind::Banned:
+            return QStringLiteral("Title");
         }
         break;
-    case 1: return QStringLiteral("Date Added");
-    case 2: return QStringLiteral("Last Used");
-    default: break;
+    case 1:
+        return QStringLiteral("Date Added");
+    case 2:
+        return QStringLiteral("Last Used");
+    default:
+        break;
     }
     return {};
 }

@@ -4,7 +4,6 @@
 #include "popups/PopupEntry.h"
 
 #include <QAbstractTableModel>
-
 #include <cstdint>
 #include <vector>
 
@@ -21,7 +20,12 @@ class PopupListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum class Kind { Black, White, Banned };
+    enum class Kind
+    {
+        Black,
+        White,
+        Banned
+    };
 
     explicit PopupListModel(Kind kind, QObject *parent = nullptr);
     ~PopupListModel() override;

@@ -94,8 +94,8 @@ void PopupListView::onHeaderClicked(int section)
     // The sort column's header reverses the order; another column sorts ascending.
     Qt::SortOrder order = Qt::AscendingOrder;
     if (section == m_model.sortColumn())
-        order = m_model.sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder
-                                                          : Qt::AscendingOrder;
+        order =
+            m_model.sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_model.sort(section, order);
     header()->setSortIndicator(section, order);
 }
@@ -137,15 +137,14 @@ PopupPanels installPopupPanels(MainWindow &window, PopupLists &lists)
                      [&logModel](const QModelIndex &current) {
                          logModel.selectRow(current.isValid() ? current.row() : -1);
                      });
-    QObject::connect(&logModel, &LogListModel::selectionStateChanged, logView,
-                     [logView, &logModel] {
-                         const int row = logModel.currentRow();
-                         const QModelIndex index = row >= 0 ? logModel.index(row, 0) : QModelIndex();
-                         if (logView->selectionModel()->currentIndex() != index)
-                             logView->selectionModel()->setCurrentIndex(
-                                 index, QItemSelectionModel::ClearAndSelect |
-                                            QItemSelectionModel::Rows);
-                     });
+    QObject::connect(
+        &logModel, &LogListModel::selectionStateChanged, logView, [logView, &logModel] {
+            const int row = logModel.currentRow();
+            const QModelIndex index = row >= 0 ? logModel.index(row, 0) : QModelIndex();
+            if (logView->selectionModel()->currentIndex() != index)
+                logView->selectionModel()->setCurrentIndex(
+                    index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        });
     layout->addWidget(logView, 1);
     auto *clear = new QPushButton(QStringLiteral("Clear"), logPage);
     clear->setObjectName(QStringLiteral("cmdClearLog"));

@@ -61,7 +61,8 @@ private Q_SLOTS:
         const QList<QByteArray> lines = fileLines(rig.file());
         QCOMPARE(lines.size(), 31);
         QCOMPARE(lines.first(), QByteArray("earlier line"));
-        QCOMPARE(lines.at(1), QByteArray("Popup\xfftitle 1\xff*entry*\xff" "12/9/26 10:15:32 AM"));
+        QCOMPARE(lines.at(1), QByteArray("Popup\xfftitle 1\xff*entry*\xff"
+                                         "12/9/26 10:15:32 AM"));
         QCOMPARE(lines.last().split('\xff').at(1), QByteArray("title 30"));
         // The 31st record starts a new batch in slot 1.
         QCOMPARE(rig.log.fillCount(), 1);
@@ -78,7 +79,8 @@ private Q_SLOTS:
         const QList<QByteArray> lines = fileLines(rig.file());
         QCOMPARE(lines.size(), 7);
         for (int i = 0; i < 7; ++i)
-            QCOMPARE(lines.at(i).split('\xff').at(1), QStringLiteral("title %1").arg(i + 1).toUtf8());
+            QCOMPARE(lines.at(i).split('\xff').at(1),
+                     QStringLiteral("title %1").arg(i + 1).toUtf8());
         // Nothing is written twice.
         QVERIFY(rig.log.FlushLog());
         QCOMPARE(fileLines(rig.file()).size(), 7);
@@ -138,7 +140,8 @@ private Q_SLOTS:
         const QList<QByteArray> lines = fileLines(rig.file());
         QCOMPARE(lines.size(), 33);
         for (int i = 0; i < 33; ++i)
-            QCOMPARE(lines.at(i).split('\xff').at(1), QStringLiteral("title %1").arg(i + 1).toUtf8());
+            QCOMPARE(lines.at(i).split('\xff').at(1),
+                     QStringLiteral("title %1").arg(i + 1).toUtf8());
         QVERIFY(rig.log.heldLines().isEmpty());
         QVERIFY(rig.log.lastError().isEmpty());
     }
@@ -152,17 +155,20 @@ private Q_SLOTS:
         QCOMPARE(rig.log.KilledPops(), 2);
         QCOMPARE(rig.core.options.LogForever, 12);
         QCOMPARE(rig.core.options.LogYear, 2);
-        QCOMPARE(rig.core.controller.statusTexts().text(PopupScreen, 2), QStringLiteral("Popups Killed: 2 "));
+        QCOMPARE(rig.core.controller.statusTexts().text(PopupScreen, 2),
+                 QStringLiteral("Popups Killed: 2 "));
 
         rig.log.countMailDeletion(QStringLiteral("spam@example.test"), QStringLiteral("False"));
         QCOMPARE(rig.log.KilledMail(), 1);
         QCOMPARE(rig.log.mailCounters().LogForever, 1);
         QCOMPARE(rig.log.mailCounters().LogMonth, 1);
-        QCOMPARE(rig.core.controller.statusTexts().text(MailScreen, 4), QStringLiteral("Mail Deleted: 1 "));
+        QCOMPARE(rig.core.controller.statusTexts().text(MailScreen, 4),
+                 QStringLiteral("Mail Deleted: 1 "));
         QVERIFY(rig.log.FlushLog());
         const QList<QByteArray> lines = fileLines(rig.file());
         QCOMPARE(lines.size(), 3);
-        QVERIFY(lines.at(2).startsWith("Mail\xffspam@example.test\xff" "False\xff"));
+        QVERIFY(lines.at(2).startsWith("Mail\xffspam@example.test\xff"
+                                       "False\xff"));
 
         rig.core.options.LogForever = INT32_MAX;
         rig.log.countPopupKill(QStringLiteral("x"), QStringLiteral("y"));
@@ -199,9 +205,10 @@ private Q_SLOTS:
         rig.core.options.LogForever = 4000;
         rig.log.mailCounters() = {std::int16_t(logDate), 40, 400, 4000};
         rig.log.rollOverCounters();
-        for (const KillCounters c : {KillCounters{rig.core.options.LogDate, rig.core.options.LogMonth,
-                                                  rig.core.options.LogYear, rig.core.options.LogForever},
-                                     rig.log.mailCounters()}) {
+        for (const KillCounters c :
+             {KillCounters{rig.core.options.LogDate, rig.core.options.LogMonth,
+                           rig.core.options.LogYear, rig.core.options.LogForever},
+              rig.log.mailCounters()}) {
             QCOMPARE(int(c.LogDate), wantDate);
             QCOMPARE(c.LogMonth, wantMonth);
             QCOMPARE(c.LogYear, wantYear);

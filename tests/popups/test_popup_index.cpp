@@ -58,9 +58,16 @@ private:
         if (byIndex != byScan) {
             QString entries;
             for (int i = 0; i < list.count(); ++i)
-                entries += QStringLiteral("\n  %1 %2 [%3]").arg(i).arg(list.entry(i).enabled).arg(list.entry(i).text);
+                entries += QStringLiteral("\n  %1 %2 [%3]")
+                               .arg(i)
+                               .arg(list.entry(i).enabled)
+                               .arg(list.entry(i).text);
             QFAIL(qPrintable(QStringLiteral("round %1: text [%2]: index %3, scan %4%5")
-                                 .arg(round).arg(text).arg(byIndex).arg(byScan).arg(entries)));
+                                 .arg(round)
+                                 .arg(text)
+                                 .arg(byIndex)
+                                 .arg(byScan)
+                                 .arg(entries)));
         }
         QCOMPARE(list.exactRow(t), list.exactRowByScan(t));
     }
@@ -91,7 +98,9 @@ private Q_SLOTS:
             for (int step = 0; step < 40; ++step) {
                 // Change the list between lookups, as the commands and the merge do.
                 switch (rng.bounded(7)) {
-                case 0: list.append(randomEntry(rng)); break;
+                case 0:
+                    list.append(randomEntry(rng));
+                    break;
                 case 1:
                     if (list.count() > 0)
                         list.removeAt(int(rng.bounded(list.count())));
@@ -119,7 +128,8 @@ private Q_SLOTS:
                         list.append(e);
                     }
                     break;
-                default: break;
+                default:
+                    break;
                 }
                 compareAnswers(list, randomText(rng, rng.bounded(6) == 0), round);
                 if (list.count() > 0) {

@@ -51,7 +51,8 @@ private Q_SLOTS:
     void loadOddLinesAndSaveBack()
     {
         Rig rig;
-        rig.core.env.writeFile(QStringLiteral("spamlist.kbl"), fixture(QStringLiteral("spamlist.kbl")));
+        rig.core.env.writeFile(QStringLiteral("spamlist.kbl"),
+                               fixture(QStringLiteral("spamlist.kbl")));
         QVERIFY(rig.lists.LoadBlackList().isEmpty());
         PopupListModel &black = rig.lists.blackList();
         QCOMPARE(rig.core.tray.tip(), QStringLiteral("Loading spam List..."));
@@ -59,12 +60,18 @@ private Q_SLOTS:
         QCOMPARE(black.currentRow(), -1);
         QVERIFY(black.selectedRows().isEmpty());
 
-        struct Want { const char *text; bool enabled; const char *added; const char *used; };
+        struct Want
+        {
+            const char *text;
+            bool enabled;
+            const char *added;
+            const char *used;
+        };
         // Sorted by text, as the black list keeps itself; the empty line and the
         // two-character older-layout line are gone.
         const Want want[] = {
             {"*casino*", true, "12/01/03", "12/05/03"},
-            {"café latin", true, "1/2/04", "01/01/01"},   // Windows-1252 field
+            {"café latin", true, "1/2/04", "01/01/01"}, // Windows-1252 field
             {"café utf8", true, "01/01/01", "01/01/01"},
             {"disabled one", false, "01/01/01", "01/01/01"},
             {"extra", true, "1/1/05", "1/2/05"},          // a fifth field is ignored
@@ -124,7 +131,8 @@ private Q_SLOTS:
         QVERIFY(rig.lists.SavePopupList(rig.lists.whiteListPath()).isEmpty());
         QVERIFY(rig.lists.blackListChanged());
         QVERIFY(rig.lists.saveAll().isEmpty());
-        QCOMPARE(rig.core.env.readFile(QStringLiteral("spamlist.kbl")), line({"1", "new one", "", ""}));
+        QCOMPARE(rig.core.env.readFile(QStringLiteral("spamlist.kbl")),
+                 line({"1", "new one", "", ""}));
     }
 
     void yWithDiaeresisSurvivesAReload()
@@ -140,7 +148,8 @@ private Q_SLOTS:
         rig.lists.bannedList().append(white);
         QVERIFY(rig.lists.saveAll().isEmpty());
 
-        PopupLists reloaded({rig.core.controller, rig.core.tray, rig.core.clock}, rig.core.env.programFolder());
+        PopupLists reloaded({rig.core.controller, rig.core.tray, rig.core.clock},
+                            rig.core.env.programFolder());
         reloaded.LoadBlackList();
         reloaded.LoadWhiteList();
         QCOMPARE(reloaded.blackList().count(), 1);
@@ -153,7 +162,8 @@ private Q_SLOTS:
     void bannedFileRoundTrip()
     {
         Rig rig;
-        rig.core.env.writeFile(QStringLiteral("banned.kbl"), "First\r\n\r\nSecond \xe9t\xe9\nThird");
+        rig.core.env.writeFile(QStringLiteral("banned.kbl"),
+                               "First\r\n\r\nSecond \xe9t\xe9\nThird");
         rig.lists.LoadBlackList();
         PopupListModel &banned = rig.lists.bannedList();
         QCOMPARE(banned.count(), 3);

@@ -42,27 +42,47 @@ private Q_SLOTS:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("hit");
-        QTest::newRow("both sides") << "*casino*" << "Online Casino Bonus" << true;
-        QTest::newRow("end not anchored") << "*casino" << "casino royale" << true;
-        QTest::newRow("start anchored") << "casino*" << "Best Casino" << false;
-        QTest::newRow("two pieces") << "win*free*" << "Win a FREE cruise" << true;
-        QTest::newRow("out of order") << "win*free*" << "free win" << false;
-        QTest::newRow("star, empty title") << "*" << "" << false;
-        QTest::newRow("plain, case") << "Pop Up" << "pop up" << true;
-        QTest::newRow("plain is whole") << "Pop Up" << "Pop Up Ads" << false;
-        QTest::newRow("no address") << "*/*" << "N/A" << true;
-        QTest::newRow("star, any text") << "*" << "x" << true;
-        QTest::newRow("no overlap") << "*ab*b" << "ab" << false;
-        QTest::newRow("leftmost piece") << "*ab*ab" << "abab" << true;
-        QTest::newRow("prefix then tail") << "a*" << "a" << true;
-        QTest::newRow("double star needs a char") << "a**" << "a" << false;
-        QTest::newRow("double star, more text") << "a**" << "ab" << true;
-        QTest::newRow("leading double star") << "**" << "" << false;
-        QTest::newRow("plain empty") << "" << "" << true;
-        QTest::newRow("unicode lower") << QString::fromUtf8("*BÄR*") << QString::fromUtf8("der bär") << true;
-        QTest::newRow("cyrillic") << QString::fromUtf8("*ЖУК") << QString::fromUtf8("жук и") << true;
+        QTest::newRow("both sides") << "*casino*"
+                                    << "Online Casino Bonus" << true;
+        QTest::newRow("end not anchored") << "*casino"
+                                          << "casino royale" << true;
+        QTest::newRow("start anchored") << "casino*"
+                                        << "Best Casino" << false;
+        QTest::newRow("two pieces") << "win*free*"
+                                    << "Win a FREE cruise" << true;
+        QTest::newRow("out of order") << "win*free*"
+                                      << "free win" << false;
+        QTest::newRow("star, empty title") << "*"
+                                           << "" << false;
+        QTest::newRow("plain, case") << "Pop Up"
+                                     << "pop up" << true;
+        QTest::newRow("plain is whole") << "Pop Up"
+                                        << "Pop Up Ads" << false;
+        QTest::newRow("no address") << "*/*"
+                                    << "N/A" << true;
+        QTest::newRow("star, any text") << "*"
+                                        << "x" << true;
+        QTest::newRow("no overlap") << "*ab*b"
+                                    << "ab" << false;
+        QTest::newRow("leftmost piece") << "*ab*ab"
+                                        << "abab" << true;
+        QTest::newRow("prefix then tail") << "a*"
+                                          << "a" << true;
+        QTest::newRow("double star needs a char") << "a**"
+                                                  << "a" << false;
+        QTest::newRow("double star, more text") << "a**"
+                                                << "ab" << true;
+        QTest::newRow("leading double star") << "**"
+                                             << "" << false;
+        QTest::newRow("plain empty") << ""
+                                     << "" << true;
+        QTest::newRow("unicode lower")
+            << QString::fromUtf8("*BÄR*") << QString::fromUtf8("der bär") << true;
+        QTest::newRow("cyrillic") << QString::fromUtf8("*ЖУК") << QString::fromUtf8("жук и")
+                                  << true;
         QTest::newRow("marker alone counts") << QString::fromUtf8("*ÿ*") << "abc" << true;
-        QTest::newRow("marker not searched") << QString::fromUtf8("*ÿ*a") << QString::fromUtf8("aÿ") << true;
+        QTest::newRow("marker not searched")
+            << QString::fromUtf8("*ÿ*a") << QString::fromUtf8("aÿ") << true;
         QTest::newRow("upper marker") << QString::fromUtf8("Ÿ*x") << "x" << true;
         QTest::newRow("marker inside a piece") << QString::fromUtf8("*aÿ*") << "abc" << false;
     }
@@ -146,11 +166,13 @@ private Q_SLOTS:
         add(black, QStringLiteral("*/*"));
         add(black, QStringLiteral("title"));
         // The title hits: the address is never looked at, only the title's entry is stamped.
-        QVERIFY(rig.lists.FindPopupEntry(black, QStringLiteral("Title"), true, QStringLiteral("N/A")));
+        QVERIFY(
+            rig.lists.FindPopupEntry(black, QStringLiteral("Title"), true, QStringLiteral("N/A")));
         QCOMPARE(black.currentRow(), 1);
         QCOMPARE(black.entry(0).lastUsed, noDateText());
         // The title misses: the address does it.
-        QVERIFY(rig.lists.FindPopupEntry(black, QStringLiteral("other"), true, QStringLiteral("N/A")));
+        QVERIFY(
+            rig.lists.FindPopupEntry(black, QStringLiteral("other"), true, QStringLiteral("N/A")));
         QCOMPARE(black.currentRow(), 0);
         QCOMPARE(black.entry(0).lastUsed, rig.today());
         QVERIFY(!rig.lists.FindPopupEntry(black, QStringLiteral("other"), true));
@@ -168,7 +190,8 @@ private Q_SLOTS:
         QCOMPARE(black.entry(0).lastUsed, noDateText());
         QVERIFY(!rig.lists.FindPopupEntry(black, QStringLiteral("big casino"), false));
         QVERIFY(!rig.lists.FindPopupEntry(black, QStringLiteral("big casino"), true));
-        QVERIFY(rig.lists.FindPopupEntry(black, QStringLiteral("none"), false, QStringLiteral("pop up")));
+        QVERIFY(rig.lists.FindPopupEntry(black, QStringLiteral("none"), false,
+                                         QStringLiteral("pop up")));
         QCOMPARE(black.currentRow(), 1);
     }
 };

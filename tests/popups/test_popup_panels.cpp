@@ -55,7 +55,8 @@ private Q_SLOTS:
     {
         Rig rig;
         QCOMPARE(rig.panels.blackList->objectName(), QStringLiteral("lvTitles"));
-        QCOMPARE(rig.window.findChild<QTreeView *>(QStringLiteral("lvExclude")), rig.panels.whiteList);
+        QCOMPARE(rig.window.findChild<QTreeView *>(QStringLiteral("lvExclude")),
+                 rig.panels.whiteList);
         QCOMPARE(rig.window.findChild<QTreeView *>(QStringLiteral("lvLog")), rig.panels.logList);
         QCOMPARE(rig.panels.blackList->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("BlackList Items"));
@@ -79,13 +80,16 @@ private Q_SLOTS:
         QCOMPARE(sel->currentIndex().row(), black.currentRow());
 
         // The user picks two rows: the model knows them, the last clicked is current.
-        sel->select(black.index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        sel->setCurrentIndex(black.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        sel->select(black.index(0, 0),
+                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        sel->setCurrentIndex(black.index(2, 0),
+                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(black.selectedRows(), (QList<int>{0, 2}));
         QCOMPARE(black.currentRow(), 2);
 
         // Unticking a row through the view's model is a change to save.
-        QVERIFY(rig.panels.blackList->model()->setData(black.index(2, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(rig.panels.blackList->model()->setData(black.index(2, 0), Qt::Unchecked,
+                                                       Qt::CheckStateRole));
         QVERIFY(rig.lists.blackListChanged());
         QCOMPARE(black.index(2, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     }
@@ -113,9 +117,12 @@ private Q_SLOTS:
     {
         Rig rig;
         LogListModel &log = rig.lists.logList();
-        log.bookKill(QStringLiteral("Casino"), QStringLiteral("*casino*"), QStringLiteral("12/9/26"));
-        log.bookKill(QStringLiteral("casino"), QStringLiteral("*casino*"), QStringLiteral("12/9/26"));
-        log.bookKill(QStringLiteral("Another"), QStringLiteral("Window Limit"), QStringLiteral("12/9/26"));
+        log.bookKill(QStringLiteral("Casino"), QStringLiteral("*casino*"),
+                     QStringLiteral("12/9/26"));
+        log.bookKill(QStringLiteral("casino"), QStringLiteral("*casino*"),
+                     QStringLiteral("12/9/26"));
+        log.bookKill(QStringLiteral("Another"), QStringLiteral("Window Limit"),
+                     QStringLiteral("12/9/26"));
         QCOMPARE(log.count(), 2);
         QCOMPARE(log.entry(log.exactRow(QStringLiteral("CASINO"))).count, 2);
         QCOMPARE(log.index(0, 0).data().toString(), QStringLiteral("Another"));
