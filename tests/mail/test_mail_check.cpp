@@ -82,6 +82,8 @@ private Q_SLOTS:
     void classificationBeforeUniqueId();
     void uniqueIdFindsItsRow();
     void periodicCheckCountsMinutes();
+    void checkWaitsForProcessing();
+    void programEndAbortsCheck();
 };
 
 void TestMailCheck::threeMessages()
@@ -527,6 +529,39 @@ void TestMailCheck::periodicCheckCountsMinutes()
     QCOMPARE(rig.check.MailCheckState.TimerMinutes, 0);
     QVERIFY(loop.isActive());
     QCOMPARE(loop.interval(), 60000);
+}
+
+void TestMailCheck::checkWaitsForProcessing()
+{
+    MailRig rig;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    rig.setAccounts({server.hostPort()});
+    rig.check.setMailMode(QStringLiteral("DEL"));
+    QSignalSpy finished(&rig.check, &MailCheck::checkFinished);
+    QVERIFY(rig.check.GetNewMail()); // waits for the processing run
+    QTest::qWait(50);
+    QCOMPARE(server.connections, 0);
+    rig.check.setMailMode(QStringLiteral("Get"));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(server.connections, 1);
+}
+
+void TestMailCheck::programEndAbortsCheck()
+{
+    MailRig rig;
+    rig.settings.ServerTO = 60000;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = [](const QByteArray &) -> Answer { return {}; };
+    rig.setAccounts({server.hostPort()});
+    QSignalSpy finished(&rig.check, &MailCheck::checkFinished);
+    QVERIFY(rig.check.GetNewMail());
+    QTRY_COMPARE(server.commands.size(), 1);
+    Q_EMIT rig.core.controller.exitStarted();
+    QVERIFY(finished.wait(5000));
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Mail Aborted\r\n")));
+    QVERIFY(!rig.check.isChecking());
 }
 
 QTEST_GUILESS_MAIN(TestMailCheck)
