@@ -123,8 +123,7 @@ void MatchIndex::clear()
     m_gramKey.clear();
     m_gramLen.clear();
     m_universal.clear();
-    m_sig.clear();
-    m_seen.clear();
+    m_star.clear();
     m_epoch = 0;
 }
 
@@ -135,8 +134,7 @@ void MatchIndex::reserve(std::size_t entries)
     m_gramNext.reserve(entries);
     m_gramKey.reserve(entries);
     m_gramLen.reserve(entries);
-    m_sig.reserve(entries);
-    m_seen.reserve(entries);
+    m_star.reserve(entries);
 }
 
 void MatchIndex::ensureId(std::uint32_t id)
@@ -147,8 +145,7 @@ void MatchIndex::ensureId(std::uint32_t id)
         m_gramNext.resize(n, kNone);
         m_gramKey.resize(n, 0);
         m_gramLen.resize(n, 0);
-        m_sig.resize(n, Signature{0, 0});
-        m_seen.resize(n, 0);
+        m_star.resize(n);
     }
 }
 
@@ -199,7 +196,7 @@ void MatchIndex::insert(std::uint32_t id, QStringView lowered)
         start = star + 1;
     }
 
-    m_sig[id] = sig;
+    m_star[id].sig = sig;
     if (bestLen == 0) {
         m_universal.push_back(id);
         m_gramLen[id] = 0;
@@ -259,8 +256,7 @@ std::size_t MatchIndex::memoryBytes() const
     bytes += m_gramKey.capacity() * sizeof(std::uint64_t);
     bytes += m_gramLen.capacity() * sizeof(std::uint8_t);
     bytes += m_universal.capacity() * sizeof(std::uint32_t);
-    bytes += m_sig.capacity() * sizeof(Signature);
-    bytes += m_seen.capacity() * sizeof(std::uint32_t);
+    bytes += m_star.capacity() * sizeof(Star);
     return bytes;
 }
 

@@ -44,7 +44,8 @@ public:
     template <class F> void forEachPatternCandidate(QStringView lowered, F &&f)
     {
         if (++m_epoch == 0) {
-            std::fill(m_seen.begin(), m_seen.end(), 0u);
+            for (Star &star : m_star)
+                star.seen = 0;
             m_epoch = 1;
         }
         const char16_t *units = lowered.utf16();
@@ -60,15 +61,15 @@ public:
                     addToSignature(textSig, key);
             }
         }
-        const auto wanted = [&](std::uint32_t id) {
-            const Signature &sig = m_sig[id];
+        const auto wanted = [&](const Signature &sig) {
             return (sig[0] & ~textSig[0]) == 0 && (sig[1] & ~textSig[1]) == 0;
         };
         const auto visit = [&](const Slot *slot) {
             for (std::uint32_t id = slot->head; id != kNone; id = m_gramNext[id]) {
-                if (m_seen[id] != m_epoch) {
-                    m_seen[id] = m_epoch;
-                    if (wanted(id))
+                Star &star = m_star[id];
+                if (star.seen != m_epoch) {
+                    star.seen = m_epoch;
+                    if (wanted(star.sig))
                         f(id);
                 }
             }
@@ -88,7 +89,7 @@ public:
             }
         }
         for (const std::uint32_t id : m_universal) {
-            if (wanted(id))
+            if (wanted(m_star[id].sig))
                 f(id);
         }
     }
@@ -154,8 +155,13 @@ private:
     std::vector<std::uint64_t> m_gramKey;
     std::vector<std::uint8_t> m_gramLen; // 0: not filed under a piece
     std::vector<std::uint32_t> m_universal;
-    std::vector<Signature> m_sig;
-    std::vector<std::uint32_t> m_seen;
+    // What a lookup reads of each star entry it meets, side by side in memory.
+    struct Star
+    {
+        Signature sig{0, 0};    ///< its four-character windows
+        std::uint32_t seen = 0; ///< the lookup that met it last
+    };
+    std::vector<Star> m_star;
     std::uint32_t m_epoch = 0;
 };
 

@@ -10,6 +10,8 @@
 #include "popups/PopupListFile.h"
 #include "popups/Wildcard.h"
 
+#include <QFileInfo>
+
 namespace kvorn {
 
 PopupLists::PopupLists(Services services, QString programFolder, QObject *parent)
@@ -115,7 +117,8 @@ QString PopupLists::SavePopupList(const QString &path)
     const bool black = path == m_blackPath;
     if (black && !m_blackChanged)
         return {};
-    if ((black && m_blackUnread) || (!black && m_whiteUnread))
+    // Once the unread file is gone (wiped, replaced) there is nothing left to protect.
+    if (((black && m_blackUnread) || (!black && m_whiteUnread)) && QFileInfo::exists(path))
         return unreadText(path);
     m_s.tray.setTip(QStringLiteral("Please Wait..."));
     const QString error = writeList(black ? *m_black : *m_white, path);
@@ -127,7 +130,7 @@ QString PopupLists::SavePopupList(const QString &path)
 
 QString PopupLists::SaveBannedList()
 {
-    if (m_bannedUnread)
+    if (m_bannedUnread && QFileInfo::exists(m_bannedPath))
         return unreadText(m_bannedPath);
     return writeList(*m_banned, m_bannedPath);
 }
