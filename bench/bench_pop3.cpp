@@ -1,20 +1,17 @@
 // A mail check of 1,000 waiting messages on a loopback Dovecot, against a plain sequential
 // client (Python's poplib) doing the same commands in the same run.
-#include "mail/DovecotServer.cpp" // the tests' Dovecot fixture
-
 #include "core/Prompt.h"
+#include "mail/DovecotServer.cpp" // the tests' Dovecot fixture
 #include "mail/MailCheck.h"
-#include "mail/MailListModel.h"
 #include "mail/MailSettings.h"
-
-#include <benchmark/benchmark.h>
+#include "mail/MessageListModel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
-
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
 
@@ -42,12 +39,16 @@ QByteArray sampleMessage(int n)
         body += "Body line " + QByteArray::number(i) + " of message " + QByteArray::number(n) +
                 ", long enough to look like real text.\n";
     return "Received: from relay.example.test by mx.example.test; Wed, 9 Dec 2026 10:00:00\n"
-           "From: Sender " + QByteArray::number(n) + " <s" + QByteArray::number(n) +
+           "From: Sender " +
+           QByteArray::number(n) + " <s" + QByteArray::number(n) +
            "@example.test>\n"
            "To: bench@example.test\n"
-           "Subject: Benchmark message " + QByteArray::number(n) + "\n"
+           "Subject: Benchmark message " +
+           QByteArray::number(n) +
+           "\n"
            "Date: Wed, 9 Dec 2026 10:00:00 +0000\n"
-           "Message-ID: <" + QByteArray::number(n) + "@example.test>\n\n" + body;
+           "Message-ID: <" +
+           QByteArray::number(n) + "@example.test>\n\n" + body;
 }
 
 void BM_MailCheck(benchmark::State &state)
@@ -59,7 +60,7 @@ void BM_MailCheck(benchmark::State &state)
     accounts[0].AcctPass = QStringLiteral("benchpass");
     accounts[0].AcctPOP3 = g_dovecot->hostPort();
     accounts[0].MailName = QStringLiteral("bench@example.test");
-    MailListModel list;
+    MessageListModel list;
     SilentPrompt prompt;
     MailCheck check({settings, accounts, list, prompt, nullptr, nullptr});
 
@@ -69,9 +70,8 @@ void BM_MailCheck(benchmark::State &state)
         QElapsedTimer sinceTick;
         QTimer ticker;
         ticker.setInterval(5);
-        QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
-            worstGap = qMax(worstGap, sinceTick.restart());
-        });
+        QObject::connect(&ticker, &QTimer::timeout, &ticker,
+                         [&] { worstGap = qMax(worstGap, sinceTick.restart()); });
         QEventLoop loop;
         QObject::connect(&check, &MailCheck::checkFinished, &loop, &QEventLoop::quit);
         sinceTick.start();

@@ -49,14 +49,22 @@ void CMessage::CreateFromText(const QString &strMessage)
             QString CMessage::*field;
         };
         static const Target kTargets[] = {
-            {"return-path", &CMessage::ReturnPath}, {"received", &CMessage::Received},
-            {"from", &CMessage::From},              {"sender", &CMessage::Sender},
-            {"reply-to", &CMessage::ReplyTo},       {"to", &CMessage::MessageTo},
-            {"cc", &CMessage::CC},                  {"bcc", &CMessage::BCC},
-            {"message-id", &CMessage::MessageID},   {"in-reply-to", &CMessage::InReplyTo},
-            {"references", &CMessage::References},  {"keywords", &CMessage::Keywords},
-            {"subject", &CMessage::Subject},        {"comments", &CMessage::Comments},
-            {"encrypted", &CMessage::Encrypted},    {"date", &CMessage::SendDate},
+            {"return-path", &CMessage::ReturnPath},
+            {"received", &CMessage::Received},
+            {"from", &CMessage::From},
+            {"sender", &CMessage::Sender},
+            {"reply-to", &CMessage::ReplyTo},
+            {"to", &CMessage::MessageTo},
+            {"cc", &CMessage::CC},
+            {"bcc", &CMessage::BCC},
+            {"message-id", &CMessage::MessageID},
+            {"in-reply-to", &CMessage::InReplyTo},
+            {"references", &CMessage::References},
+            {"keywords", &CMessage::Keywords},
+            {"subject", &CMessage::Subject},
+            {"comments", &CMessage::Comments},
+            {"encrypted", &CMessage::Encrypted},
+            {"date", &CMessage::SendDate},
         };
         bool stored = false;
         for (const Target &t : kTargets) {

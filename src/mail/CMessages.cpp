@@ -21,8 +21,7 @@ int CMessages::indexOf(const QString &key) const
     return -1;
 }
 
-bool CMessages::Add(std::unique_ptr<CMessage> oMessage, const QString &sKey,
-                    CollectionError *error)
+bool CMessages::Add(std::unique_ptr<CMessage> oMessage, const QString &sKey, CollectionError *error)
 {
     if (!oMessage) {
         fail(error, 91, "Object variable not set");

@@ -3,7 +3,6 @@
 #include "mail/CMessage.h"
 
 #include <QString>
-
 #include <memory>
 #include <vector>
 

@@ -6,8 +6,8 @@
 #include "core/StatusTexts.h"
 #include "core/TextFile.h"
 #include "mail/MailClassifier.h"
-#include "mail/MailListModel.h"
 #include "mail/MailProcessingStates.h"
+#include "mail/MessageListModel.h"
 #include "mail/ReplyWord.h"
 
 #include <exception>
@@ -22,14 +22,9 @@ constexpr int kMinuteMs = 60000;
 } // namespace
 
 MailCheck::MailCheck(Services services, QObject *parent)
-    : QObject(parent),
-      m_settings(services.settings),
-      m_accounts(services.accounts),
-      m_list(services.list),
-      m_prompt(services.prompt),
-      m_controller(services.controller),
-      m_options(services.options),
-      m_guard(this)
+    : QObject(parent), m_settings(services.settings), m_accounts(services.accounts),
+      m_list(services.list), m_prompt(services.prompt), m_controller(services.controller),
+      m_options(services.options), m_guard(this)
 {
     m_watch.setObjectName(QStringLiteral("tmrMailWatch"));
     m_watch.setInterval(serverTimeout());
@@ -655,21 +650,22 @@ void MailCheck::completeMessage()
     m_classifying = true;
     m_limit.stop();
     const quint64 connection = m_connectionSerial;
-    m_classifier->classify(m_lastRowKey, [self = QPointer<MailCheck>(this), connection](bool hidden) {
-        if (!self || !self->m_classifying || connection != self->m_connectionSerial)
-            return;
-        self->m_classifying = false;
-        self->MailCheckState.RowHidden = hidden;
-        self->sendUidl();
-        if (self->m_running && self->m_busy)
-            self->m_limit.start(self->serverTimeout());
-        // Lines that came while the row was being classified.
-        if (!self->m_lineBuffer.isEmpty())
-            QTimer::singleShot(0, self.data(), [s = self] {
-                if (s && !s->m_classifying)
-                    s->processLines();
-            });
-    });
+    m_classifier->classify(
+        m_lastRowKey, [self = QPointer<MailCheck>(this), connection](bool hidden) {
+            if (!self || !self->m_classifying || connection != self->m_connectionSerial)
+                return;
+            self->m_classifying = false;
+            self->MailCheckState.RowHidden = hidden;
+            self->sendUidl();
+            if (self->m_running && self->m_busy)
+                self->m_limit.start(self->serverTimeout());
+            // Lines that came while the row was being classified.
+            if (!self->m_lineBuffer.isEmpty())
+                QTimer::singleShot(0, self.data(), [s = self] {
+                    if (s && !s->m_classifying)
+                        s->processLines();
+                });
+        });
 }
 
 void MailCheck::sendUidl()

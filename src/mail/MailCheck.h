@@ -8,21 +8,21 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-
 #include <cstdint>
 #include <functional>
 
 namespace kvorn {
 
 class MailClassifier;
-class MailListModel;
+class MessageListModel;
 class MailProcessingStates;
 class MainController;
 class Prompt;
 struct Options;
 
 /// Where the reply handler stands.
-enum class MailStep : int {
+enum class MailStep : int
+{
     AwaitGreeting = 0,
     AwaitUserReply = 1,
     AwaitPassReply = 2,
@@ -61,7 +61,7 @@ public:
     {
         MailSettings &settings;
         MailAccounts &accounts;
-        MailListModel &list;
+        MessageListModel &list;
         Prompt &prompt;
         /// The status bar, the periodic check timer and the program's end; may be null
         /// (the check then keeps a periodic timer of its own).
@@ -152,7 +152,11 @@ Q_SIGNALS:
     void columnsFitRequested();
 
 private:
-    enum class LineResult { Continue, Stop };
+    enum class LineResult
+    {
+        Continue,
+        Stop
+    };
 
     int serverTimeout() const;
     void nextAccount();
@@ -174,7 +178,7 @@ private:
 
     MailSettings &m_settings;
     MailAccounts &m_accounts;
-    MailListModel &m_list;
+    MessageListModel &m_list;
     Prompt &m_prompt;
     MainController *m_controller;
     const Options *m_options;

@@ -58,14 +58,13 @@ template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 QString textOf(const MailSettings &s, const Field &field)
 {
-    return std::visit(
-        Overloaded{
-            [&](bool MailSettings::*m) { return stored::fromBool(s.*m); },
-            [&](QString MailSettings::*m) { return s.*m; },
-            [&](std::int16_t MailSettings::*m) { return stored::fromNumber(s.*m); },
-            [&](std::int32_t MailSettings::*m) { return stored::fromNumber(s.*m); },
-        },
-        field);
+    return std::visit(Overloaded{
+                          [&](bool MailSettings::*m) { return stored::fromBool(s.*m); },
+                          [&](QString MailSettings::*m) { return s.*m; },
+                          [&](std::int16_t MailSettings::*m) { return stored::fromNumber(s.*m); },
+                          [&](std::int32_t MailSettings::*m) { return stored::fromNumber(s.*m); },
+                      },
+                      field);
 }
 
 bool assign(MailSettings &s, const Field &field, const QString &text, ConversionError *error)
@@ -183,9 +182,11 @@ QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
         store.write(section, QStringLiteral("AcctDefault"), stored::fromBool(a.AcctDefault));
     }
     for (const KeyDef &def : kKeys)
-        store.write(kMailSettingsSection, QString::fromLatin1(def.key), textOf(settings, def.field));
+        store.write(kMailSettingsSection, QString::fromLatin1(def.key),
+                    textOf(settings, def.field));
     if (!store.save())
-        return QStringLiteral("The mail settings could not be written to %1.").arg(store.filePath());
+        return QStringLiteral("The mail settings could not be written to %1.")
+            .arg(store.filePath());
     return {};
 }
 

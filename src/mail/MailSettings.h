@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <cstdint>
 
@@ -15,7 +14,8 @@ class Prompt;
 /// The section of the mail options and of the accounts list.
 inline const QString kMailSettingsSection = QStringLiteral("Options\\MailSettings");
 /// The accounts' sections are this prefix followed by the account's sub-key name.
-inline const QString kMailAccountSectionPrefix = QStringLiteral("Options\\MailSettings\\Accounts\\");
+inline const QString kMailAccountSectionPrefix =
+    QStringLiteral("Options\\MailSettings\\Accounts\\");
 
 /// One POP3 account.
 struct MailAccount

@@ -1,7 +1,7 @@
 #include "shell/MailScreen.h"
 
 #include "mail/MailCheck.h"
-#include "mail/MailListModel.h"
+#include "mail/MessageListModel.h"
 #include "shell/MainWindow.h"
 
 #include <QAction>
@@ -16,7 +16,7 @@
 
 namespace kvorn {
 
-MailScreenView::MailScreenView(MailCheck &check, MailListModel &list, QWidget *parent)
+MailScreenView::MailScreenView(MailCheck &check, MessageListModel &list, QWidget *parent)
     : QWidget(parent), m_check(check), m_list(list)
 {
     setObjectName(QStringLiteral("MailScreen"));
@@ -33,10 +33,10 @@ MailScreenView::MailScreenView(MailCheck &check, MailListModel &list, QWidget *p
     m_view->header()->setSortIndicator(m_list.sortColumn(), m_list.sortOrder());
     // A click on the sort column reverses the order; another column sorts ascending.
     connect(m_view->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        const Qt::SortOrder order = column == m_list.sortColumn() &&
-                                            m_list.sortOrder() == Qt::AscendingOrder
-                                        ? Qt::DescendingOrder
-                                        : Qt::AscendingOrder;
+        const Qt::SortOrder order =
+            column == m_list.sortColumn() && m_list.sortOrder() == Qt::AscendingOrder
+                ? Qt::DescendingOrder
+                : Qt::AscendingOrder;
         m_list.sort(column, order);
         m_view->header()->setSortIndicator(column, order);
     });
@@ -61,11 +61,13 @@ MailScreenView::MailScreenView(MailCheck &check, MailListModel &list, QWidget *p
     m_fitLater->setSingleShot(true);
     m_fitLater->setInterval(150);
     connect(m_fitLater, &QTimer::timeout, this, &MailScreenView::autoSizeColumns);
-    connect(&m_check, &MailCheck::columnsFitRequested, m_fitLater,
-            [this] { if (!m_fitLater->isActive()) m_fitLater->start(); });
+    connect(&m_check, &MailCheck::columnsFitRequested, m_fitLater, [this] {
+        if (!m_fitLater->isActive())
+            m_fitLater->start();
+    });
     connect(&m_check, &MailCheck::statusTextChanged, this, &MailScreenView::showStatus);
 
-    connect(&m_list, &MailListModel::selectedRowChanged, this, &MailScreenView::syncSelection);
+    connect(&m_list, &MessageListModel::selectedRowChanged, this, &MailScreenView::syncSelection);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 m_list.setSelectedRow(current.isValid() ? current.row() : -1);
@@ -94,8 +96,8 @@ void MailScreenView::syncSelection(int row)
     if (current.isValid() && current.row() == row)
         return;
     const QModelIndex index = m_list.index(row, 0);
-    m_view->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
     m_view->scrollTo(index);
 }
 
@@ -105,7 +107,7 @@ void MailScreenView::autoSizeColumns()
         m_view->resizeColumnToContents(c);
 }
 
-MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MailListModel &list)
+MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MessageListModel &list)
 {
     auto *screen = new MailScreenView(check, list);
     window.setScreenWidget(QStringLiteral("tsKmail"), screen);

@@ -9,17 +9,17 @@ class QTreeView;
 namespace kvorn {
 
 class MailCheck;
-class MailListModel;
+class MessageListModel;
 class MainWindow;
 
 /// The mail filter screen: the mail list `lvMailList` (eleven columns, check marks) and the
-/// status box `txtMStatus`. The rows live in `MailListModel`, the dialogue in `MailCheck`.
+/// status box `txtMStatus`. The rows live in `MessageListModel`, the dialogue in `MailCheck`.
 class MailScreenView : public QWidget
 {
     Q_OBJECT
 
 public:
-    MailScreenView(MailCheck &check, MailListModel &list, QWidget *parent = nullptr);
+    MailScreenView(MailCheck &check, MessageListModel &list, QWidget *parent = nullptr);
 
     QTreeView *view() const { return m_view; }
     QPlainTextEdit *statusBox() const { return m_status; }
@@ -31,7 +31,7 @@ private:
     void syncSelection(int row);
 
     MailCheck &m_check;
-    MailListModel &m_list;
+    MessageListModel &m_list;
     QTreeView *m_view;
     QPlainTextEdit *m_status;
     QTimer *m_fitLater;
@@ -39,6 +39,6 @@ private:
 
 /// Puts the mail screen on the main window and binds "&Check New Mail" and "&Stop Mail "
 /// of the Mail menu to the check.
-MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MailListModel &list);
+MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MessageListModel &list);
 
 } // namespace kvorn

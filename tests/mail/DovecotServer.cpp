@@ -8,7 +8,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
-
 #include <grp.h>
 #include <pwd.h>
 #include <sys/types.h>
@@ -21,7 +20,8 @@ QString dovecotProgram()
 {
     QString p = QStandardPaths::findExecutable(QStringLiteral("dovecot"));
     if (p.isEmpty())
-        p = QStandardPaths::findExecutable(QStringLiteral("dovecot"), {QStringLiteral("/usr/sbin")});
+        p = QStandardPaths::findExecutable(QStringLiteral("dovecot"),
+                                           {QStringLiteral("/usr/sbin")});
     return p;
 }
 
@@ -44,8 +44,8 @@ DovecotServer::DovecotServer()
 {
     // Dovecot's unprivileged processes must be able to walk into the folder.
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                            QFile::ReadGroup | QFile::ExeGroup |
-                                            QFile::ReadOther | QFile::ExeOther);
+                                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                            QFile::ExeOther);
     for (const char *sub : {"run", "state", "home"})
         QDir().mkpath(m_dir.path() + QLatin1Char('/') + QLatin1String(sub));
 }
@@ -171,7 +171,8 @@ bool DovecotServer::start(QString *error)
     const QString configFile = d + QStringLiteral("/dovecot.conf");
     if (!writeFile(configFile, config.toUtf8()))
         return fail(QStringLiteral("cannot write %1").arg(configFile));
-    if (!writeFile(d + QStringLiteral("/users"), (m_users.join(QLatin1Char('\n')) + u'\n').toUtf8()))
+    if (!writeFile(d + QStringLiteral("/users"),
+                   (m_users.join(QLatin1Char('\n')) + u'\n').toUtf8()))
         return fail(QStringLiteral("cannot write the users file"));
     fixOwnership();
 

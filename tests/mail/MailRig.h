@@ -7,8 +7,8 @@
 #pragma GCC diagnostic pop
 
 #include "mail/MailCheck.h"
-#include "mail/MailListModel.h"
 #include "mail/MailSettings.h"
+#include "mail/MessageListModel.h"
 
 #include <QSignalSpy>
 
@@ -20,7 +20,7 @@ struct MailRig
     CoreRig core;
     MailSettings settings;
     MailAccounts accounts;
-    MailListModel list;
+    MessageListModel list;
     MailCheck check{{settings, accounts, list, core.prompt, &core.controller, &core.options}};
 
     /// Sets the accounts list to these servers, user "user<n>" and password "pass<n>".

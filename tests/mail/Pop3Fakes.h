@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-
 #include <functional>
 
 namespace kvorn::test {
@@ -22,11 +21,11 @@ public:
     /// What to do with a command.
     struct Answer
     {
-        QByteArray bytes;      ///< sent as is
-        bool close = false;    ///< close the connection after sending
-        int chunk = 0;         ///< > 0: send in pieces of this many bytes, each in its own write
-        int chunkDelayMs = 2;  ///< pause between pieces
-        int delayMs = 0;       ///< pause before answering
+        QByteArray bytes;     ///< sent as is
+        bool close = false;   ///< close the connection after sending
+        int chunk = 0;        ///< > 0: send in pieces of this many bytes, each in its own write
+        int chunkDelayMs = 2; ///< pause between pieces
+        int delayMs = 0;      ///< pause before answering
     };
     using Responder = std::function<Answer(const QByteArray &command)>;
 

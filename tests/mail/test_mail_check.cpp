@@ -1,6 +1,5 @@
 #include "MailRig.h"
 #include "Pop3Fakes.h"
-
 #include "mail/MailClassifier.h"
 #include "mail/ReplyWord.h"
 
@@ -26,7 +25,7 @@ QList<QByteArray> dialogue(int messages)
 }
 
 /// Every row's unique ID belongs to its own message.
-bool uidsMatchTags(const MailListModel &list)
+bool uidsMatchTags(const MessageListModel &list)
 {
     for (int r = 0; r < list.rowCount(); ++r) {
         if (list.text(r, ColUniqueId) != QStringLiteral("uid-%1").arg(list.tag(r)))
@@ -52,7 +51,7 @@ public:
             done(hide);
         });
     }
-    MailListModel *list = nullptr;
+    MessageListModel *list = nullptr;
     QList<QByteArray> *log = nullptr;
     int hiddenTag = 0;
 };
@@ -114,12 +113,14 @@ void TestMailCheck::threeMessages()
                  QStringLiteral("Sender %1 <sender%1@example.test>").arg(n));
         QCOMPARE(rig.list.text(r, ColSubject), QStringLiteral("Message %1").arg(n));
         QCOMPARE(rig.list.text(r, ColDate), QStringLiteral("Wed, 9 Dec 2026 10:00:00 +0000"));
-        QCOMPARE(rig.list.text(r, ColSize),
-                 QString::number(text.size() + (n == 2 ? int(sizeof("X-Priority: 1\r\n")) - 1 : 0)));
+        QCOMPARE(
+            rig.list.text(r, ColSize),
+            QString::number(text.size() + (n == 2 ? int(sizeof("X-Priority: 1\r\n")) - 1 : 0)));
         QCOMPARE(rig.list.text(r, ColAccount), QStringLiteral("user0@example.test"));
         QCOMPARE(rig.list.text(r, ColBounce), QStringLiteral("False"));
         QCOMPARE(rig.list.text(r, ColStatus), QString::number(n));
-        QCOMPARE(rig.list.text(r, ColBlacklist), QStringLiteral("from relay%1.example.test").arg(n));
+        QCOMPARE(rig.list.text(r, ColBlacklist),
+                 QStringLiteral("from relay%1.example.test").arg(n));
         QCOMPARE(rig.list.text(r, ColPriority), n == 2 ? QStringLiteral("High") : QString());
         QCOMPARE(rig.list.text(r, ColTo), QString::number(n));
         QVERIFY(!rig.list.isChecked(r));
@@ -135,7 +136,8 @@ void TestMailCheck::emptyMailbox()
     QVERIFY(server.listen());
     rig.setAccounts({server.hostPort()});
     QVERIFY(rig.runCheck());
-    QTRY_COMPARE(server.commands, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "QUIT"}));
+    QTRY_COMPARE(server.commands,
+                 (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "QUIT"}));
     QCOMPARE(rig.check.statusText(),
              QStringLiteral("close\r\nChecking user0\r\nUSER user0\r\nSTAT\r\nQUIT No Messages\r\n"
                             "Finished Checking\r\n"));
@@ -246,8 +248,7 @@ void TestMailCheck::silentServerAbortsAndNextCheckRuns()
     garbage.greeting = "garbage that is no greeting\r\n";
     rig.setAccounts({garbage.hostPort(), later.hostPort()});
     QVERIFY(rig.runCheck(10000));
-    QCOMPARE(rig.check.statusText(),
-             QStringLiteral("close\r\nChecking user0\r\nMail Aborted\r\n"));
+    QCOMPARE(rig.check.statusText(), QStringLiteral("close\r\nChecking user0\r\nMail Aborted\r\n"));
     QCOMPARE(later.connections, 0); // the abort ends the whole run
     QVERIFY(!rig.check.ResetMail);
 
@@ -372,9 +373,8 @@ void TestMailCheck::countAbove16Bits()
     rig.core.options.AutoColumn = false;
     ScriptedPop3Server server;
     QVERIFY(server.listen());
-    server.respond = ScriptedPop3Server::mailbox(kCount, [](int) {
-        return QByteArray("From: bulk@example.test\r\n\r\n");
-    });
+    server.respond = ScriptedPop3Server::mailbox(
+        kCount, [](int) { return QByteArray("From: bulk@example.test\r\n\r\n"); });
     rig.setAccounts({server.hostPort()});
     QVERIFY(rig.runCheck(240000));
     QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 40000"));
@@ -496,8 +496,9 @@ void TestMailCheck::uniqueIdFindsItsRow()
     });
     rig.setAccounts({server.hostPort()});
     // The user keeps clicking the last row while the check runs.
-    connect(&rig.list, &QAbstractItemModel::rowsInserted, &rig.list,
-            [&] { QTimer::singleShot(0, &rig.list, [&] { rig.list.setSelectedRow(rig.list.rowCount() - 1); }); });
+    connect(&rig.list, &QAbstractItemModel::rowsInserted, &rig.list, [&] {
+        QTimer::singleShot(0, &rig.list, [&] { rig.list.setSelectedRow(rig.list.rowCount() - 1); });
+    });
     QVERIFY(rig.runCheck());
     QCOMPARE(rig.list.rowCount(), 5);
     QCOMPARE(rig.list.tag(0), 5);

@@ -12,16 +12,19 @@ namespace {
 QByteArray message(int n, const QByteArray &extraHeaders = {}, const QByteArray &body = {})
 {
     return "Received: from relay.example.test by mx.example.test\n"
-           "From: Sender " + QByteArray::number(n) + " <s" + QByteArray::number(n) +
+           "From: Sender " +
+           QByteArray::number(n) + " <s" + QByteArray::number(n) +
            "@example.test>\n"
            "To: alice@example.test\n"
-           "Subject: Test " + QByteArray::number(n) + "\n"
+           "Subject: Test " +
+           QByteArray::number(n) +
+           "\n"
            "Date: Wed, 9 Dec 2026 10:00:00 +0000\n" +
            extraHeaders + "\n" + (body.isEmpty() ? QByteArray("Hello.\n") : body);
 }
 
 /// The rows' tags in order of their numbers, and every unique ID present and different.
-void verifyRows(const MailListModel &list, int count, const QString &account)
+void verifyRows(const MessageListModel &list, int count, const QString &account)
 {
     QCOMPARE(list.rowCount(), count);
     QSet<int> tags;
@@ -38,7 +41,7 @@ void verifyRows(const MailListModel &list, int count, const QString &account)
     QVERIFY(tags.contains(1) && tags.contains(count));
 }
 
-int rowOfTag(const MailListModel &list, int tag)
+int rowOfTag(const MessageListModel &list, int tag)
 {
     for (int r = 0; r < list.rowCount(); ++r) {
         if (list.tag(r) == tag)
@@ -132,7 +135,8 @@ void TestMailDovecot::severalHundredMessages()
     QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 300"));
     verifyRows(rig.list, kCount, QStringLiteral("user0@example.test"));
     for (int n : {1, 150, 300})
-        QCOMPARE(rig.list.text(rowOfTag(rig.list, n), ColSubject), QStringLiteral("Test %1").arg(n));
+        QCOMPARE(rig.list.text(rowOfTag(rig.list, n), ColSubject),
+                 QStringLiteral("Test %1").arg(n));
     QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
 }
 
@@ -170,9 +174,12 @@ void TestMailDovecot::awkwardMessages()
     dovecot.addMessage(QStringLiteral("user0"),
                        "From: J\xC3\xBCrgen M\xC3\xBCller <j@example.test>\n"
                        "Subject: Caf\xE9 news\n"
-                       "X-Long: " + longLine + "\n"
-                       "To: alice@example.test\n\n"
-                       "." + longLine + "\nend\n");
+                       "X-Long: " +
+                           longLine +
+                           "\n"
+                           "To: alice@example.test\n\n"
+                           "." +
+                           longLine + "\nend\n");
     dovecot.addMessage(QStringLiteral("user0"),
                        "Subject: folded\n over two lines\nFrom: f@example.test\n"
                        "X-Priority: 1\n\n.\n.\n.\n");
@@ -192,11 +199,11 @@ void TestMailDovecot::awkwardMessages()
     const int r1 = rowOfTag(rig.list, 1);
     QCOMPARE(rig.list.text(r1, ColSubject), QStringLiteral("Test 1"));
     // The dot-stuffing stays as the server sent it: every dotted line got one more dot.
-    QCOMPARE(rig.list.text(r1, ColSize),
-             QString::number(message(1, {}, "first\n.\n..two dots\n.hidden\nlast\n")
-                                 .replace("\n", "\r\n")
-                                 .size() +
-                             3));
+    QCOMPARE(
+        rig.list.text(r1, ColSize),
+        QString::number(
+            message(1, {}, "first\n.\n..two dots\n.hidden\nlast\n").replace("\n", "\r\n").size() +
+            3));
     const int r2 = rowOfTag(rig.list, 2);
     QCOMPARE(rig.list.text(r2, ColFrom), QStringLiteral("Jürgen Müller <j@example.test>"));
     QCOMPARE(rig.list.text(r2, ColSubject), QStringLiteral("Café news"));
@@ -205,7 +212,8 @@ void TestMailDovecot::awkwardMessages()
     QCOMPARE(rig.list.text(r3, ColFrom), QStringLiteral("f@example.test"));
     QCOMPARE(rig.list.text(r3, ColPriority), QStringLiteral("High"));
     // Message 4 comes with 20 body lines only.
-    const QByteArray top = message(4, {}, body.left(body.indexOf("line 21\n"))).replace("\n", "\r\n");
+    const QByteArray top =
+        message(4, {}, body.left(body.indexOf("line 21\n"))).replace("\n", "\r\n");
     QCOMPARE(rig.list.text(rowOfTag(rig.list, 4), ColSize), QString::number(top.size()));
     QVERIFY(rig.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
 }

@@ -28,8 +28,8 @@ void TestMailMessage::createFromText_data()
 
     const QString crlf = QStringLiteral("\r\n");
     QTest::newRow("from with display name")
-        << QStringLiteral("From: \"Ann Lee\" <ann@example.test>\r\n\r\nHello\r\n")
-        << "From" << QStringLiteral("\"Ann Lee\" <ann@example.test>");
+        << QStringLiteral("From: \"Ann Lee\" <ann@example.test>\r\n\r\nHello\r\n") << "From"
+        << QStringLiteral("\"Ann Lee\" <ann@example.test>");
     QTest::newRow("body after the empty line")
         << QStringLiteral("From: a@b\r\n\r\nHello\r\nWorld\r\n") << "MessageBody"
         << QStringLiteral("Hello\r\nWorld\r\n");
@@ -37,17 +37,19 @@ void TestMailMessage::createFromText_data()
         << QStringLiteral("From: a@b\r\nTo: c@d\r\n\r\nx") << "Headers"
         << QStringLiteral("From: a@b\r\nTo: c@d");
     QTest::newRow("last received wins, without continuation")
-        << QStringLiteral("Received: from one\r\n\tby mx1\r\nReceived: from two\r\n\tby mx2\r\n\r\n")
+        << QStringLiteral(
+               "Received: from one\r\n\tby mx1\r\nReceived: from two\r\n\tby mx2\r\n\r\n")
         << "Received" << QStringLiteral("from two");
-    QTest::newRow("x-priority 1 is high") << QStringLiteral("X-Priority: 1\r\n\r\n") << "Priority"
-                                          << QStringLiteral("High");
+    QTest::newRow("x-priority 1 is high")
+        << QStringLiteral("X-Priority: 1\r\n\r\n") << "Priority" << QStringLiteral("High");
     QTest::newRow("x-priority 1 with comment is not")
         << QStringLiteral("X-Priority: 1 (Highest)\r\n\r\n") << "Priority" << QString();
-    QTest::newRow("x-priority 3 is not") << QStringLiteral("X-Priority: 3\r\n\r\n") << "Priority"
-                                         << QString();
-    QTest::newRow("empty body") << QStringLiteral("Subject: s\r\n\r\n") << "MessageBody" << QString();
-    QTest::newRow("subject in capitals") << QStringLiteral("SUBJECT: Big\r\n\r\n") << "Subject"
-                                         << QStringLiteral("Big");
+    QTest::newRow("x-priority 3 is not")
+        << QStringLiteral("X-Priority: 3\r\n\r\n") << "Priority" << QString();
+    QTest::newRow("empty body") << QStringLiteral("Subject: s\r\n\r\n") << "MessageBody"
+                                << QString();
+    QTest::newRow("subject in capitals")
+        << QStringLiteral("SUBJECT: Big\r\n\r\n") << "Subject" << QStringLiteral("Big");
     QTest::newRow("blank before colon fills nothing")
         << QStringLiteral("Subject : x\r\n\r\n") << "Subject" << QString();
     QTest::newRow("only blanks trimmed, tabs stay")
@@ -64,11 +66,18 @@ void TestMailMessage::createFromText_data()
         << QStringLiteral("first");
     QTest::newRow("8-bit header") << QStringLiteral("From: Jürgen <j@example.test>\r\n\r\n")
                                   << "From" << QStringLiteral("Jürgen <j@example.test>");
-    for (const auto &[header, field] :
-         {std::pair{"return-path", "ReturnPath"}, {"sender", "Sender"}, {"reply-to", "ReplyTo"},
-          {"to", "MessageTo"}, {"cc", "CC"}, {"bcc", "BCC"}, {"message-id", "MessageID"},
-          {"in-reply-to", "InReplyTo"}, {"references", "References"}, {"keywords", "Keywords"},
-          {"comments", "Comments"}, {"encrypted", "Encrypted"}}) {
+    for (const auto &[header, field] : {std::pair{"return-path", "ReturnPath"},
+                                        {"sender", "Sender"},
+                                        {"reply-to", "ReplyTo"},
+                                        {"to", "MessageTo"},
+                                        {"cc", "CC"},
+                                        {"bcc", "BCC"},
+                                        {"message-id", "MessageID"},
+                                        {"in-reply-to", "InReplyTo"},
+                                        {"references", "References"},
+                                        {"keywords", "Keywords"},
+                                        {"comments", "Comments"},
+                                        {"encrypted", "Encrypted"}}) {
         QTest::newRow(header) << QLatin1String(header) + QStringLiteral(": v-") +
                                      QLatin1String(field) + crlf + crlf
                               << QString::fromLatin1(field)
@@ -79,16 +88,26 @@ void TestMailMessage::createFromText_data()
 static QString fieldOf(const CMessage &m, const QString &name)
 {
     const std::pair<const char *, const QString CMessage::*> fields[] = {
-        {"ReturnPath", &CMessage::ReturnPath}, {"Received", &CMessage::Received},
-        {"SendDate", &CMessage::SendDate},     {"MessageID", &CMessage::MessageID},
-        {"MessageTo", &CMessage::MessageTo},   {"From", &CMessage::From},
-        {"Subject", &CMessage::Subject},       {"ReplyTo", &CMessage::ReplyTo},
-        {"Sender", &CMessage::Sender},         {"CC", &CMessage::CC},
-        {"BCC", &CMessage::BCC},               {"InReplyTo", &CMessage::InReplyTo},
-        {"References", &CMessage::References}, {"Keywords", &CMessage::Keywords},
-        {"Comments", &CMessage::Comments},     {"Encrypted", &CMessage::Encrypted},
-        {"MessageText", &CMessage::MessageText}, {"MessageBody", &CMessage::MessageBody},
-        {"Headers", &CMessage::Headers},       {"Priority", &CMessage::Priority}};
+        {"ReturnPath", &CMessage::ReturnPath},
+        {"Received", &CMessage::Received},
+        {"SendDate", &CMessage::SendDate},
+        {"MessageID", &CMessage::MessageID},
+        {"MessageTo", &CMessage::MessageTo},
+        {"From", &CMessage::From},
+        {"Subject", &CMessage::Subject},
+        {"ReplyTo", &CMessage::ReplyTo},
+        {"Sender", &CMessage::Sender},
+        {"CC", &CMessage::CC},
+        {"BCC", &CMessage::BCC},
+        {"InReplyTo", &CMessage::InReplyTo},
+        {"References", &CMessage::References},
+        {"Keywords", &CMessage::Keywords},
+        {"Comments", &CMessage::Comments},
+        {"Encrypted", &CMessage::Encrypted},
+        {"MessageText", &CMessage::MessageText},
+        {"MessageBody", &CMessage::MessageBody},
+        {"Headers", &CMessage::Headers},
+        {"Priority", &CMessage::Priority}};
     for (const auto &[n, f] : fields) {
         if (name == QLatin1String(n))
             return m.*f;
@@ -172,25 +191,26 @@ void TestMailMessage::replyWord_data()
 
     const QString sp = QStringLiteral(" ");
     const QString nf = QStringLiteral("NOT FOUND");
-    QTest::newRow("stat count") << QStringLiteral("+OK 3 4211\r\n") << 1 << sp << QStringLiteral("3");
-    QTest::newRow("stat size keeps CR LF") << QStringLiteral("+OK 3 4211\r\n") << 2 << sp
-                                           << QStringLiteral("4211\r\n");
+    QTest::newRow("stat count") << QStringLiteral("+OK 3 4211\r\n") << 1 << sp
+                                << QStringLiteral("3");
+    QTest::newRow("stat size keeps CR LF")
+        << QStringLiteral("+OK 3 4211\r\n") << 2 << sp << QStringLiteral("4211\r\n");
     QTest::newRow("uidl id") << QStringLiteral("+OK 2 000000016b19ea4f") << 2 << sp
                              << QStringLiteral("000000016b19ea4f");
     QTest::newRow("word 0") << QStringLiteral("+OK 2 x") << 0 << sp << QStringLiteral("+OK");
-    QTest::newRow("word 0 without separator") << QStringLiteral("+OK") << 0 << sp
-                                              << QStringLiteral("+OK");
+    QTest::newRow("word 0 without separator")
+        << QStringLiteral("+OK") << 0 << sp << QStringLiteral("+OK");
     QTest::newRow("word 1 without separator is the whole text")
         << QStringLiteral("+OK") << 1 << sp << QStringLiteral("+OK");
     QTest::newRow("word 2 without separator") << QStringLiteral("+OK") << 2 << sp << nf;
     QTest::newRow("beyond the last word") << QStringLiteral("+OK 1") << 2 << sp << nf;
     QTest::newRow("separator at the end") << QStringLiteral("+OK ") << 1 << sp << nf;
-    QTest::newRow("two separators make an empty word") << QStringLiteral("a  b") << 1 << sp
-                                                       << QString();
-    QTest::newRow("after the empty word") << QStringLiteral("a  b") << 2 << sp
-                                          << QStringLiteral("b");
-    QTest::newRow("other separator") << QStringLiteral("a~b~c") << 2 << QStringLiteral("~")
-                                     << QStringLiteral("c");
+    QTest::newRow("two separators make an empty word")
+        << QStringLiteral("a  b") << 1 << sp << QString();
+    QTest::newRow("after the empty word")
+        << QStringLiteral("a  b") << 2 << sp << QStringLiteral("b");
+    QTest::newRow("other separator")
+        << QStringLiteral("a~b~c") << 2 << QStringLiteral("~") << QStringLiteral("c");
     QTest::newRow("empty text word 0") << QString() << 0 << sp << QString();
     QTest::newRow("empty text word 1") << QString() << 1 << sp << nf;
 }

@@ -1,6 +1,5 @@
 #include "MailRig.h"
 #include "Pop3Fakes.h"
-
 #include "shell/MailScreen.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTrayIcon.h"
@@ -42,8 +41,8 @@ void TestMailScreen::columnsAndMenuCommands()
     QStringList captions;
     for (int c = 0; c < view->model()->columnCount(); ++c)
         captions << view->model()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(captions, (QStringList{"From", "Subject", "Date", "Size", "Account", "Bounce", "Status",
-                                    "Blacklist", "Priority", "To", "Unique ID"}));
+    QCOMPARE(captions, (QStringList{"From", "Subject", "Date", "Size", "Account", "Bounce",
+                                    "Status", "Blacklist", "Priority", "To", "Unique ID"}));
 
     ScriptedPop3Server server;
     QVERIFY(server.listen());

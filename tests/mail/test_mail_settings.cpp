@@ -77,11 +77,22 @@ void TestMailSettings::roundTrip()
     s.HideFriend = true;
     s.DnsServers = QStringLiteral("127.0.0.1:5353,127.0.0.2:53");
     MailAccounts accounts;
-    accounts[0] = {QStringLiteral("me@home.test"), QStringLiteral("Home"), QStringLiteral("me"),
-                   QStringLiteral("smtp.home.test"), QStringLiteral("pop.home.test:1110"),
-                   QStringLiteral("s3cret"), true, true};
-    accounts[1] = {QStringLiteral("me@work.test"), QStringLiteral("Work"), QStringLiteral("m.e"),
-                   QString(), QStringLiteral("pop.work.test"), QString(), false, false};
+    accounts[0] = {QStringLiteral("me@home.test"),
+                   QStringLiteral("Home"),
+                   QStringLiteral("me"),
+                   QStringLiteral("smtp.home.test"),
+                   QStringLiteral("pop.home.test:1110"),
+                   QStringLiteral("s3cret"),
+                   true,
+                   true};
+    accounts[1] = {QStringLiteral("me@work.test"),
+                   QStringLiteral("Work"),
+                   QStringLiteral("m.e"),
+                   QString(),
+                   QStringLiteral("pop.work.test"),
+                   QString(),
+                   false,
+                   false};
     QCOMPARE(SaveMailSettings(rig.store, s, accounts), QString());
 
     SettingsStore reread(rig.env.settingsFile());
@@ -127,8 +138,9 @@ void TestMailSettings::storedTextForms()
     QSettings ini(rig.env.settingsFile(), QSettings::IniFormat);
     QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/Accounts/Acct-A/AcctPass")).toString(),
              QStringLiteral("68696A"));
-    QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/Accounts/Acct-A/AcctDefault")).toString(),
-             QStringLiteral("True"));
+    QCOMPARE(
+        ini.value(QStringLiteral("Options/MailSettings/Accounts/Acct-A/AcctDefault")).toString(),
+        QStringLiteral("True"));
     QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/DetectStrength ")).toString(),
              QStringLiteral("1"));
     QCOMPARE(ini.value(QStringLiteral("Options/MailSettings/TimerOn")).toString(),
@@ -179,8 +191,8 @@ void TestMailSettings::accounts()
     rig.store.write(kMailSettingsSection, QStringLiteral("Accounts"),
                     QStringLiteral("Acct-First~Acct-Second"));
     for (const char *name : {"First", "Second"}) {
-        const QString section = kMailAccountSectionPrefix + QStringLiteral("Acct-") +
-                                QLatin1String(name);
+        const QString section =
+            kMailAccountSectionPrefix + QStringLiteral("Acct-") + QLatin1String(name);
         rig.store.write(section, QStringLiteral("AcctUser"), QLatin1String(name).toString());
         rig.store.write(section, QStringLiteral("AcctDefault"), QStringLiteral("False"));
     }
@@ -221,7 +233,8 @@ void TestMailSettings::encodeAcctPass_data()
     QTest::addColumn<QString>("stored");
     QTest::newRow("example") << QStringLiteral("abc") << QStringLiteral("68696A");
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("digits and signs") << QStringLiteral("P@ss 1!") << QStringLiteral("57477A7A273828");
+    QTest::newRow("digits and signs")
+        << QStringLiteral("P@ss 1!") << QStringLiteral("57477A7A273828");
     QTest::newRow("control code below 9 gets two digits")
         << QString(QChar(char16_t(1))) + QStringLiteral("a") << QStringLiteral("0868");
 }
@@ -288,13 +301,19 @@ void TestMailSettings::splitHostPort_data()
     QTest::addColumn<QString>("server");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
-    QTest::newRow("name") << QStringLiteral("pop.example.test") << QStringLiteral("pop.example.test") << 110;
-    QTest::newRow("name and port") << QStringLiteral("127.0.0.1:2110") << QStringLiteral("127.0.0.1") << 2110;
-    QTest::newRow("blanks") << QStringLiteral(" pop.x.test ") << QStringLiteral("pop.x.test") << 110;
-    QTest::newRow("bad port") << QStringLiteral("pop.x.test:pop") << QStringLiteral("pop.x.test") << 110;
-    QTest::newRow("port too big") << QStringLiteral("pop.x.test:70000") << QStringLiteral("pop.x.test") << 110;
+    QTest::newRow("name") << QStringLiteral("pop.example.test")
+                          << QStringLiteral("pop.example.test") << 110;
+    QTest::newRow("name and port")
+        << QStringLiteral("127.0.0.1:2110") << QStringLiteral("127.0.0.1") << 2110;
+    QTest::newRow("blanks") << QStringLiteral(" pop.x.test ") << QStringLiteral("pop.x.test")
+                            << 110;
+    QTest::newRow("bad port") << QStringLiteral("pop.x.test:pop") << QStringLiteral("pop.x.test")
+                              << 110;
+    QTest::newRow("port too big") << QStringLiteral("pop.x.test:70000")
+                                  << QStringLiteral("pop.x.test") << 110;
     QTest::newRow("bare ipv6") << QStringLiteral("::1") << QStringLiteral("::1") << 110;
-    QTest::newRow("bracketed ipv6 and port") << QStringLiteral("[::1]:995") << QStringLiteral("::1") << 995;
+    QTest::newRow("bracketed ipv6 and port")
+        << QStringLiteral("[::1]:995") << QStringLiteral("::1") << 995;
 }
 
 void TestMailSettings::splitHostPort()

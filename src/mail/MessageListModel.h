@@ -2,7 +2,6 @@
 
 #include <QAbstractTableModel>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -10,7 +9,8 @@
 namespace kvorn {
 
 /// The columns of the mail list, in display order.
-enum MailColumn : int {
+enum MailColumn : int
+{
     ColFrom = 0,
     ColSubject,
     ColDate,
@@ -39,7 +39,7 @@ struct MailListRow
 /// The rows of the mail screen's list (`lvMailList`). Rows are kept in the list's sort
 /// order, so a row number means the same here as on screen; a new row takes its place in
 /// that order. The selected row is part of the list's state.
-class MailListModel : public QAbstractTableModel
+class MessageListModel : public QAbstractTableModel
 {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ public:
     /// The row's key, under this role of column 0.
     static constexpr int KeyRole = Qt::UserRole + 2;
 
-    explicit MailListModel(QObject *parent = nullptr);
+    explicit MessageListModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -1,33 +1,31 @@
-#include "mail/MailListModel.h"
+#include "mail/MessageListModel.h"
 
 #include <algorithm>
 
 namespace kvorn {
 
-MailListModel::MailListModel(QObject *parent) : QAbstractTableModel(parent)
-{
-}
+MessageListModel::MessageListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-int MailListModel::rowCount(const QModelIndex &parent) const
+int MessageListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int MailListModel::columnCount(const QModelIndex &parent) const
+int MessageListModel::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : MailColumnCount;
 }
 
-QString MailListModel::caption(int column)
+QString MessageListModel::caption(int column)
 {
     static const char *const kCaptions[MailColumnCount] = {
-        "From", "Subject", "Date", "Size", "Account", "Bounce",
-        "Status", "Blacklist", "Priority", "To", "Unique ID"};
+        "From",   "Subject",   "Date",     "Size", "Account",  "Bounce",
+        "Status", "Blacklist", "Priority", "To",   "Unique ID"};
     return column >= 0 && column < MailColumnCount ? QString::fromLatin1(kCaptions[column])
                                                    : QString();
 }
 
-QVariant MailListModel::data(const QModelIndex &index, int role) const
+QVariant MessageListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
@@ -49,7 +47,7 @@ QVariant MailListModel::data(const QModelIndex &index, int role) const
     }
 }
 
-bool MailListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+bool MessageListModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || index.column() != ColFrom || role != Qt::CheckStateRole)
         return false;
@@ -57,7 +55,7 @@ bool MailListModel::setData(const QModelIndex &index, const QVariant &value, int
     return true;
 }
 
-Qt::ItemFlags MailListModel::flags(const QModelIndex &index) const
+Qt::ItemFlags MessageListModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (index.isValid() && index.column() == ColFrom)
@@ -65,21 +63,21 @@ Qt::ItemFlags MailListModel::flags(const QModelIndex &index) const
     return f;
 }
 
-QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
         return caption(section);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-bool MailListModel::lessThan(const MailListRow &a, const MailListRow &b) const
+bool MessageListModel::lessThan(const MailListRow &a, const MailListRow &b) const
 {
     const int c = QString::compare(a.text[std::size_t(m_sortColumn)],
                                    b.text[std::size_t(m_sortColumn)], Qt::CaseInsensitive);
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
-void MailListModel::sort(int column, Qt::SortOrder order)
+void MessageListModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= MailColumnCount)
         return;
@@ -103,7 +101,7 @@ void MailListModel::sort(int column, Qt::SortOrder order)
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-quint64 MailListModel::addRow(MailListRow row)
+quint64 MessageListModel::addRow(MailListRow row)
 {
     row.key = m_nextKey++;
     const auto at = std::upper_bound(
@@ -116,7 +114,7 @@ quint64 MailListModel::addRow(MailListRow row)
     return m_rows[std::size_t(pos)].key;
 }
 
-int MailListModel::rowOfKey(quint64 key) const
+int MessageListModel::rowOfKey(quint64 key) const
 {
     for (std::size_t i = m_rows.size(); i-- > 0;) {
         if (m_rows[i].key == key)
@@ -125,14 +123,14 @@ int MailListModel::rowOfKey(quint64 key) const
     return -1;
 }
 
-QString MailListModel::text(int row, int column) const
+QString MessageListModel::text(int row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= MailColumnCount)
         return {};
     return m_rows[std::size_t(row)].text[std::size_t(column)];
 }
 
-void MailListModel::setText(int row, int column, const QString &text)
+void MessageListModel::setText(int row, int column, const QString &text)
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= MailColumnCount)
         return;
@@ -141,12 +139,12 @@ void MailListModel::setText(int row, int column, const QString &text)
     Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
 }
 
-bool MailListModel::isChecked(int row) const
+bool MessageListModel::isChecked(int row) const
 {
     return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].checked;
 }
 
-void MailListModel::setChecked(int row, bool checked)
+void MessageListModel::setChecked(int row, bool checked)
 {
     if (row < 0 || row >= rowCount())
         return;
@@ -155,12 +153,12 @@ void MailListModel::setChecked(int row, bool checked)
     Q_EMIT dataChanged(i, i, {Qt::CheckStateRole});
 }
 
-std::int32_t MailListModel::tag(int row) const
+std::int32_t MessageListModel::tag(int row) const
 {
     return row >= 0 && row < rowCount() ? m_rows[std::size_t(row)].tag : 0;
 }
 
-void MailListModel::removeRowAt(int row)
+void MessageListModel::removeRowAt(int row)
 {
     if (row < 0 || row >= rowCount())
         return;
@@ -174,7 +172,7 @@ void MailListModel::removeRowAt(int row)
     }
 }
 
-void MailListModel::clear()
+void MessageListModel::clear()
 {
     beginResetModel();
     m_rows.clear();
@@ -185,12 +183,12 @@ void MailListModel::clear()
     }
 }
 
-int MailListModel::selectedRow() const
+int MessageListModel::selectedRow() const
 {
     return m_selectedKey == 0 ? -1 : rowOfKey(m_selectedKey);
 }
 
-void MailListModel::setSelectedRow(int row)
+void MessageListModel::setSelectedRow(int row)
 {
     const quint64 key = row >= 0 && row < rowCount() ? m_rows[std::size_t(row)].key : 0;
     if (key == m_selectedKey)
