@@ -182,6 +182,9 @@ private Q_SLOTS:
         QVERIFY(!rig.lists.LoadWhiteList().isEmpty());
         QVERIFY(!rig.lists.SavePopupList(rig.lists.whiteListPath()).isEmpty());
         QVERIFY(QFileInfo(rig.core.env.file(QStringLiteral("spamex.kbl"))).isDir());
+        // Once the unreadable file is gone there is nothing left to protect.
+        QVERIFY(QDir().rmdir(rig.core.env.file(QStringLiteral("spamex.kbl"))));
+        QVERIFY(rig.lists.SavePopupList(rig.lists.whiteListPath()).isEmpty());
 
         // A save that cannot be written is reported and the changes stay pending.
         PopupLists lost({rig.core.controller, rig.core.tray, rig.core.clock},
