@@ -24,7 +24,7 @@ constexpr int kMinuteMs = 60000;
 MailCheck::MailCheck(Services services, QObject *parent)
     : QObject(parent), m_settings(services.settings), m_accounts(services.accounts),
       m_list(services.list), m_prompt(services.prompt), m_controller(services.controller),
-      m_options(services.options), m_guard(this)
+      m_options(services.options)
 {
     m_watch.setObjectName(QStringLiteral("tmrMailWatch"));
     m_watch.setInterval(serverTimeout());

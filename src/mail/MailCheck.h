@@ -212,7 +212,6 @@ private:
     qint64 m_replyLimit = 64 * 1024 * 1024;
 
     CMessages m_messages;
-    QPointer<QObject> m_guard;
     MailClassifier *m_classifier = nullptr;
     MailProcessingStates *m_processing = nullptr;
     std::function<void(std::function<void()>)> m_autoDelete;

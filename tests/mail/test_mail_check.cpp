@@ -81,6 +81,8 @@ private Q_SLOTS:
     void classificationBeforeUniqueId();
     void uniqueIdFindsItsRow();
     void periodicCheckCountsMinutes();
+    void statReplies_data();
+    void statReplies();
     void checkWaitsForProcessing();
     void programEndAbortsCheck();
 };
@@ -530,6 +532,47 @@ void TestMailCheck::periodicCheckCountsMinutes()
     QCOMPARE(rig.check.MailCheckState.TimerMinutes, 0);
     QVERIFY(loop.isActive());
     QCOMPARE(loop.interval(), 60000);
+}
+
+void TestMailCheck::statReplies_data()
+{
+    QTest::addColumn<QByteArray>("stat");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("statusEnd");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("negative count") << QByteArray("+OK -1 0\r\n") << 0
+                                    << QStringLiteral("STAT\r\nQUIT\r\nFinished Checking\r\n")
+                                    << QStringList{QStringLiteral("no mail.")};
+    QTest::newRow("count that is no number")
+        << QByteArray("+OK many 0\r\n") << 0
+        << QStringLiteral("STAT\r\n+OK many 0\r\nFinished Checking\r\n") << QStringList{};
+    QTest::newRow("mailbox above 2 GiB")
+        << QByteArray("+OK 2 9999999999\r\n") << 2
+        << QStringLiteral("QUIT\r\nClose\r\nFinished Checking\r\n") << QStringList{};
+}
+
+void TestMailCheck::statReplies()
+{
+    QFETCH(QByteArray, stat);
+    QFETCH(int, rows);
+    QFETCH(QString, statusEnd);
+    QFETCH(QStringList, messages);
+    MailRig rig;
+    rig.settings.ServerTO = 60000;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto inner = ScriptedPop3Server::mailbox(2, ScriptedPop3Server::sampleMessage);
+    server.respond = [inner, stat](const QByteArray &command) -> Answer {
+        if (command == "STAT  ")
+            return {stat};
+        return inner(command);
+    };
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck(10000));
+    QVERIFY2(rig.check.statusText().endsWith(statusEnd), qPrintable(rig.check.statusText()));
+    QCOMPARE(rig.list.rowCount(), rows);
+    QCOMPARE(rig.core.prompt.messages, messages);
+    QTRY_COMPARE(server.commands.last(), QByteArray("QUIT"));
 }
 
 void TestMailCheck::checkWaitsForProcessing()
