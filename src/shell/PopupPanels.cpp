@@ -21,6 +21,8 @@ void setUpTree(QTreeView &view)
     view.setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.header()->setSectionsClickable(true);
     view.header()->setStretchLastSection(true);
+    // Room for the text column's caption until the columns are sized to their contents.
+    view.header()->setDefaultSectionSize(110);
 }
 } // namespace
 
@@ -30,6 +32,7 @@ PopupListView::PopupListView(PopupListModel &model, QWidget *parent)
     setObjectName(model.viewName());
     setUpTree(*this);
     setModel(&model);
+    header()->resizeSection(0, 240);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(model.kind() == PopupListModel::Kind::Banned
                          ? QAbstractItemView::SingleSelection
@@ -119,6 +122,7 @@ PopupPanels installPopupPanels(MainWindow &window, PopupLists &lists)
     logView->setObjectName(QStringLiteral("lvLog"));
     setUpTree(*logView);
     logView->setModel(&logModel);
+    logView->header()->resizeSection(0, 200);
     logView->setSelectionBehavior(QAbstractItemView::SelectRows);
     logView->setSelectionMode(QAbstractItemView::SingleSelection);
     logView->header()->setSortIndicatorShown(true);
