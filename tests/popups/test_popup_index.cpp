@@ -142,6 +142,29 @@ private Q_SLOTS:
         }
     }
 
+    void largeListWithChurn()
+    {
+        // Enough entries to grow the index's tables several times and to empty many of its
+        // buckets again, so that removals have to repair the probe runs.
+        QRandomGenerator rng(99u);
+        PopupListModel list(PopupListModel::Kind::Black);
+        list.setKeepSorted(true);
+        for (int i = 0; i < 3000; ++i)
+            list.append(randomEntry(rng));
+        for (int step = 0; step < 3000; ++step) {
+            if (rng.bounded(3) == 0 && list.count() > 0)
+                list.removeAt(int(rng.bounded(list.count())));
+            else if (rng.bounded(2) == 0)
+                list.append(randomEntry(rng));
+            if (step % 3 == 0)
+                compareAnswers(list, randomText(rng, false), step);
+        }
+        while (list.count() > 10)
+            list.removeAt(int(rng.bounded(list.count())));
+        for (int i = 0; i < 200; ++i)
+            compareAnswers(list, randomText(rng, false), i);
+    }
+
     void bothWalksAgree()
     {
         QRandomGenerator rng(7u);
