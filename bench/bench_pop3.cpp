@@ -11,9 +11,11 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 using namespace kvorn;
 
@@ -130,8 +132,56 @@ void BM_PythonPoplib(benchmark::State &state)
 
 } // namespace
 
+// Both clients in turns, so that the load of a shared machine falls on both alike.
+void BM_CheckVsPoplib(benchmark::State &state)
+{
+    MailSettings settings;
+    settings.Accounts = QStringLiteral("Acct-Bench");
+    MailAccounts accounts;
+    accounts[0].AcctUser = QStringLiteral("bench");
+    accounts[0].AcctPass = QStringLiteral("benchpass");
+    accounts[0].AcctPOP3 = g_dovecot->hostPort();
+    MessageListModel list;
+    SilentPrompt prompt;
+    MailCheck check({settings, accounts, list, prompt, nullptr, nullptr});
+    std::vector<double> ours;
+    std::vector<double> theirs;
+    for (auto _ : state) {
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"), QString::fromUtf8(kPythonClient),
+                      QStringLiteral("127.0.0.1"), QString::number(g_dovecot->port())});
+        if (!python.waitForFinished(120000) || python.exitCode() != 0) {
+            state.SkipWithError("poplib client failed");
+            break;
+        }
+        theirs.push_back(python.readAllStandardOutput().trimmed().split(' ').value(0).toDouble() *
+                         1000.0);
+        QEventLoop loop;
+        QObject::connect(&check, &MailCheck::checkFinished, &loop, &QEventLoop::quit);
+        QElapsedTimer t;
+        t.start();
+        check.GetNewMail();
+        loop.exec();
+        ours.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (list.rowCount() != kMessages) {
+            state.SkipWithError("the check did not list every message");
+            break;
+        }
+        state.SetIterationTime(ours.back() / 1000.0);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["check_ms"] = median(ours);
+    state.counters["poplib_ms"] = median(theirs);
+    state.counters["ratio"] = median(theirs) > 0 ? median(ours) / median(theirs) : 0.0;
+}
+
 BENCHMARK(BM_MailCheck)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_PythonPoplib)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CheckVsPoplib)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 
 int main(int argc, char **argv)
 {
