@@ -362,8 +362,9 @@ void MailCheck::Winsock1_DataArrival(qint64 bytesTotal)
     const QByteArray data = m_socket.GetData();
     if (data.isEmpty() || (!m_running && MailMode != kDel))
         return;
-    if (m_running && m_busy && !m_classifying)
-        m_limit.start(serverTimeout()); // the time limit counts from the last reply
+    // A long message is a reply in progress as long as its data keeps coming.
+    if (m_running && m_busy && !m_classifying && m_step == MailStep::AwaitMessage)
+        m_limit.start(serverTimeout());
     m_lineBuffer.append(data);
     try {
         processLines();
@@ -413,6 +414,10 @@ void MailCheck::processLines()
             return;
         }
         m_replyHandled = true;
+        // The time limit counts from the last reply; noise a server keeps sending does not
+        // hold it off.
+        if (r == LineResult::Continue && m_running && m_busy && !m_classifying)
+            m_limit.start(serverTimeout());
         if (MailMode == kGet && !m_busy)
             break;
     }
@@ -453,10 +458,10 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         return LineResult::Stop;
     }
     if (m_step != MailStep::AwaitMessage && !line.startsWith(QLatin1Char('+'))) {
-        if (line.contains(QLatin1String("-ERR"))) {
-            appendStatus(line);
-            setMailBusy(false);
-        }
+        if (!line.contains(QLatin1String("-ERR")))
+            return LineResult::Ignored;
+        appendStatus(line);
+        setMailBusy(false);
         return LineResult::Continue;
     }
 

@@ -154,8 +154,9 @@ Q_SIGNALS:
 private:
     enum class LineResult
     {
-        Continue,
-        Stop
+        Continue, ///< handled; the dialogue goes on
+        Ignored,  ///< neither a positive nor an error reply: the dialogue waits on
+        Stop      ///< the rest of the arrival is not for the state machine
     };
 
     int serverTimeout() const;

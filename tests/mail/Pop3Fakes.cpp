@@ -27,7 +27,7 @@ void ScriptedPop3Server::onConnection()
         s->setParent(this);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-        send(s, Answer{greeting, false, greetingChunk});
+        send(s, Answer{greeting, false, greetingChunk, greetingChunkDelayMs});
     }
 }
 

@@ -37,6 +37,7 @@ public:
     QByteArray greeting = "+OK scripted ready\r\n";
     /// Greeting sent in pieces (split arrival) when > 0.
     int greetingChunk = 0;
+    int greetingChunkDelayMs = 2;
     /// Answers a command; the default logs on anyone and has an empty mailbox.
     Responder respond;
     /// Every command line received, over all connections.

@@ -254,6 +254,18 @@ void TestMailCheck::silentServerAbortsAndNextCheckRuns()
     QCOMPARE(later.connections, 0); // the abort ends the whole run
     QVERIFY(!rig.check.ResetMail);
 
+    // Noise that keeps coming does not hold the time limit off.
+    garbage.greeting.clear();
+    for (int i = 0; i < 40; ++i)
+        garbage.greeting += "* still no greeting\r\n";
+    garbage.greetingChunk = 21;
+    garbage.greetingChunkDelayMs = 100;
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(rig.runCheck(10000));
+    QVERIFY(t.elapsed() < 3000);
+    QVERIFY(rig.check.statusText().endsWith(QLatin1String("Mail Aborted\r\n")));
+
     // The next check starts normally.
     garbage.greeting = "+OK now awake\r\n";
     QVERIFY(rig.runCheck(10000));
