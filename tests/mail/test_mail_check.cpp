@@ -78,6 +78,7 @@ private Q_SLOTS:
     void secondRequestIsIgnored();
     void stopCommand();
     void defaultAccountsOnly();
+    void messagesSumOverAccounts();
     void classificationBeforeUniqueId();
     void uniqueIdFindsItsRow();
     void periodicCheckCountsMinutes();
@@ -471,6 +472,27 @@ void TestMailCheck::defaultAccountsOnly()
     rig.check.MailDefaultOnly = false;
     QVERIFY(rig.runCheck());
     QCOMPARE(first.connections, 1);
+}
+
+void TestMailCheck::messagesSumOverAccounts()
+{
+    MailRig rig;
+    ScriptedPop3Server first;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    first.respond = ScriptedPop3Server::mailbox(2, ScriptedPop3Server::sampleMessage);
+    second.respond = ScriptedPop3Server::mailbox(3, ScriptedPop3Server::sampleMessage);
+    rig.setAccounts({first.hostPort(), second.hostPort()});
+    QVERIFY(rig.runCheck());
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 5"));
+    QCOMPARE(rig.list.rowCount(), 5);
+    QVERIFY(uidsMatchTags(rig.list));
+    // A new check starts from nothing: rows, status box and count.
+    second.respond = ScriptedPop3Server::mailbox(0, ScriptedPop3Server::sampleMessage);
+    QVERIFY(rig.runCheck());
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 2"));
+    QCOMPARE(rig.list.rowCount(), 2);
+    QVERIFY(rig.check.statusText().startsWith(QLatin1String("close\r\nChecking user0\r\n")));
 }
 
 void TestMailCheck::classificationBeforeUniqueId()
