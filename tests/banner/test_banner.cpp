@@ -1,9 +1,4 @@
-// GCC's -O2 flow analysis sees the scripted prompt's std::optional<QString> answers as
-// possibly uninitialized; they are not.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "CoreRig.h"
-#pragma GCC diagnostic pop
 
 #include "banner/BannerFiles.h"
 #include "banner/BannerImport.h"

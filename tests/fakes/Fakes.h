@@ -92,15 +92,19 @@ public:
         return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
                                                                             : Answer::Ok;
     }
+// GCC's -O2 flow analysis takes the moved-from optional<QString> for uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
     std::optional<QString> input(const QString &text, const QString &, const QString &) override
     {
         inputs.append(text);
         if (inputAnswers.empty())
             return std::nullopt;
-        auto a = inputAnswers.front();
+        std::optional<QString> a = std::move(inputAnswers.front());
         inputAnswers.pop_front();
         return a;
     }
+#pragma GCC diagnostic pop
 
     std::deque<Answer> answers;
     std::deque<std::optional<QString>> inputAnswers;

@@ -1,10 +1,6 @@
 // The kill log and the counters: batches of 30, the flush at every end, "StoreLog" off,
 // a log file that cannot be written, and the start-up rollover.
-// GCC at -O2 sees a false "maybe uninitialized" in the scripted prompt's optional answers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "CoreRig.h"
-#pragma GCC diagnostic pop
 
 #include "log/KillLog.h"
 

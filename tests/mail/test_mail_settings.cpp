@@ -1,8 +1,4 @@
-// GCC 12 sees a false "maybe uninitialized" in the scripted prompt's optional answers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "fakes/CoreRig.h"
-#pragma GCC diagnostic pop
 
 #include "core/SettingsStore.h"
 #include "mail/MailSettings.h"

@@ -1,10 +1,6 @@
 // The list files and the add operation: loading the odd lines of real files, writing them
 // back, the unchanged-black-list rule, failures, and the duplicate check.
-// GCC at -O2 sees a false "maybe uninitialized" in the scripted prompt's optional answers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "CoreRig.h"
-#pragma GCC diagnostic pop
 
 #include "popups/PopupListFile.h"
 #include "popups/PopupLists.h"

@@ -1,10 +1,6 @@
 // The pattern and exact lookups: the worked results, the wildcard walk's corner cases and
 // the side effects each list gets.
-// GCC at -O2 sees a false "maybe uninitialized" in the scripted prompt's optional answers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "CoreRig.h"
-#pragma GCC diagnostic pop
 
 #include "popups/PopupLists.h"
 #include "popups/Wildcard.h"

@@ -1,9 +1,6 @@
 // The popup panels' views over the list models: selection both ways, check boxes, sorting
 // by header clicks, the log's "Clear".
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "CoreRig.h"
-#pragma GCC diagnostic pop
 
 #include "popups/LogListModel.h"
 #include "popups/PopupLists.h"
