@@ -1,4 +1,5 @@
 // The composition root: the only place that creates the real platform objects.
+#include "banner/BannerList.h"
 #include "core/MainController.h"
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
@@ -7,11 +8,20 @@
 #include "core/SettingsStore.h"
 #include "core/SingleInstance.h"
 #include "core/UnixSignalWatcher.h"
+#include "log/KillCounters.h"
+#include "log/KillLog.h"
+#include "mail/MailCheck.h"
+#include "mail/MailSettings.h"
+#include "mail/MessageListModel.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/Clock.h"
 #include "platform/IniRegistry.h"
 #include "platform/x11/X11KeyboardState.h"
+#include "popups/PopupLists.h"
+#include "shell/BannerScreen.h"
+#include "shell/MailScreen.h"
 #include "shell/MainWindow.h"
+#include "shell/PopupPanels.h"
 #include "shell/QtTrayIcon.h"
 #include "shell/WidgetPrompt.h"
 
@@ -20,9 +30,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSessionManager>
-
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 using namespace kvorn;
 
@@ -136,8 +146,8 @@ int main(int argc, char **argv)
         debugLine(true, QStringLiteral("cannot listen on %1").arg(instance.serverName()));
 
     if (!prepareProgramFolder(paths.programFolder, seedFolder()))
-        debugLine(true, QStringLiteral("cannot create the program folder %1")
-                            .arg(paths.programFolder));
+        debugLine(true,
+                  QStringLiteral("cannot create the program folder %1").arg(paths.programFolder));
 
     IniRegistry registry(paths.registryFile());
     RegistryFunctions registryFunctions(registry, paths.autostartFolder);
@@ -148,6 +158,8 @@ int main(int argc, char **argv)
     SystemClock clock;
 
     settings.LoadMyOptions(clock.now().date());
+    MailSettings mailSettings;
+    LoadMailSettings(store, mailSettings, prompt, clock.now().date());
 
     QtTrayIcon tray;
     std::unique_ptr<KeyboardState> keyboard;
@@ -157,14 +169,51 @@ int main(int argc, char **argv)
         keyboard = std::make_unique<NoKeyboard>();
     CanberraSoundPlayer sound;
 
-    MainController controller({options, store, settings, registryFunctions, tray, *keyboard, sound,
-                               prompt, clock},
-                              paths.programFolder);
+    MainController controller(
+        {options, store, settings, registryFunctions, tray, *keyboard, sound, prompt, clock},
+        paths.programFolder);
     controller.setStartupInProgress(true);
+
+    KillLog killLog(options, controller, clock, paths.programFolder);
+    PopupLists popupLists({controller, tray, clock}, paths.programFolder);
+    BannerList bannerList(paths.programFolder, tray, clock, controller);
+    MailAccounts mailAccounts;
+    MessageListModel mailList;
+    MailCheck mailCheck({mailSettings, mailAccounts, mailList, prompt, &controller, &options});
+
     MainWindow window(controller, tray, options);
     prompt.setParent(&window);
+    installPopupPanels(window, popupLists);
+    installMailScreen(window, mailCheck, mailList);
+    installBannerScreen(window, bannerList, prompt, options);
+
+    // The load step: counters first, then the controller's part, then the lists.
+    readMailCounters(store, killLog.mailCounters());
+    killLog.rollOverCounters();
     controller.load();
+    for (const QString &error : {popupLists.LoadBlackList(), popupLists.LoadWhiteList()}) {
+        if (!error.isEmpty())
+            prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
+                           QStringLiteral("K-Vorn"));
+    }
+    bannerList.LoadBannerList();
     window.ApplyDisplayOptions();
+    mailCheck.startPeriodicTimerIfOn();
+
+    // Saved at every end of the program, lists before the mail settings.
+    controller.addListSaver([&] { return popupLists.saveAll(); });
+    controller.addMailSaver([&] {
+        writeMailCounters(store, killLog.mailCounters());
+        return SaveMailSettings(store, mailSettings, mailAccounts);
+    });
+    controller.addFlusher([&] { killLog.FlushLog(); });
+    bool logErrorShown = false;
+    QObject::connect(&killLog, &KillLog::writeFailed, &controller, [&](const QString &error) {
+        debugLine(true, error);
+        if (!std::exchange(logErrorShown, true))
+            prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
+                           QStringLiteral("K-Vorn"));
+    });
 
     QObject::connect(&instance, &SingleInstance::requestReceived, &controller,
                      [&](const QByteArray &request) {
@@ -181,24 +230,27 @@ int main(int argc, char **argv)
     QObject::connect(&controller, &MainController::showWindowRequested, &controller,
                      [&] { debugLine(cl.debug, QStringLiteral("window shown on request")); });
     UnixSignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &controller,
-                     [&](int number) {
-                         debugLine(cl.debug, QStringLiteral("signal %1: saving and ending")
-                                                 .arg(number));
-                         controller.exitProgram(ExitKind::SessionEnd);
-                     });
+    QObject::connect(
+        &signalWatcher, &UnixSignalWatcher::terminationRequested, &controller, [&](int number) {
+            debugLine(cl.debug, QStringLiteral("signal %1: saving and ending").arg(number));
+            controller.exitProgram(ExitKind::SessionEnd);
+        });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
     QObject::connect(&controller, &MainController::quitNow, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     if (cl.debug) {
         QObject::connect(&tray, &QObject::objectNameChanged, &controller, [] {});
-        QObject::connect(&controller, &MainController::statusBarChanged, &controller,
-                         [&](const QString &p1) { debugLine(true, QStringLiteral("status: %1").arg(p1)); });
+        QObject::connect(
+            &controller, &MainController::statusBarChanged, &controller,
+            [&](const QString &p1) { debugLine(true, QStringLiteral("status: %1").arg(p1)); });
     }
 
     QCoreApplication::processEvents();
+    LoadMailAccounts(store, mailSettings, mailAccounts);
     controller.setStartupInProgress(false);
+    if (mailSettings.DefaultOnStart)
+        mailCheck.GetNewMail();
     debugLine(cl.debug, QStringLiteral("running; program folder %1").arg(paths.programFolder));
     const int rc = QApplication::exec();
     debugLine(cl.debug, QStringLiteral("ended"));
