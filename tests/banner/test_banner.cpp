@@ -17,10 +17,7 @@ namespace {
 
 QByteArray fixture(const QString &name)
 {
-    QFile file(dataFile(QStringLiteral("banner/") + name));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(name));
-    return file.readAll();
+    return dataFileBytes(QStringLiteral("banner/") + name);
 }
 
 /// A banner list in a private home, as the program builds it at start.

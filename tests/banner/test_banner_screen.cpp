@@ -26,10 +26,7 @@ namespace {
 
 QByteArray fixture(const QString &name)
 {
-    QFile file(dataFile(QStringLiteral("banner/") + name));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(name));
-    return file.readAll();
+    return dataFileBytes(QStringLiteral("banner/") + name);
 }
 
 /// The main window with the banner screen installed, on a home holding a banner list.

@@ -41,4 +41,12 @@ QString dataFile(const QString &name)
     return QStringLiteral(KVORN_TEST_DATA "/") + name;
 }
 
+QByteArray dataFileBytes(const QString &name)
+{
+    QFile file(dataFile(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(name));
+    return file.readAll();
+}
+
 } // namespace kvorn::test

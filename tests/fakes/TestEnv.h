@@ -35,5 +35,7 @@ private:
 
 /// A fixture file of tests/data.
 QString dataFile(const QString &name);
+/// The bytes of a fixture file of tests/data; a missing fixture ends the test program.
+QByteArray dataFileBytes(const QString &name);
 
 } // namespace kvorn::test
