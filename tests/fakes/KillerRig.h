@@ -1,0 +1,28 @@
+#pragma once
+
+#include "CoreRig.h"
+
+#include "log/KillLog.h"
+#include "popups/PopupKiller.h"
+#include "popups/PopupLists.h"
+
+namespace kvorn::test {
+
+/// The popup killer wired to the core, the lists and the kill log in a private home,
+/// over a window system of the test's choice (a fake or a real display).
+struct KillerRig
+{
+    explicit KillerRig(WindowSystem &windowSystem) : windows(windowSystem) {}
+
+    CoreRig core;
+    WindowSystem &windows;
+    FakeDesktopShell shell;
+    PopupLists lists{{core.controller, core.tray, core.clock}, core.env.programFolder()};
+    KillLog log{core.options, core.controller, core.clock, core.env.programFolder()};
+    PopupKiller killer{{core.controller, lists, log, windows, shell, core.options, core.clock}};
+
+    /// Adds an enabled black-list entry.
+    void blackList(const QString &text) { lists.AddBlackListEntry(text, true, true); }
+};
+
+} // namespace kvorn::test
