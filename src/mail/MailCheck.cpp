@@ -461,6 +461,7 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         if (!line.contains(QLatin1String("-ERR")))
             return LineResult::Ignored;
         appendStatus(line);
+        Q_EMIT errorReplyReceived(line);
         setMailBusy(false);
         return LineResult::Continue;
     }

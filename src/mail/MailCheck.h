@@ -108,6 +108,8 @@ public:
     void beginDialogue(const MailAccount &account);
     /// Sends a command; CR LF is added. False when no connection is open.
     bool sendCommand(const QString &command);
+    /// Closes the socket; data still arriving from the old connection is dropped.
+    void closeSocket() { closeConnection(); }
     /// Restarts the reply watch timer, as after every handled reply.
     void restartWatch();
     /// Shows "Messages: " and `MessageTotal` on the mail screen's status bar.
@@ -148,6 +150,8 @@ Q_SIGNALS:
     void checkStarted();
     void checkFinished();
     void mailBusyChanged(bool busy);
+    /// An error reply ("-ERR") ended a wait; it comes before `MailBusy` is cleared.
+    void errorReplyReceived(const QString &reply);
     /// "AutoColumn" is on and the list's texts changed: fit the columns.
     void columnsFitRequested();
 

@@ -1,12 +1,17 @@
 #include "shell/MailScreen.h"
 
 #include "mail/MailCheck.h"
+#include "mail/MailListCommands.h"
+#include "mail/MailLists.h"
+#include "mail/MailProcessor.h"
 #include "mail/MessageListModel.h"
+#include "shell/MailListsWindow.h"
 #include "shell/MainWindow.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSplitter>
@@ -116,6 +121,65 @@ MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MessageL
     if (QAction *a = window.action(QStringLiteral("mnuMailStop")))
         QObject::connect(a, &QAction::triggered, &check, [&check] { check.stopMail(); });
     return screen;
+}
+
+QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("mnuMailListPopup"));
+    const struct
+    {
+        MailListAddCommand command;
+        const char *name;
+    } commands[] = {
+        {MailListAddCommand::AddressToFriends, "mnuAddAddressToFriends"},
+        {MailListAddCommand::DomainToFriends, "mnuAddDomainToFriends"},
+        {MailListAddCommand::AddressToBlacklist, "mnuAddAddressToBlacklist"},
+        {MailListAddCommand::DomainToBlacklist, "mnuAddDomainToBlacklist"},
+    };
+    for (const auto &c : commands) {
+        QAction *a = menu->addAction(MailLists::caption(c.command));
+        a->setObjectName(QLatin1String(c.name));
+        QObject::connect(a, &QAction::triggered, menu, [&lists, &list, command = c.command] {
+            runMailListAddCommand(lists, list, command);
+        });
+    }
+    // Nothing to add from when no row is selected.
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, &list] {
+        const bool any = list.selectedRow() >= 0;
+        for (QAction *a : menu->actions())
+            a->setEnabled(any);
+    });
+    return menu;
+}
+
+void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor &processor,
+                       MailLists &lists, MessageListModel &list, Prompt &prompt)
+{
+    if (QAction *a = window.action(QStringLiteral("mnuMailProcess")))
+        QObject::connect(a, &QAction::triggered, &processor,
+                         [&processor] { processor.ProcessMail(); });
+    if (QAction *a = window.action(QStringLiteral("mnuMailStop")))
+        QObject::connect(a, &QAction::triggered, &processor, [&processor] { processor.stop(); });
+
+    QTreeView *view = screen.view();
+    QMenu *menu = createMailListMenu(lists, list, view);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(view, &QWidget::customContextMenuRequested, menu,
+                     [view, menu, &list](const QPoint &pos) {
+                         const QModelIndex at = view->indexAt(pos);
+                         if (at.isValid())
+                             list.setSelectedRow(at.row());
+                         menu->popup(view->viewport()->mapToGlobal(pos));
+                     });
+
+    auto *listsWindow = new MailListsWindow(lists, prompt, &window);
+    if (QAction *a = window.action(QStringLiteral("mnuMailBlacklist")))
+        QObject::connect(a, &QAction::triggered, listsWindow, [listsWindow] {
+            listsWindow->show();
+            listsWindow->raise();
+            listsWindow->activateWindow();
+        });
 }
 
 } // namespace kvorn

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QMenu;
 class QPlainTextEdit;
 class QTimer;
 class QTreeView;
@@ -9,8 +10,11 @@ class QTreeView;
 namespace kvorn {
 
 class MailCheck;
+class MailLists;
+class MailProcessor;
 class MessageListModel;
 class MainWindow;
+class Prompt;
 
 /// The mail filter screen: the mail list `lvMailList` (eleven columns, check marks) and the
 /// status box `txtMStatus`. The rows live in `MessageListModel`, the dialogue in `MailCheck`.
@@ -40,5 +44,15 @@ private:
 /// Puts the mail screen on the main window and binds "&Check New Mail" and "&Stop Mail "
 /// of the Mail menu to the check.
 MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MessageListModel &list);
+
+/// The mail list's context menu with the four "add" commands for the selected row's
+/// sender; each action is named after its command ("mnuAddAddressToFriends" …).
+QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *parent);
+
+/// Binds the mail filter's commands: "&Process" runs the processing of marked mail,
+/// "&Stop Mail " also stops it, the mail list gets its context menu, and "&Blacklist &&
+/// Friends" opens the lists window. Call after `installMailScreen`.
+void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor &processor,
+                       MailLists &lists, MessageListModel &list, Prompt &prompt);
 
 } // namespace kvorn

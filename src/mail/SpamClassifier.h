@@ -1,0 +1,56 @@
+#pragma once
+
+#include "mail/MailClassifier.h"
+#include "platform/CachingResolver.h"
+
+#include <QObject>
+#include <functional>
+
+namespace kvorn {
+
+class MailCheck;
+class MailLists;
+class MessageListModel;
+struct MailSettings;
+
+/// Classifies each new row of the mail list: a friend stays unmarked (or leaves the list
+/// with "HideFriend"), a blacklisted sender or last "received" line is marked with the
+/// matching entry, and a sender domain the Domain Name System says does not exist is
+/// marked "No DNS". Each domain is asked once per check; the answer comes from the event
+/// loop, so the window never waits on a name server.
+class SpamClassifier : public QObject, public MailClassifier
+{
+    Q_OBJECT
+
+public:
+    SpamClassifier(MailLists &lists, MessageListModel &list, const MailSettings &settings,
+                   Resolver &resolver, QObject *parent = nullptr);
+
+    /// Hands itself to the check as its classifier and forgets the domain answers at the
+    /// start of every check.
+    void attachTo(MailCheck &check);
+
+    void classify(quint64 rowKey, std::function<void(bool rowHidden)> done) override;
+
+    /// The DNS test of a sender text: `done` gets the state of the sender's domain (the
+    /// text after the first "@" of the address, the whole address without one). Only
+    /// `DomainState::DoesNotExist` counts as "does not resolve"; a name server that does
+    /// not answer proves nothing.
+    void SenderDomainResolves(const QString &sender, std::function<void(DomainState)> done);
+
+    /// Forgets the domain answers of the last check.
+    void newCheck() { m_cache.clear(); }
+    CachingResolver &cache() { return m_cache; }
+
+Q_SIGNALS:
+    /// A sender domain got no conclusive answer, so its row was not marked "No DNS".
+    void domainUnanswered(const QString &domain, const QString &detail);
+
+private:
+    MailLists &m_lists;
+    MessageListModel &m_list;
+    const MailSettings &m_settings;
+    CachingResolver m_cache;
+};
+
+} // namespace kvorn

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "mail/MailListEntry.h"
+
+#include <QDialog>
+#include <functional>
+
+class QPushButton;
+class QTreeView;
+
+namespace kvorn {
+
+class MailLists;
+class MailListEntryModel;
+class MainController;
+class Prompt;
+
+/// The mail blacklist and friends list of the mail options window (`lvBlacklist`,
+/// `lvFriends`) with their Add, Edit, Delete and Find buttons. The entries live in the
+/// lists' models; this window only shows them.
+class MailListsWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    MailListsWindow(MailLists &lists, Prompt &prompt, QWidget *parent = nullptr);
+
+    QTreeView *view(MailListKind kind) const;
+
+    // The buttons' commands, on the list named.
+    void addEntry(MailListKind kind);
+    void editEntry(MailListKind kind);
+    void deleteEntries(MailListKind kind);
+    void findEntry(MailListKind kind);
+
+private:
+    QWidget *makePanel(MailListKind kind);
+    void showSelected(MailListKind kind, int row);
+
+    MailLists &m_lists;
+    Prompt &m_prompt;
+    QTreeView *m_black = nullptr;
+    QTreeView *m_friends = nullptr;
+};
+
+/// `LoadMailLists` as the program runs it: the popup killer's timers pause meanwhile and
+/// the window "Loading Mail Blacklist" counts the blacklist's lines ("Items Loaded:").
+/// `controller` may be null.
+void loadMailListsWithProgress(MailLists &lists, MainController *controller,
+                               QWidget *parent = nullptr);
+
+} // namespace kvorn

@@ -1,0 +1,593 @@
+// The mail filter from end to end: classification of each new row (friends, blacklist,
+// sender domains in a real DNS server), and the processing of the marked rows on a real
+// Dovecot, with the faults a server can throw at it.
+#include "DnsTestServer.h"
+#include "DovecotServer.h"
+#include "FakeResolver.h"
+#include "MailRig.h"
+#include "Pop3Fakes.h"
+#include "core/DateText.h"
+#include "log/KillLog.h"
+#include "mail/MailLists.h"
+#include "mail/MailProcessor.h"
+#include "mail/SpamClassifier.h"
+#include "platform/CaresResolver.h"
+
+#include <QTcpSocket>
+#include <QTest>
+#include <memory>
+
+using namespace kvorn;
+using namespace kvorn::test;
+
+namespace {
+
+/// The mail check with the lists, a resolver, the classifier, the kill log and processing.
+struct FilterRig
+{
+    explicit FilterRig(std::unique_ptr<Resolver> r) : resolver(std::move(r))
+    {
+        classifier.attachTo(mail.check);
+    }
+
+    MailRig mail;
+    MailLists lists{mail.core.env.programFolder(), mail.core.clock};
+    KillLog killLog{mail.core.options, mail.core.controller, mail.core.clock,
+                    mail.core.env.programFolder()};
+    std::unique_ptr<Resolver> resolver;
+    SpamClassifier classifier{lists, mail.list, mail.settings, *resolver};
+    MailProcessor processor{{mail.check, mail.list, mail.settings, mail.accounts, mail.core.prompt,
+                             &killLog, &mail.core.controller}};
+
+    bool runProcessing(int ms = 20000)
+    {
+        QSignalSpy finished(&processor, &MailProcessor::processingFinished);
+        if (!processor.ProcessMail())
+            return false;
+        return !finished.isEmpty() || finished.wait(ms);
+    }
+
+    void addEntry(MailListKind kind, const QString &address, bool active = true)
+    {
+        lists.list(kind).append(MailListEntry{active, address, noDateText(), noDateText()});
+    }
+
+    int rowFrom(const QString &fromPart) const
+    {
+        for (int r = 0; r < mail.list.rowCount(); ++r) {
+            if (mail.list.text(r, ColFrom).contains(fromPart))
+                return r;
+        }
+        return -1;
+    }
+
+    /// Row texts as "From|checked|Status|Blacklist", in list order.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int r = 0; r < mail.list.rowCount(); ++r)
+            out.append(QStringLiteral("%1|%2|%3|%4")
+                           .arg(mail.list.text(r, ColFrom))
+                           .arg(mail.list.isChecked(r) ? 1 : 0)
+                           .arg(mail.list.text(r, ColStatus), mail.list.text(r, ColBlacklist)));
+        return out;
+    }
+
+    QString deletedPanel() const { return mail.core.controller.statusTexts().text(MailScreen, 4); }
+};
+
+std::unique_ptr<Resolver> caresAt(const QString &servers, int timeoutMs = 2000, int tries = 2)
+{
+    return std::make_unique<CaresResolver>(CaresResolverSettings{servers, timeoutMs, tries});
+}
+
+QByteArray mailFrom(const QByteArray &from, const QByteArray &subject,
+                    const QByteArray &received = "from relay.example.test by mx.example.test")
+{
+    return "Received: " + received + "\nFrom: " + from +
+           "\nTo: alice@example.test\nSubject: " + subject +
+           "\nDate: Wed, 9 Dec 2026 10:00:00 +0000\n\nHello.\n";
+}
+
+/// Another mail program's session: logs on, sends the commands, logs off.
+bool otherClient(quint16 port, const QString &user, const QString &pass,
+                 const QList<QByteArray> &commands)
+{
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(5000))
+        return false;
+    auto reply = [&s]() -> QByteArray {
+        while (!s.canReadLine()) {
+            if (!s.waitForReadyRead(5000))
+                return {};
+        }
+        return s.readLine();
+    };
+    if (!reply().startsWith("+OK"))
+        return false;
+    QList<QByteArray> all = {"USER " + user.toUtf8(), "PASS " + pass.toUtf8()};
+    all += commands;
+    all.append("QUIT");
+    for (const QByteArray &c : all) {
+        s.write(c + "\r\n");
+        if (!reply().startsWith("+OK"))
+            return false;
+    }
+    return true;
+}
+
+/// The subjects of the messages still in the user's Maildir, sorted.
+QStringList subjectsLeft(const DovecotServer &dovecot, const QString &user)
+{
+    QStringList subjects;
+    for (const QString &f : dovecot.messageFiles(user)) {
+        QFile file(dovecot.dir() + QStringLiteral("/home/") + user + QStringLiteral("/Maildir/") +
+                   f);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (line.startsWith("Subject: "))
+                subjects.append(QString::fromUtf8(line.mid(9).trimmed()));
+        }
+    }
+    subjects.sort();
+    return subjects;
+}
+
+QStringList logLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.trimmed().split('\xFF');
+        out.append(
+            QString::fromUtf8(fields.value(0) + '|' + fields.value(1) + '|' + fields.value(2)));
+    }
+    return out;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(kvorn::DomainState)
+
+class TestMailFilter : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void classification_data();
+    void classification();
+    void hiddenFriendLeavesNoRowAndTheNextGetsItsId();
+    void endToEndOnDovecotAndDns();
+    void renumberedBetweenCheckAndProcessing();
+    void stoppedDnsServerMarksNothing();
+    void logOnFailureDuringProcessingKeepsTheRows();
+    void unconfirmedDeletions_data();
+    void unconfirmedDeletions();
+    void stopDuringProcessing();
+};
+
+// --- classification against a scripted mailbox and a resolver table ------------------------
+
+void TestMailFilter::classification_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QStringList>("friends");
+    QTest::addColumn<QStringList>("blacklist"); // "-" before an entry: inactive
+    QTest::addColumn<DomainState>("dns");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("blacklistColumn");
+    QTest::addColumn<QStringList>("asked");
+
+    const QString rcv = QStringLiteral("from relay.example.test");
+    const auto exists = DomainState::Exists;
+    QTest::newRow("friend before blacklist")
+        << "Pal <pal@x.test>" << rcv << QStringList{"pal@x.test"} << QStringList{"*x.test"}
+        << exists << false << "Friend"
+        << "False" << QStringList{};
+    QTest::newRow("inactive exact blacklist entry marks")
+        << "Spam <SPAM@x.test>" << rcv << QStringList{} << QStringList{"-spam@x.test"} << exists
+        << true << "Blacklist"
+        << "spam@x.test" << QStringList{};
+    QTest::newRow("wildcard on the received line only")
+        << "a@x.test"
+        << "from relay.spamhost.test" << QStringList{} << QStringList{"*.spamhost.test"} << exists
+        << true << "Blacklist"
+        << "*.spamhost.test" << QStringList{};
+    QTest::newRow("no such domain")
+        << "Ghost <g@nowhere.test>" << rcv << QStringList{} << QStringList{}
+        << DomainState::DoesNotExist << true << "No DNS"
+        << "False" << QStringList{"nowhere.test"};
+    QTest::newRow("no answer is no evidence")
+        << "Ghost <g@slow.test>" << rcv << QStringList{} << QStringList{} << DomainState::Unknown
+        << false << "1"
+        << "False" << QStringList{"slow.test"};
+    QTest::newRow("domain exists")
+        << "n@known.test" << rcv << QStringList{} << QStringList{} << exists << false << "1"
+        << "False" << QStringList{"known.test"};
+    QTest::newRow("sender without @ asks the whole address")
+        << "MAILER-DAEMON" << rcv << QStringList{} << QStringList{} << DomainState::DoesNotExist
+        << true << "No DNS"
+        << "False" << QStringList{"MAILER-DAEMON"};
+    QTest::newRow("< without > asks from the whole text")
+        << "Odd <odd@broken.test" << rcv << QStringList{} << QStringList{} << exists << false << "1"
+        << "False" << QStringList{"broken.test"};
+    QTest::newRow("stars alone in the lists match nothing")
+        << "a@x.test" << rcv << QStringList{"*"} << QStringList{"**"} << exists << false << "1"
+        << "False" << QStringList{"x.test"};
+}
+
+void TestMailFilter::classification()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, received);
+    QFETCH(QStringList, friends);
+    QFETCH(QStringList, blacklist);
+    QFETCH(DomainState, dns);
+    QFETCH(bool, marked);
+    QFETCH(QString, status);
+    QFETCH(QString, blacklistColumn);
+    QFETCH(QStringList, asked);
+
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    resolver.otherwise = dns;
+    FilterRig rig(std::move(fake));
+    for (const QString &f : friends)
+        rig.addEntry(MailListKind::Friends, f);
+    for (const QString &b : blacklist)
+        rig.addEntry(MailListKind::Blacklist, b.startsWith(QLatin1Char('-')) ? b.mid(1) : b,
+                     !b.startsWith(QLatin1Char('-')));
+
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(1, [&](int) {
+        return ("Received: " + received + "\r\nFrom: " + from + "\r\nSubject: s\r\n\r\nx\r\n")
+            .toUtf8();
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 1);
+    QCOMPARE(rig.mail.list.isChecked(0), marked);
+    QCOMPARE(rig.mail.list.text(0, ColStatus), status);
+    QCOMPARE(rig.mail.list.text(0, ColBlacklist), blacklistColumn);
+    QCOMPARE(rig.mail.list.text(0, ColUniqueId), QStringLiteral("uid-1"));
+    QCOMPARE(resolver.asked, asked);
+}
+
+void TestMailFilter::hiddenFriendLeavesNoRowAndTheNextGetsItsId()
+{
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    FilterRig rig(std::move(fake));
+    rig.mail.settings.HideFriend = true;
+    rig.addEntry(MailListKind::Friends, QStringLiteral("*@friends.test"));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    // Messages 1 and 3 from friends, 2 and 4 from one other domain.
+    server.respond = ScriptedPop3Server::mailbox(4, [](int n) {
+        const QByteArray from = n % 2 ? "f" + QByteArray::number(n) + "@friends.test"
+                                      : "o" + QByteArray::number(n) + "@other.test";
+        return "From: " + from + "\r\nSubject: m" + QByteArray::number(n) + "\r\n\r\nx\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 2);
+    for (int r = 0; r < 2; ++r) {
+        const int tag = rig.mail.list.tag(r);
+        QCOMPARE(tag % 2, 0);
+        QCOMPARE(rig.mail.list.text(r, ColUniqueId), QStringLiteral("uid-%1").arg(tag));
+    }
+    // One question for the one domain of the check.
+    QCOMPARE(resolver.asked, QStringList{QStringLiteral("other.test")});
+    // The next check asks again.
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(resolver.asked.size(), 2);
+}
+
+// --- Dovecot and dnsmasq -------------------------------------------------------------------
+
+void TestMailFilter::endToEndOnDovecotAndDns()
+{
+    if (!DovecotServer::available())
+        QSKIP("dovecot is not installed");
+    DnsTestServer dns;
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    DovecotServer dovecot;
+    const QString user = QStringLiteral("user0");
+    dovecot.addUser(user, QStringLiteral("pass0"));
+    // Sorted by sender so that list order is message order.
+    dovecot.addMessage(user, mailFrom("A Friend <pal@nowhere.test>", "from a friend"));
+    dovecot.addMessage(user, mailFrom("B Spammer <spam@known.test>", "blacklisted address"));
+    dovecot.addMessage(user, mailFrom("C Bulk <offers@mail.bulk.test>", "wildcard domain"));
+    dovecot.addMessage(user, mailFrom("D Ghost <ghost@nowhere.test>", "unknown domain"));
+    dovecot.addMessage(user, mailFrom("E Normal <n@known.test>", "ordinary"));
+    dovecot.addMessage(user, mailFrom("F Mx <m@only-mx.test>", "mail exchanger only"));
+    dovecot.addMessage(user, mailFrom("G Text <t@txt-only.test>", "no address record"));
+    dovecot.addMessage(user, mailFrom("H Other <o@known.test>", "ordinary again"));
+    QVERIFY2(dovecot.start(&error), qPrintable(error));
+
+    FilterRig rig(caresAt(dns.server()));
+    rig.addEntry(MailListKind::Friends, QStringLiteral("pal@nowhere.test"));
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("spam@known.test"));
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("*bulk.test"));
+    rig.mail.setAccounts({dovecot.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(), (QStringList{
+                             "A Friend <pal@nowhere.test>|0|Friend|False",
+                             "B Spammer <spam@known.test>|1|Blacklist|spam@known.test",
+                             "C Bulk <offers@mail.bulk.test>|1|Blacklist|*bulk.test",
+                             "D Ghost <ghost@nowhere.test>|1|No DNS|False",
+                             "E Normal <n@known.test>|0|5|False",
+                             "F Mx <m@only-mx.test>|0|6|False",
+                             "G Text <t@txt-only.test>|1|No DNS|False",
+                             "H Other <o@known.test>|0|8|False",
+                         }));
+    // nowhere.test, known.test, only-mx.test, txt-only.test: each asked once.
+    QCOMPARE(rig.classifier.cache().forwardedCount(), 4);
+
+    RecordingProxy proxy(dovecot.port());
+    QVERIFY(proxy.listen());
+    rig.mail.accounts[0].AcctPOP3 = proxy.hostPort();
+    QVERIFY(rig.runProcessing());
+    QCOMPARE(proxy.commands(),
+             (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "UIDL 2", "DELE 2", "UIDL 3",
+                                "DELE 3", "UIDL 4", "DELE 4", "UIDL 7", "DELE 7", "QUIT"}));
+    QCOMPARE(subjectsLeft(dovecot, user),
+             (QStringList{"from a friend", "mail exchanger only", "ordinary", "ordinary again"}));
+    QCOMPARE(rig.rows(), (QStringList{
+                             "A Friend <pal@nowhere.test>|0|Friend|False",
+                             "E Normal <n@known.test>|0|5|False",
+                             "F Mx <m@only-mx.test>|0|6|False",
+                             "H Other <o@known.test>|0|8|False",
+                         }));
+    QCOMPARE(rig.killLog.KilledMail(), 4);
+    QCOMPARE(rig.killLog.mailCounters().LogForever, 4);
+    QCOMPARE(rig.killLog.mailCounters().LogMonth, 4);
+    QCOMPARE(rig.deletedPanel(), QStringLiteral("Mail Deleted: 4 "));
+    QVERIFY(rig.mail.check.statusText().endsWith(QLatin1String("Finished Processing\r\n")));
+    QCOMPARE(rig.mail.check.MailMode, QStringLiteral("Get"));
+    QVERIFY(rig.killLog.FlushLog());
+    QCOMPARE(logLines(rig.killLog.logFilePath()),
+             (QStringList{"Mail|B Spammer <spam@known.test>|spam@known.test",
+                          "Mail|C Bulk <offers@mail.bulk.test>|*bulk.test",
+                          "Mail|D Ghost <ghost@nowhere.test>|False",
+                          "Mail|G Text <t@txt-only.test>|False"}));
+    // A check after processing lists what is left.
+    rig.mail.accounts[0].AcctPOP3 = dovecot.hostPort();
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 4);
+}
+
+void TestMailFilter::renumberedBetweenCheckAndProcessing()
+{
+    if (!DovecotServer::available())
+        QSKIP("dovecot is not installed");
+    DovecotServer dovecot;
+    const QString user = QStringLiteral("user0");
+    dovecot.addUser(user, QStringLiteral("pass0"));
+    for (int n = 1; n <= 5; ++n)
+        dovecot.addMessage(user, mailFrom(QByteArray(1, char('A' + n - 1)) + " <s" +
+                                              QByteArray::number(n) + "@x.test>",
+                                          "message " + QByteArray::number(n)));
+    QString error;
+    QVERIFY2(dovecot.start(&error), qPrintable(error));
+    auto fake = std::make_unique<FakeResolver>();
+    FilterRig rig(std::move(fake));
+    rig.mail.setAccounts({dovecot.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 5);
+    rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("s3@")), true);
+    rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("s5@")), true);
+
+    QVERIFY(otherClient(dovecot.port(), user, QStringLiteral("pass0"), {"DELE 2"}));
+    RecordingProxy proxy(dovecot.port());
+    QVERIFY(proxy.listen());
+    rig.mail.accounts[0].AcctPOP3 = proxy.hostPort();
+    QVERIFY(rig.runProcessing());
+    // 3 is now 2; 5 is now 4, and there is no 5 any more.
+    QCOMPARE(proxy.commands(),
+             (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "UIDL 3", "UIDL 2", "DELE 2",
+                                "UIDL 5", "UIDL 4", "DELE 4", "QUIT"}));
+    QCOMPARE(subjectsLeft(dovecot, user), (QStringList{"message 1", "message 4"}));
+    QCOMPARE(rig.killLog.KilledMail(), 2);
+    QCOMPARE(rig.mail.list.rowCount(), 3);
+}
+
+void TestMailFilter::stoppedDnsServerMarksNothing()
+{
+    if (!DovecotServer::available())
+        QSKIP("dovecot is not installed");
+    DnsTestServer dns;
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    dns.stop();
+    DovecotServer dovecot;
+    const QString user = QStringLiteral("user0");
+    dovecot.addUser(user, QStringLiteral("pass0"));
+    dovecot.addMessage(user, mailFrom("A <a@nowhere.test>", "one"));
+    dovecot.addMessage(user, mailFrom("B <b@known.test>", "two"));
+    dovecot.addMessage(user, mailFrom("C <c@nowhere.test>", "three"));
+    QVERIFY2(dovecot.start(&error), qPrintable(error));
+
+    FilterRig rig(caresAt(dns.server(), 300, 1));
+    QSignalSpy unanswered(&rig.classifier, &SpamClassifier::domainUnanswered);
+    rig.mail.setAccounts({dovecot.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(), (QStringList{"A <a@nowhere.test>|0|1|False", "B <b@known.test>|0|2|False",
+                                      "C <c@nowhere.test>|0|3|False"}));
+    // Each domain waited for once.
+    QCOMPARE(rig.classifier.cache().forwardedCount(), 2);
+    QCOMPARE(unanswered.size(), 3);
+}
+
+void TestMailFilter::logOnFailureDuringProcessingKeepsTheRows()
+{
+    if (!DovecotServer::available())
+        QSKIP("dovecot is not installed");
+    DovecotServer dovecot;
+    const QString user = QStringLiteral("user0");
+    dovecot.addUser(user, QStringLiteral("pass0"));
+    dovecot.addMessage(user, mailFrom("A <a@x.test>", "one"));
+    dovecot.addMessage(user, mailFrom("B <b@x.test>", "two"));
+    QString error;
+    QVERIFY2(dovecot.start(&error), qPrintable(error));
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("*@x.test"));
+    rig.mail.setAccounts({dovecot.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 2);
+
+    rig.mail.accounts[0].AcctPass = QStringLiteral("changed");
+    QVERIFY(rig.runProcessing());
+    const QString kept = MailProcessor::notDeletedStatus(QStringLiteral("log-on failed"));
+    QCOMPARE(rig.rows(), (QStringList{"A <a@x.test>|1|" + kept + "|*@x.test",
+                                      "B <b@x.test>|1|" + kept + "|*@x.test"}));
+    QCOMPARE(dovecot.messageFiles(user).size(), 2);
+    QCOMPARE(rig.killLog.KilledMail(), 0);
+    QVERIFY(rig.mail.check.statusText().contains(QLatin1String("-ERR")));
+
+    // With the right password again the same rows go.
+    rig.mail.accounts[0].AcctPass = QStringLiteral("pass0");
+    QVERIFY(rig.runProcessing());
+    QCOMPARE(rig.mail.list.rowCount(), 0);
+    QCOMPARE(dovecot.messageFiles(user).size(), 0);
+    QCOMPARE(rig.killLog.KilledMail(), 2);
+}
+
+// --- faults only a scripted server shows ---------------------------------------------------
+
+void TestMailFilter::unconfirmedDeletions_data()
+{
+    using Answer = ScriptedPop3Server::Answer;
+    QTest::addColumn<QByteArray>("dele2"); // the answer to "DELE 2"; empty: as the mailbox
+    QTest::addColumn<QByteArray>("quit");  // the answer to "QUIT"; "silent": none
+    QTest::addColumn<bool>("closeAfterDele2");
+    QTest::addColumn<QStringList>("rowsLeft"); // "tag|checked|Status"
+    QTest::addColumn<int>("counted");
+
+    const QString noAnswer =
+        MailProcessor::notDeletedStatus(QStringLiteral("no answer from the server"));
+    QTest::newRow("both confirmed")
+        << QByteArray() << QByteArray() << false << QStringList{"1|0|1"} << 2;
+    QTest::newRow("delete refused: that row stays, the other goes")
+        << QByteArray("-ERR locked\r\n") << QByteArray() << false
+        << QStringList{"1|0|1", "2|1|Not Deleted: -ERR locked"} << 1;
+    QTest::newRow("QUIT refused: the server keeps both")
+        << QByteArray() << QByteArray("-ERR cannot expunge\r\n") << false
+        << QStringList{"1|0|1", "2|1|Not Deleted: the server did not confirm QUIT",
+                       "5|1|Not Deleted: the server did not confirm QUIT"}
+        << 0;
+    QTest::newRow("no answer to QUIT")
+        << QByteArray() << QByteArray("silent") << false
+        << QStringList{"1|0|1", "2|1|" + noAnswer, "5|1|" + noAnswer} << 0;
+    QTest::newRow("connection closed instead of a reply to DELE")
+        << QByteArray("silent") << QByteArray() << true
+        << QStringList{"1|0|1", "2|1|Not Deleted: connection lost",
+                       "5|1|Not Deleted: connection lost"}
+        << 0;
+    Q_UNUSED(Answer{});
+}
+
+void TestMailFilter::unconfirmedDeletions()
+{
+    QFETCH(QByteArray, dele2);
+    QFETCH(QByteArray, quit);
+    QFETCH(bool, closeAfterDele2);
+    QFETCH(QStringList, rowsLeft);
+    QFETCH(int, counted);
+
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto box = ScriptedPop3Server::mailbox(5, ScriptedPop3Server::sampleMessage);
+    server.respond = [&](const QByteArray &command) -> ScriptedPop3Server::Answer {
+        if (command == "DELE 2" && !dele2.isEmpty()) {
+            if (closeAfterDele2)
+                return {QByteArray(), true};
+            return {dele2 == "silent" ? QByteArray() : dele2};
+        }
+        if (command.startsWith("DELE"))
+            return {"+OK marked\r\n"};
+        if (command == "QUIT" && !quit.isEmpty())
+            return {quit == "silent" ? QByteArray() : quit};
+        return box(command);
+    };
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.mail.settings.ServerTO = 1000;
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 5);
+    // Messages 3 and 4 were deleted elsewhere already: drop their rows; mark 2 and 5.
+    for (const int tag : {3, 4})
+        rig.mail.list.removeRowAt(rig.rowFrom(QStringLiteral("Sender %1 ").arg(tag)));
+    rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("Sender 2 ")), true);
+    rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("Sender 5 ")), true);
+    server.commands.clear();
+
+    QVERIFY(rig.runProcessing());
+    QStringList left;
+    for (int r = 0; r < rig.mail.list.rowCount(); ++r)
+        left.append(QStringLiteral("%1|%2|%3")
+                        .arg(rig.mail.list.tag(r))
+                        .arg(rig.mail.list.isChecked(r) ? 1 : 0)
+                        .arg(rig.mail.list.text(r, ColStatus)));
+    QCOMPARE(left, rowsLeft);
+    QCOMPARE(rig.killLog.KilledMail(), counted);
+    QCOMPARE(rig.killLog.fillCount(), counted);
+    if (counted == 2) {
+        QCOMPARE(server.commands, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "UIDL 2",
+                                                     "DELE 2", "UIDL 5", "DELE 5", "QUIT"}));
+        QCOMPARE(rig.deletedPanel(), QStringLiteral("Mail Deleted: 2 "));
+    }
+    QCOMPARE(rig.mail.check.MailMode, QStringLiteral("Get"));
+    // The next check runs normally.
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 5);
+}
+
+void TestMailFilter::stopDuringProcessing()
+{
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto box = ScriptedPop3Server::mailbox(3, ScriptedPop3Server::sampleMessage);
+    bool slow = false;
+    server.respond = [&](const QByteArray &command) -> ScriptedPop3Server::Answer {
+        ScriptedPop3Server::Answer a = box(command);
+        if (slow && command.startsWith("UIDL"))
+            a.delayMs = 3000;
+        return a;
+    };
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    for (int r = 0; r < 3; ++r)
+        rig.mail.list.setChecked(r, true);
+    slow = true;
+    QSignalSpy finished(&rig.processor, &MailProcessor::processingFinished);
+    QVERIFY(rig.processor.ProcessMail());
+    QTRY_VERIFY(server.commands.contains("UIDL 1"));
+    rig.mail.check.stopMail();
+    rig.processor.stop();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(rig.mail.list.rowCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        QVERIFY(rig.mail.list.isChecked(r));
+    QCOMPARE(rig.killLog.KilledMail(), 0);
+    QCOMPARE(rig.mail.check.MailMode, QStringLiteral("Get"));
+    QVERIFY(!rig.mail.check.ResetMail);
+    slow = false;
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 3);
+    QVERIFY(rig.mail.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+}
+
+QTEST_GUILESS_MAIN(TestMailFilter)
+#include "test_mail_filter.moc"
