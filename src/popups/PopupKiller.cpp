@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QSet>
-
 #include <array>
 
 namespace kvorn {
@@ -32,12 +31,15 @@ QString addressText(const QString &address)
 
 PopupKiller::PopupKiller(Services services, QObject *parent) : QObject(parent), m_s(services)
 {
+    m_monotonic.start();
     MainController &c = m_s.controller;
-    connect(&c, &MainController::surveyRequested, this, &PopupKiller::SurveyWindows);
+    connect(&c, &MainController::surveyRequested, this, [this] {
+        SurveyWindows();
+        runOverduePass();
+    });
     connect(&c, &MainController::killPassRequested, this, &PopupKiller::tmrMonitor_Timer);
     connect(&c, &MainController::detectedListCleared, this, &PopupKiller::clearDetected);
-    connect(&c, &MainController::detectedEmptyTextShown, this,
-            [this] { setEmptyTextShown(true); });
+    connect(&c, &MainController::detectedEmptyTextShown, this, [this] { setEmptyTextShown(true); });
 }
 
 PopupKiller::~PopupKiller() = default;
@@ -135,8 +137,8 @@ bool PopupKiller::surveyWindowsClassWindow(WindowId id, const WindowClass &windo
                              ReadWindowAddress(id, addressChild));
         break;
     case SurveyRule::WholeTitle:
-        RecordDetectedWindow(title, id,
-                             addressChild.isEmpty() ? QString() : ReadWindowAddress(id, addressChild));
+        RecordDetectedWindow(
+            title, id, addressChild.isEmpty() ? QString() : ReadWindowAddress(id, addressChild));
         break;
     case SurveyRule::DescendantTitles:
         for (const WindowId child : m_s.windows.descendants(id)) {
@@ -247,8 +249,19 @@ void PopupKiller::setEmptyTextShown(bool shown)
 
 // --- the kill pass -------------------------------------------------------------------------
 
+void PopupKiller::runOverduePass()
+{
+    // The detection tick restarts the monitor timer, so a monitor interval longer than the
+    // detection interval would never run out: the pass that is due runs from here instead.
+    const int due = m_s.controller.monitorTimer().interval() + kOverdueSlackMs;
+    if (m_s.controller.monitorTimer().isActive() &&
+        (!m_sinceLastPass.isValid() || m_sinceLastPass.elapsed() >= due))
+        tmrMonitor_Timer();
+}
+
 void PopupKiller::tmrMonitor_Timer()
 {
+    m_sinceLastPass.start();
     MainController &c = m_s.controller;
     if (c.isDisabled())
         return;
@@ -298,8 +311,7 @@ bool PopupKiller::CheckDetectedWindows()
     return closed;
 }
 
-PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry,
-                                                  const QString &reason)
+PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry, const QString &reason)
 {
     if (entry.forcedOpen)
         return CloseOutcome::None;
@@ -308,16 +320,14 @@ PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry,
     if (h == 0)
         return CloseOutcome::None;
 
-    const QDateTime now = m_s.clock.now();
+    // Measured on a steady clock: a change of the wall clock must not silence a window.
+    const qint64 now = m_monotonic.elapsed();
     const auto asked = m_asked.constFind(entry.key);
     const bool booked = asked != m_asked.cend();
-    if (booked) {
-        const qint64 since = asked->msecsTo(now);
-        if (since >= 0 && since < kRepeatCloseMs) {
-            // Look again later: the window may still be on its way out.
-            m_s.controller.requestMonitorRecheck();
-            return CloseOutcome::Waiting;
-        }
+    if (booked && now - *asked < kRepeatCloseMs) {
+        // Look again later: the window may still be on its way out.
+        m_s.controller.requestMonitorRecheck();
+        return CloseOutcome::Waiting;
     }
     m_asked.insert(entry.key, now);
 

@@ -2,7 +2,7 @@
 
 #include "platform/WindowSystem.h"
 
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -45,7 +45,10 @@ public:
     /// What the log shows as the entry that closed a window the window limit closed.
     static QString windowLimitText() { return QStringLiteral("Window Limit"); }
     /// The text over the detected list while it is empty.
-    static QString emptyText() { return QStringLiteral("No items Detected or Detection is Disabled"); }
+    static QString emptyText()
+    {
+        return QStringLiteral("No items Detected or Detection is Disabled");
+    }
 
     /// A window asked to close that is still there is asked again after this long, not on
     /// every pass, so that a window refusing to close is not flooded with requests.
@@ -53,6 +56,8 @@ public:
     /// The monitor timer's intervals: right after a pass that closed a window, and otherwise.
     static constexpr int kQuickPassMs = 10;
     static constexpr int kNormalPassMs = 500;
+    /// How late a kill pass may be before a survey runs it.
+    static constexpr int kOverdueSlackMs = 50;
 
     PopupKiller(Services services, QObject *parent = nullptr);
     ~PopupKiller() override;
@@ -80,7 +85,8 @@ public:
     bool CheckDetectedWindows();
 
     /// What `ClosePopup` did.
-    enum class CloseOutcome {
+    enum class CloseOutcome
+    {
         None,     ///< forced open, or its window is gone: nothing asked, nothing booked
         Closed,   ///< asked to close for the first time and booked
         Repeated, ///< asked to close again; booked before, so not booked again
@@ -113,14 +119,18 @@ private:
     void clearDetected();
     void setEmptyTextShown(bool shown);
     void forgetGoneEntries();
+    void runOverduePass();
 
     Services m_s;
     bool m_emptyTextShown = true;
     bool m_busy = false;
+    QElapsedTimer m_sinceLastPass;
     int m_dialogKeyPos = 0;
     QString m_lastClosedAddress;
-    /// The detected entries (by key) already booked, with the time they were last asked.
-    QHash<QString, QDateTime> m_asked;
+    QElapsedTimer m_monotonic;
+    /// The detected entries (by key) already booked, with the time they were last asked
+    /// (milliseconds of m_monotonic).
+    QHash<QString, qint64> m_asked;
 };
 
 } // namespace kvorn

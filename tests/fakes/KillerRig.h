@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CoreRig.h"
-
 #include "log/KillLog.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"

@@ -3,7 +3,6 @@
 // is booked.
 #include "FakeWindowSystem.h"
 #include "KillerRig.h"
-
 #include "core/DateText.h"
 #include "popups/DetectedListModel.h"
 #include "popups/LogListModel.h"
@@ -36,7 +35,6 @@ struct Rig
     }
     void survey() { k.killer.SurveyWindows(); }
     void pass() { k.killer.tmrMonitor_Timer(); }
-    void later(int ms) { k.core.clock.current = k.core.clock.current.addMSecs(ms); }
     WindowId browser(const QString &title, Close onClose = Close::Close)
     {
         return desktop.addWindow(kChromium, title, onClose);
@@ -57,29 +55,67 @@ private Q_SLOTS:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("recorded"); // empty: not recorded
 
-        QTest::newRow("chromium, cut") << "chromium" << "Chromium" << "Free Casino Bonus - Chromium"
+        QTest::newRow("chromium, cut") << "chromium"
+                                       << "Chromium"
+                                       << "Free Casino Bonus - Chromium"
                                        << "Free Casino Bonus";
-        QTest::newRow("chromium, no separator: not recorded")
-            << "chromium" << "Chromium" << "chromium" << "";
-        QTest::newRow("cut before the last separator only")
-            << "chromium" << "Chromium" << "Win - Free - Chromium" << "Win - Free";
-        QTest::newRow("firefox, em dash")
-            << "Navigator" << "firefox-esr" << "Free Casino Bonus \u2014 Mozilla Firefox"
-            << "Free Casino Bonus";
+        QTest::newRow("chromium, no separator: not recorded") << "chromium"
+                                                              << "Chromium"
+                                                              << "chromium"
+                                                              << "";
+        QTest::newRow("cut before the last separator only") << "chromium"
+                                                            << "Chromium"
+                                                            << "Win - Free - Chromium"
+                                                            << "Win - Free";
+        QTest::newRow("firefox, em dash") << "Navigator"
+                                          << "firefox-esr"
+                                          << "Free Casino Bonus \u2014 Mozilla Firefox"
+                                          << "Free Casino Bonus";
         QTest::newRow("firefox's other windows are no browser windows")
-            << "Places" << "firefox-esr" << "Library \u2014 Mozilla Firefox" << "";
-        QTest::newRow("class letter case matters") << "chromium" << "chromium" << "A - Chromium" << "";
-        QTest::newRow("epiphany: whole title") << "epiphany" << "Epiphany" << "Page - Site" << "Page - Site";
-        QTest::newRow("other programs") << "xterm" << "XTerm" << "Casino - bash" << "";
-        QTest::newRow("IEFrame, cut") << "" << "IEFrame" << "Win - Microsoft Internet Explorer" << "Win";
-        QTest::newRow("IEFrame, no separator") << "" << "IEFrame" << "Casino" << "";
-        QTest::newRow("mini browser, whole title without separator")
-            << "" << "_aim_MiniBrowserClass" << "Casino" << "Casino";
-        QTest::newRow("Netscape window") << "" << "Afx:400000:b:1234" << "Bonus - Netscape"
+            << "Places"
+            << "firefox-esr"
+            << "Library \u2014 Mozilla Firefox"
+            << "";
+        QTest::newRow("class letter case matters") << "chromium"
+                                                   << "chromium"
+                                                   << "A - Chromium"
+                                                   << "";
+        QTest::newRow("epiphany: whole title") << "epiphany"
+                                               << "Epiphany"
+                                               << "Page - Site"
+                                               << "Page - Site";
+        QTest::newRow("other programs") << "xterm"
+                                        << "XTerm"
+                                        << "Casino - bash"
+                                        << "";
+        QTest::newRow("IEFrame, cut") << ""
+                                      << "IEFrame"
+                                      << "Win - Microsoft Internet Explorer"
+                                      << "Win";
+        QTest::newRow("IEFrame, no separator") << ""
+                                               << "IEFrame"
+                                               << "Casino"
+                                               << "";
+        QTest::newRow("mini browser, whole title without separator") << ""
+                                                                     << "_aim_MiniBrowserClass"
+                                                                     << "Casino"
+                                                                     << "Casino";
+        QTest::newRow("Netscape window") << ""
+                                         << "Afx:400000:b:1234"
+                                         << "Bonus - Netscape"
                                          << "Bonus";
-        QTest::newRow("afx window without Netscape") << "" << "Afx:400000:b:1234" << "Bonus - Other" << "";
-        QTest::newRow("trident dialog") << "" << "Internet Explorer_TridentDlgFrame" << "Offer" << "Offer";
-        QTest::newRow("trident find dialog") << "" << "Internet Explorer_TridentDlgFrame" << "Find" << "";
+        QTest::newRow("afx window without Netscape") << ""
+                                                     << "Afx:400000:b:1234"
+                                                     << "Bonus - Other"
+                                                     << "";
+        QTest::newRow("trident dialog") << ""
+                                        << "Internet Explorer_TridentDlgFrame"
+                                        << "Offer"
+                                        << "Offer";
+        QTest::newRow("trident find dialog") << ""
+                                             << "Internet Explorer_TridentDlgFrame"
+                                             << "Find"
+                                             << "";
     }
     void surveyRecordsBrowserWindowsByTheirClass()
     {
@@ -110,7 +146,9 @@ private Q_SLOTS:
     {
         Rig rig;
         FakeWindowSystem &d = rig.desktop;
-        const auto cls = [](const char *name) { return WindowClass{QString(), QString::fromLatin1(name)}; };
+        const auto cls = [](const char *name) {
+            return WindowClass{QString(), QString::fromLatin1(name)};
+        };
         // Addresses: only a text holding "://" counts, the last such one wins.
         const WindowId ie = d.addWindow(cls("IEFrame"), "Shop - Microsoft Internet Explorer");
         d.addChild(ie, cls("Edit"), "http://first.example/");
@@ -127,8 +165,8 @@ private Q_SLOTS:
         const WindowId obj = d.addChild(bld, cls("BLD_ObjWin"), "Deals");
         d.addChild(bld, cls("BLD_ObjWin"), "...");
         // Dialogs: script dialogs by their message, others only around a page view.
-        const WindowId script = d.add({cls("#32770"), "Microsoft Internet Explorer", 0, 0, false,
-                                       "You won!", Close::Close});
+        const WindowId script = d.add(
+            {cls("#32770"), "Microsoft Internet Explorer", 0, 0, false, "You won!", Close::Close});
         d.addWindow(cls("#32770"), "Save As");
         const WindowId view = d.addWindow(cls("#32770"), "Offer");
         d.addChild(view, cls("Internet Explorer_Server"), QString());
@@ -166,7 +204,8 @@ private Q_SLOTS:
     {
         Rig rig;
         const WindowId owner = rig.browser("Shop - Chromium");
-        const WindowId alert = rig.desktop.addDialog(owner, kChromium, "shop.example says", "Stay?");
+        const WindowId alert =
+            rig.desktop.addDialog(owner, kChromium, "shop.example says", "Stay?");
         const WindowId prompt = rig.desktop.addDialog(owner, kChromium, "Question");
         // A dialog of another program is none of ours.
         const WindowId other = rig.desktop.addWindow({"xterm", "XTerm"}, "Shell - xterm");
@@ -243,14 +282,30 @@ private Q_SLOTS:
         QTest::addColumn<bool>("disableWildcards");
         QTest::addColumn<bool>("closed");
 
-        QTest::newRow("pattern") << "*casino*" << "" << "" << false << true;
-        QTest::newRow("whole title") << "free casino bonus" << "" << "" << false << true;
-        QTest::newRow("anchored at the start") << "bonus*" << "" << "" << false << false;
-        QTest::newRow("white list spares") << "*casino*" << "*bonus*" << "" << false << false;
-        QTest::newRow("banned list spares") << "*casino*" << "" << "Free Casino Bonus" << false << false;
-        QTest::newRow("no address is looked up as N/A") << "*/*" << "" << "" << false << true;
-        QTest::newRow("wildcards off: pattern is text") << "*casino*" << "" << "" << true << false;
-        QTest::newRow("wildcards off: whole text") << "Free Casino Bonus" << "" << "" << true << true;
+        QTest::newRow("pattern") << "*casino*"
+                                 << ""
+                                 << "" << false << true;
+        QTest::newRow("whole title") << "free casino bonus"
+                                     << ""
+                                     << "" << false << true;
+        QTest::newRow("anchored at the start") << "bonus*"
+                                               << ""
+                                               << "" << false << false;
+        QTest::newRow("white list spares") << "*casino*"
+                                           << "*bonus*"
+                                           << "" << false << false;
+        QTest::newRow("banned list spares") << "*casino*"
+                                            << ""
+                                            << "Free Casino Bonus" << false << false;
+        QTest::newRow("no address is looked up as N/A") << "*/*"
+                                                        << ""
+                                                        << "" << false << true;
+        QTest::newRow("wildcards off: pattern is text") << "*casino*"
+                                                        << ""
+                                                        << "" << true << false;
+        QTest::newRow("wildcards off: whole text") << "Free Casino Bonus"
+                                                   << ""
+                                                   << "" << true << true;
     }
     void killPassClosesWhatTheBlackListCovers()
     {
@@ -293,9 +348,8 @@ private Q_SLOTS:
         QCOMPARE(row.count, 1);
         QCOMPARE(row.blackListEntry, black);
         QCOMPARE(row.lastTime, generalDateText(rig.k.core.clock.current));
-        QCOMPARE(rig.k.log.slots()[0],
-                 (QStringList{"Popup", "Free Casino Bonus", black,
-                              generalDateText(rig.k.core.clock.current)}));
+        QCOMPARE(rig.k.log.slots()[0], (QStringList{"Popup", "Free Casino Bonus", black,
+                                                    generalDateText(rig.k.core.clock.current)}));
         QCOMPARE(rig.k.core.controller.statusTexts().text(PopupScreen, 2),
                  QStringLiteral("Popups Killed: 1 "));
         QCOMPARE(rig.k.killer.lastClosedAddress(), QStringLiteral("N/A"));
@@ -312,11 +366,10 @@ private Q_SLOTS:
         rig.pass(); // asked and booked
         for (int i = 0; i < 5; ++i) {
             // Quick passes keep coming while the entry lives; none books it again.
-            rig.later(10);
             rig.pass();
         }
         QCOMPARE(rig.desktop.closeRequests, QList<WindowId>{popup});
-        rig.later(PopupKiller::kRepeatCloseMs);
+        QTest::qWait(PopupKiller::kRepeatCloseMs);
         rig.survey();
         rig.pass(); // still there: asked again, not booked again
         QCOMPARE(rig.desktop.closeRequests, (QList<WindowId>{popup, popup}));
@@ -403,7 +456,8 @@ private Q_SLOTS:
         QCOMPARE(controller.runState(), RunState::Halted);
         QCOMPARE(rig.detected().count(), 1);
         QVERIFY(rig.detected().entry(0).forcedOpen);
-        QCOMPARE(rig.detected().data(rig.detected().index(0, 2)).toString(), QStringLiteral("True"));
+        QCOMPARE(rig.detected().data(rig.detected().index(0, 2)).toString(),
+                 QStringLiteral("True"));
         rig.pass();
         QVERIFY(controller.monitorRecheckRequested()); // no pass while Ctrl is held
 
@@ -434,8 +488,10 @@ private Q_SLOTS:
             rig.pass();
         }
         using K = DialogKey;
-        const QList<FakeWindowSystem::SentKey> want{
-            {dialogs[0], K::Escape}, {dialogs[1], K::N}, {dialogs[2], K::C}, {dialogs[3], K::Escape}};
+        const QList<FakeWindowSystem::SentKey> want{{dialogs[0], K::Escape},
+                                                    {dialogs[1], K::N},
+                                                    {dialogs[2], K::C},
+                                                    {dialogs[3], K::Escape}};
         QCOMPARE(rig.desktop.sentKeys, want);
         QCOMPARE(rig.desktop.closeRequests, dialogs);
         QCOMPARE(rig.desktop.activations, dialogs);
