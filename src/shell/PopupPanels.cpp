@@ -1,12 +1,15 @@
 #include "shell/PopupPanels.h"
 
+#include "popups/DetectedListModel.h"
 #include "popups/LogListModel.h"
+#include "popups/PopupKiller.h"
 #include "popups/PopupListModel.h"
 #include "popups/PopupLists.h"
 #include "shell/MainWindow.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -162,6 +165,43 @@ PopupPanels installPopupPanels(MainWindow &window, PopupLists &lists)
     panels.logList = logView;
     panels.clearLog = clear;
     return panels;
+}
+
+QTreeView *installDetectedPanel(MainWindow &window, PopupLists &lists, PopupKiller &killer,
+                                QTreeView *logView)
+{
+    auto *view = new QTreeView;
+    view->setObjectName(QStringLiteral("lvMonitor"));
+    setUpTree(*view);
+    view->setModel(&lists.detectedList());
+    view->header()->resizeSection(0, 240);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    window.setPanelWidget(QStringLiteral("tsDetected"), view);
+
+    // The panel already holds the empty text; the killer decides when it shows.
+    QList<QLabel *> emptyTexts;
+    if (QWidget *panel = view->parentWidget()) {
+        for (QLabel *label : panel->findChildren<QLabel *>()) {
+            if (label->text() == PopupKiller::emptyText())
+                emptyTexts.append(label);
+        }
+    }
+    const auto show = [view, emptyTexts](bool empty) {
+        for (QLabel *label : emptyTexts)
+            label->setVisible(empty);
+        view->setVisible(!empty);
+    };
+    show(killer.emptyTextShown());
+    QObject::connect(&killer, &PopupKiller::emptyTextShownChanged, view, show);
+
+    if (logView) {
+        QObject::connect(&killer, &PopupKiller::logColumnsAutoSizeRequested, logView, [logView] {
+            for (int column = 0; column < logView->model()->columnCount(); ++column)
+                logView->resizeColumnToContents(column);
+        });
+    }
+    return view;
 }
 
 } // namespace kvorn

@@ -10,6 +10,7 @@ class MainWindow;
 class PopupLists;
 class PopupListModel;
 class LogListModel;
+class PopupKiller;
 
 /// A list view over a black, white or banned list. The model holds the selection, the
 /// current row and the sort order; the view shows them and hands the user's clicks back.
@@ -41,5 +42,11 @@ struct PopupPanels
 
 /// Puts the list views on the main window's popup panels.
 PopupPanels installPopupPanels(MainWindow &window, PopupLists &lists);
+
+/// Puts the detected list's view (`lvMonitor`) on "tsDetected", shows the panel's empty
+/// text instead of it whenever the killer says so, and sizes the log view's columns to
+/// their contents after each kill when the killer asks for it.
+QTreeView *installDetectedPanel(MainWindow &window, PopupLists &lists, PopupKiller &killer,
+                                QTreeView *logView);
 
 } // namespace kvorn
