@@ -1,0 +1,261 @@
+// The popup killer's own survey and kill pass on a desktop of 50 top-level windows, 10 of
+// them browser windows, on an Xvfb display of the benchmark's own, with lists of a size a
+// long-time user has (2,000 black-list patterns, 200 white-list entries, hidden exempt
+// windows on). Beside them, in the same run, the bare reading of the window survey: what
+// the killer adds to it is the cost of its lists.
+//
+//   bench_popupkiller                 the benchmarks
+//   bench_popupkiller --idle [s]      the whole killer on its own timers for s seconds
+//                                     (default 60): CPU of this process and of the X server
+#include "core/MainController.h"
+#include "core/Options.h"
+#include "core/ProgramSettings.h"
+#include "core/RegistryFunctions.h"
+#include "core/SettingsStore.h"
+#include "fakes/Fakes.h"
+#include "log/KillLog.h"
+#include "platform/IniRegistry.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "popups/DetectedListModel.h"
+#include "popups/PopupKiller.h"
+#include "popups/PopupLists.h"
+#include "x11/SurveyLoad.h"
+#include "x11/VirtualDisplay.h"
+#include "x11/WindowCrowd.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace kvorn;
+using namespace kvorn::test;
+
+namespace {
+
+constexpr int kWindows = 50;
+constexpr int kBrowsers = 10;
+QByteArray g_display;
+
+// A tray without a desktop (the fake's signals are not needed here).
+class NullTray final : public TrayIcon
+{
+public:
+    void setPresent(bool) override {}
+    bool isPresent() const override { return false; }
+    void setPicture(TrayPicture) override {}
+    TrayPicture picture() const override { return TrayPicture::Idle; }
+    void setTip(const QString &) override {}
+    QString tip() const override { return {}; }
+};
+
+class NullShell final : public DesktopShell
+{
+public:
+    bool open(const QString &) override { return true; }
+};
+
+// The killer with its core, lists and log in a temporary home, over the display.
+struct Killer
+{
+    QTemporaryDir dir;
+    QString home = dir.path() + QStringLiteral("/home");
+    SettingsStore store{dir.path() + QStringLiteral("/kvorn.ini")};
+    IniRegistry registry{dir.path() + QStringLiteral("/registry.ini")};
+    RegistryFunctions registryFunctions{registry, dir.path() + QStringLiteral("/autostart")};
+    Options options;
+    ScriptedPrompt prompt;
+    NullTray tray;
+    NoKeyboard keyboard;
+    FakeSoundPlayer sound;
+    SystemClock clock;
+    NullShell shell;
+    ProgramSettings settings{options, store, registryFunctions, prompt};
+    MainController controller{
+        {options, store, settings, registryFunctions, tray, keyboard, sound, prompt, clock}, home};
+    X11WindowSystem windows{g_display.constData()};
+    PopupLists lists{{controller, tray, clock}, home};
+    KillLog log{options, controller, clock, home};
+    PopupKiller killer{{controller, lists, log, windows, shell, options, clock}};
+
+    Killer()
+    {
+        options.HideExempt = true;
+        for (int i = 0; i < 2000; ++i)
+            lists.AddBlackListEntry(QStringLiteral("*offer%1*win*").arg(i), true, true);
+        for (int i = 0; i < 200; ++i)
+            lists.whiteList().append({QStringLiteral("*bank%1*").arg(i), true, {}, {}});
+        for (int i = 0; i < 50; ++i)
+            lists.bannedList().append({QStringLiteral("banned %1").arg(i), true, {}, {}});
+    }
+};
+
+void BM_SurveyReadingOnly(benchmark::State &state)
+{
+    X11WindowSystem windows(g_display.constData());
+    if (surveyLoad(windows) != kBrowsers) {
+        state.SkipWithError("the desktop does not hold the expected browser windows");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(surveyLoad(windows));
+}
+
+void BM_SurveyWindowsUnchanged(benchmark::State &state)
+{
+    Killer k;
+    k.killer.SurveyWindows();
+    if (k.lists.detectedList().count() != kBrowsers) {
+        state.SkipWithError("the survey did not find the browser windows");
+        return;
+    }
+    const std::uint64_t trips = k.windows.roundTrips();
+    for (auto _ : state)
+        k.killer.SurveyWindows();
+    state.counters["round_trips"] = double(k.windows.roundTrips() - trips);
+}
+
+void BM_KillPassNothingToKill(benchmark::State &state)
+{
+    Killer k;
+    k.killer.SurveyWindows();
+    for (auto _ : state) {
+        k.controller.requestMonitorRecheck();
+        k.killer.tmrMonitor_Timer();
+    }
+    if (k.log.KilledPops() != 0)
+        state.SkipWithError("the pass closed a window");
+}
+
+class MedianReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.aggregate_name == "median")
+                m_median[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("median CPU: survey %.2f us (reading alone %.2f us; target under 100 us), "
+                    "kill pass with nothing to kill %.2f us\n",
+                    m_median["BM_SurveyWindowsUnchanged"], m_median["BM_SurveyReadingOnly"],
+                    m_median["BM_KillPassNothingToKill"]);
+    }
+
+private:
+    std::map<std::string, double> m_median;
+};
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds of another process, from /proc (fields 14 and 15: user and system ticks).
+double otherCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+int runIdle(QCoreApplication &app, const VirtualDisplay &display, int seconds)
+{
+    Killer k;
+    long surveys = 0;
+    long passes = 0;
+    QObject::connect(&k.controller, &MainController::surveyRequested, &app, [&] { ++surveys; });
+    QObject::connect(&k.controller, &MainController::killPassRequested, &app, [&] { ++passes; });
+    const double cpu0 = processCpuSeconds();
+    const double server0 = otherCpuSeconds(display.serverProcessId());
+    QElapsedTimer clock;
+    clock.start();
+    k.controller.load();
+    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    const double wall = double(clock.elapsed()) / 1000.0;
+    const double cpu = processCpuSeconds() - cpu0;
+    const double server = otherCpuSeconds(display.serverProcessId()) - server0;
+    std::printf("%ld surveys, %ld monitor ticks in %.1f s; %d windows detected, %lld killed\n",
+                surveys, passes, wall, k.lists.detectedList().count(),
+                static_cast<long long>(k.log.KilledPops()));
+    std::printf("killer CPU %.3f s = %.3f %% of one core (target under 0.5 %%); X server CPU "
+                "%.3f s = %.3f %%\n",
+                cpu, 100.0 * cpu / wall, server, 100.0 * server / wall);
+    return 0;
+}
+
+} // namespace
+
+BENCHMARK(BM_SurveyReadingOnly)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SurveyWindowsUnchanged)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_KillPassNothingToKill)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    VirtualDisplay display;
+    if (!display.isReady()) {
+        std::fprintf(stderr, "bench_popupkiller: no display: %s\n",
+                     qPrintable(display.errorText()));
+        return 1;
+    }
+    g_display = display.name();
+    // The window manager announces itself a moment before it manages windows: wait until
+    // a throwaway window is taken.
+    bool managing = false;
+    for (int attempt = 0; attempt < 25 && !managing; ++attempt) {
+        WindowCrowd probe(g_display);
+        probe.add("probe", "Probe", QStringLiteral("probe"));
+        managing = probe.waitUntilManaged(200);
+    }
+    WindowCrowd crowd(g_display);
+    for (int i = 0; i < kWindows; ++i) {
+        if (i < kBrowsers)
+            crowd.add("chromium", "Chromium", QStringLiteral("Page %1 - Chromium").arg(i));
+        else
+            crowd.add("xterm", "XTerm", QStringLiteral("user@host: ~/work %1").arg(i));
+    }
+    if (!crowd.waitUntilManaged()) {
+        std::fprintf(stderr, "bench_popupkiller: the window manager did not take the windows\n");
+        return 1;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--idle") == 0)
+        return runIdle(app, display, argc > 2 ? std::atoi(argv[2]) : 60);
+
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
