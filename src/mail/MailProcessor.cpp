@@ -154,7 +154,11 @@ void MailProcessor::step()
     case Phase::Idle:
         return;
     case Phase::LogOn:
-        if (failed || refused || !m_check.socket().isOpen()) {
+        if (failed) {
+            failAccount(m_failure);
+            return;
+        }
+        if (refused || !m_check.socket().isOpen()) {
             failAccount(QStringLiteral("log-on failed"));
             return;
         }

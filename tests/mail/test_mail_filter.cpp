@@ -467,34 +467,35 @@ void TestMailFilter::logOnFailureDuringProcessingKeepsTheRows()
 
 void TestMailFilter::unconfirmedDeletions_data()
 {
-    using Answer = ScriptedPop3Server::Answer;
     QTest::addColumn<QByteArray>("dele2"); // the answer to "DELE 2"; empty: as the mailbox
     QTest::addColumn<QByteArray>("quit");  // the answer to "QUIT"; "silent": none
     QTest::addColumn<bool>("closeAfterDele2");
+    QTest::addColumn<bool>("silentGreeting");
     QTest::addColumn<QStringList>("rowsLeft"); // "tag|checked|Status"
     QTest::addColumn<int>("counted");
 
     const QString noAnswer =
         MailProcessor::notDeletedStatus(QStringLiteral("no answer from the server"));
     QTest::newRow("both confirmed")
-        << QByteArray() << QByteArray() << false << QStringList{"1|0|1"} << 2;
+        << QByteArray() << QByteArray() << false << false << QStringList{"1|0|1"} << 2;
     QTest::newRow("delete refused: that row stays, the other goes")
-        << QByteArray("-ERR locked\r\n") << QByteArray() << false
+        << QByteArray("-ERR locked\r\n") << QByteArray() << false << false
         << QStringList{"1|0|1", "2|1|Not Deleted: -ERR locked"} << 1;
     QTest::newRow("QUIT refused: the server keeps both")
-        << QByteArray() << QByteArray("-ERR cannot expunge\r\n") << false
+        << QByteArray() << QByteArray("-ERR cannot expunge\r\n") << false << false
         << QStringList{"1|0|1", "2|1|Not Deleted: the server did not confirm QUIT",
                        "5|1|Not Deleted: the server did not confirm QUIT"}
         << 0;
     QTest::newRow("no answer to QUIT")
-        << QByteArray() << QByteArray("silent") << false
+        << QByteArray() << QByteArray("silent") << false << false
         << QStringList{"1|0|1", "2|1|" + noAnswer, "5|1|" + noAnswer} << 0;
     QTest::newRow("connection closed instead of a reply to DELE")
-        << QByteArray("silent") << QByteArray() << true
+        << QByteArray("silent") << QByteArray() << true << false
         << QStringList{"1|0|1", "2|1|Not Deleted: connection lost",
                        "5|1|Not Deleted: connection lost"}
         << 0;
-    Q_UNUSED(Answer{});
+    QTest::newRow("no greeting") << QByteArray() << QByteArray() << false << true
+                                 << QStringList{"1|0|1", "2|1|" + noAnswer, "5|1|" + noAnswer} << 0;
 }
 
 void TestMailFilter::unconfirmedDeletions()
@@ -502,6 +503,7 @@ void TestMailFilter::unconfirmedDeletions()
     QFETCH(QByteArray, dele2);
     QFETCH(QByteArray, quit);
     QFETCH(bool, closeAfterDele2);
+    QFETCH(bool, silentGreeting);
     QFETCH(QStringList, rowsLeft);
     QFETCH(int, counted);
 
@@ -531,6 +533,8 @@ void TestMailFilter::unconfirmedDeletions()
     rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("Sender 2 ")), true);
     rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("Sender 5 ")), true);
     server.commands.clear();
+    if (silentGreeting)
+        server.greeting.clear();
 
     QVERIFY(rig.runProcessing());
     QStringList left;
@@ -549,6 +553,7 @@ void TestMailFilter::unconfirmedDeletions()
     }
     QCOMPARE(rig.mail.check.MailMode, QStringLiteral("Get"));
     // The next check runs normally.
+    server.greeting = "+OK again\r\n";
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(rig.mail.list.rowCount(), 5);
 }
