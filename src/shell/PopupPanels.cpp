@@ -178,6 +178,19 @@ QTreeView *installDetectedPanel(MainWindow &window, PopupLists &lists, PopupKill
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     window.setPanelWidget(QStringLiteral("tsDetected"), view);
+    // The selected row is the model's current entry, as the list commands read it.
+    DetectedListModel &detected = lists.detectedList();
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
+                     [&detected](const QModelIndex &current) {
+                         detected.selectRow(current.isValid() ? current.row() : -1);
+                     });
+    QObject::connect(&detected, &DetectedListModel::selectionStateChanged, view, [view, &detected] {
+        const int row = detected.currentRow();
+        const QModelIndex index = row >= 0 ? detected.index(row, 0) : QModelIndex();
+        if (view->selectionModel()->currentIndex() != index)
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+    });
 
     // The panel already holds the empty text; the killer decides when it shows.
     QList<QLabel *> emptyTexts;

@@ -2,6 +2,7 @@
 // and the log's columns sized to a kill's texts.
 #include "FakeWindowSystem.h"
 #include "KillerRig.h"
+#include "popups/DetectedListModel.h"
 #include "shell/MainWindow.h"
 #include "shell/PopupPanels.h"
 #include "shell/QtTrayIcon.h"
@@ -49,6 +50,11 @@ private Q_SLOTS:
         k.killer.SurveyWindows();
         QVERIFY(shows(false));
         QCOMPARE(view->model()->index(0, 0).data().toString(), title);
+        // Selection both ways: the list commands read the model's current entry.
+        view->setCurrentIndex(view->model()->index(0, 1));
+        QCOMPARE(k.lists.detectedList().currentRow(), 0);
+        k.lists.detectedList().clearSelection();
+        QVERIFY(!view->selectionModel()->currentIndex().isValid());
 
         // A kill widens the log's first column to the title.
         const int before = panels.logList->columnWidth(0);
