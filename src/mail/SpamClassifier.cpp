@@ -24,6 +24,21 @@ void SpamClassifier::attachTo(MailCheck &check)
 {
     check.setClassifier(this);
     connect(&check, &MailCheck::checkStarted, this, &SpamClassifier::newCheck);
+    connect(this, &SpamClassifier::domainUnanswered, &check,
+            [&check](const QString &domain, const QString &detail) {
+                check.appendStatus(
+                    QStringLiteral("No DNS answer for %1 (%2): not marked").arg(domain, detail));
+            });
+}
+
+void SpamClassifier::newCheck()
+{
+    m_cache.clear();
+    m_unansweredTold.clear();
+    if (m_serverSwitch && m_settings.DnsServers != m_serversInUse) {
+        m_serversInUse = m_settings.DnsServers;
+        m_serverSwitch(m_serversInUse);
+    }
 }
 
 void SpamClassifier::classify(quint64 rowKey, std::function<void(bool rowHidden)> done)
@@ -76,8 +91,13 @@ void SpamClassifier::SenderDomainResolves(const QString &sender,
     m_cache.lookUp(domain, this,
                    [self = QPointer<SpamClassifier>(this),
                     done = std::move(done)](const DomainAnswer &answer) {
-                       if (self && answer.state == DomainState::Unknown)
-                           Q_EMIT self->domainUnanswered(answer.domain, answer.detail);
+                       if (self && answer.state == DomainState::Unknown) {
+                           const QString key = answer.domain.trimmed().toLower();
+                           if (!self->m_unansweredTold.contains(key)) {
+                               self->m_unansweredTold.insert(key);
+                               Q_EMIT self->domainUnanswered(answer.domain, answer.detail);
+                           }
+                       }
                        done(answer.state);
                    });
 }

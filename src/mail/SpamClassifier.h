@@ -4,6 +4,7 @@
 #include "platform/CachingResolver.h"
 
 #include <QObject>
+#include <QSet>
 #include <functional>
 
 namespace kvorn {
@@ -26,9 +27,19 @@ public:
     SpamClassifier(MailLists &lists, MessageListModel &list, const MailSettings &settings,
                    Resolver &resolver, QObject *parent = nullptr);
 
-    /// Hands itself to the check as its classifier and forgets the domain answers at the
-    /// start of every check.
+    /// Hands itself to the check as its classifier, forgets the domain answers at the
+    /// start of every check, and tells in the check's status box which domains got no
+    /// answer (and were therefore not marked).
     void attachTo(MailCheck &check);
+
+    /// Points the name look-ups at other servers; called with the "DnsServers" setting at
+    /// the start of a check whenever it differs from what the resolver was last given.
+    using ServerSwitch = std::function<void(const QString &servers)>;
+    void setServerSwitch(ServerSwitch serverSwitch, const QString &serversInUse)
+    {
+        m_serverSwitch = std::move(serverSwitch);
+        m_serversInUse = serversInUse;
+    }
 
     void classify(quint64 rowKey, std::function<void(bool rowHidden)> done) override;
 
@@ -38,12 +49,13 @@ public:
     /// not answer proves nothing.
     void SenderDomainResolves(const QString &sender, std::function<void(DomainState)> done);
 
-    /// Forgets the domain answers of the last check.
-    void newCheck() { m_cache.clear(); }
+    /// Forgets the domain answers of the last check and follows a changed "DnsServers".
+    void newCheck();
     CachingResolver &cache() { return m_cache; }
 
 Q_SIGNALS:
-    /// A sender domain got no conclusive answer, so its row was not marked "No DNS".
+    /// A sender domain got no conclusive answer, so its rows are not marked "No DNS"; told
+    /// once per domain and check.
     void domainUnanswered(const QString &domain, const QString &detail);
 
 private:
@@ -51,6 +63,9 @@ private:
     MessageListModel &m_list;
     const MailSettings &m_settings;
     CachingResolver m_cache;
+    ServerSwitch m_serverSwitch;
+    QString m_serversInUse;
+    QSet<QString> m_unansweredTold;
 };
 
 } // namespace kvorn

@@ -166,6 +166,7 @@ private Q_SLOTS:
     void endToEndOnDovecotAndDns();
     void renumberedBetweenCheckAndProcessing();
     void stoppedDnsServerMarksNothing();
+    void nameServersFollowTheSetting();
     void logOnFailureDuringProcessingKeepsTheRows();
     void unconfirmedDeletions_data();
     void unconfirmedDeletions();
@@ -426,7 +427,44 @@ void TestMailFilter::stoppedDnsServerMarksNothing()
                                       "C <c@nowhere.test>|0|3|False"}));
     // Each domain waited for once.
     QCOMPARE(rig.classifier.cache().forwardedCount(), 2);
-    QCOMPARE(unanswered.size(), 3);
+    // Told once per domain, in the status box too.
+    QCOMPARE(unanswered.size(), 2);
+    QVERIFY(
+        rig.mail.check.statusText().contains(QLatin1String("No DNS answer for nowhere.test (")));
+}
+
+void TestMailFilter::nameServersFollowTheSetting()
+{
+    DnsTestServer dns;
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    SilentDnsServer silent;
+    auto cares = std::make_unique<CaresResolver>(CaresResolverSettings{silent.server(), 300, 1});
+    CaresResolver &resolver = *cares;
+    FilterRig rig(std::move(cares));
+    rig.mail.settings.DnsServers = silent.server();
+    QStringList switched;
+    rig.classifier.setServerSwitch(
+        [&](const QString &servers) {
+            switched.append(servers);
+            resolver.setServers(servers);
+        },
+        silent.server());
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(
+        1, [](int) { return QByteArray("From: g@nowhere.test\r\nSubject: s\r\n\r\nx\r\n"); });
+    rig.mail.setAccounts({server.hostPort()});
+
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(), QStringList{"g@nowhere.test|0|1|False"});
+    QVERIFY(switched.isEmpty());
+
+    rig.mail.settings.DnsServers = dns.server();
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(), QStringList{"g@nowhere.test|1|No DNS|False"});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(switched, QStringList{dns.server()});
 }
 
 void TestMailFilter::logOnFailureDuringProcessingKeepsTheRows()
