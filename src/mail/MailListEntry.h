@@ -27,7 +27,7 @@ enum class MailListKind
 };
 
 /// The date text a list file or a typed entry stands in with for "never".
-inline QString noDateText()
+inline QString mailListNoDateText()
 {
     return QStringLiteral("01/01/01");
 }

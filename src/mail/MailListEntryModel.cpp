@@ -156,7 +156,7 @@ int MailListEntryModel::addTyped(const QString &address, const QString &today)
 {
     if (address.isEmpty())
         return -1;
-    return append(MailListEntry{true, address, noDateText(), today});
+    return append(MailListEntry{true, address, mailListNoDateText(), today});
 }
 
 bool MailListEntryModel::editSelected(const QString &address)

@@ -37,12 +37,12 @@ std::optional<MailListEntry> entryFromFields(const QStringList &fields, const QS
     if (fields.size() == 1) {
         if (fields.first().trimmed().isEmpty())
             return std::nullopt;
-        return MailListEntry{true, fields.first(), noDateText(), today};
+        return MailListEntry{true, fields.first(), mailListNoDateText(), today};
     }
     MailListEntry e;
     e.Active = activeFromText(fields.at(0));
     e.Address = fields.at(1);
-    e.LastHit = fields.size() > 2 ? fields.at(2) : noDateText();
+    e.LastHit = fields.size() > 2 ? fields.at(2) : mailListNoDateText();
     e.Added = fields.size() > 3 ? fields.at(3) : today;
     return e;
 }

@@ -21,8 +21,8 @@ std::vector<MailListEntry> entriesFrom(const QStringList &specs)
     std::vector<MailListEntry> entries;
     for (const QString &spec : specs) {
         const bool inactive = spec.startsWith(QLatin1Char('-'));
-        entries.push_back(
-            {!inactive, inactive ? spec.mid(1) : spec, noDateText(), QStringLiteral("1/2/26")});
+        entries.push_back({!inactive, inactive ? spec.mid(1) : spec, mailListNoDateText(),
+                           QStringLiteral("1/2/26")});
     }
     return entries;
 }
@@ -138,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(lists.blacklist().selectedRows(), QList<int>{2});
         QCOMPARE(selected.count(), 1);
         QCOMPARE(selected.at(0).at(0).toInt(), 2);
-        QCOMPARE(lists.blacklist().entry(1).LastHit, noDateText());
+        QCOMPARE(lists.blacklist().entry(1).LastHit, mailListNoDateText());
 
         QVERIFY(lists.IsInMailList(lists.blacklist(), QStringLiteral("x@spam.com"), {}));
         QCOMPARE(lists.blacklist().entry(1).LastHit, shortDateText(clock.now().date()));
@@ -161,7 +161,8 @@ private Q_SLOTS:
         black.setEntries(entriesFrom({"a@b.com"}));
         const QString sender = QStringLiteral("x@spam.com");
         QVERIFY(!lists.IsInMailList(black, sender, {}));
-        black.append({true, QStringLiteral("*spam.com"), noDateText(), noDateText()});
+        black.append(
+            {true, QStringLiteral("*spam.com"), mailListNoDateText(), mailListNoDateText()});
         QVERIFY(lists.IsInMailList(black, sender, {}));
         black.setActive(1, false);
         QVERIFY(!lists.IsInMailList(black, sender, {}));
@@ -213,7 +214,8 @@ private Q_SLOTS:
                 a = word().toUpper() + QStringLiteral("*@") + word();
                 break;
             }
-            entries.push_back({random.bounded(5) != 0, a, noDateText(), noDateText()});
+            entries.push_back(
+                {random.bounded(5) != 0, a, mailListNoDateText(), mailListNoDateText()});
         }
         TestEnv env;
         FakeClock clock;

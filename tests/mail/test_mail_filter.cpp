@@ -49,7 +49,8 @@ struct FilterRig
 
     void addEntry(MailListKind kind, const QString &address, bool active = true)
     {
-        lists.list(kind).append(MailListEntry{active, address, noDateText(), noDateText()});
+        lists.list(kind).append(
+            MailListEntry{active, address, mailListNoDateText(), mailListNoDateText()});
     }
 
     int rowFrom(const QString &fromPart) const

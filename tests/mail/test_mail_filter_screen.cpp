@@ -148,7 +148,7 @@ void TestMailFilterScreen::listButtons()
     QCOMPARE(prompt.inputs.value(0), QStringLiteral("Enter the new Filter"));
     QCOMPARE(lists.blacklist().count(), 2);
     QCOMPARE(lists.blacklist().entry(0),
-             (MailListEntry{true, QStringLiteral("*@Spam.test"), noDateText(), today}));
+             (MailListEntry{true, QStringLiteral("*@Spam.test"), mailListNoDateText(), today}));
 
     prompt.inputAnswers = {QStringLiteral("SPAM")};
     click("cmdBlFind");
