@@ -90,6 +90,17 @@ QByteArray mailFrom(const QByteArray &from, const QByteArray &subject,
            "\nDate: Wed, 9 Dec 2026 10:00:00 +0000\n\nHello.\n";
 }
 
+/// A scripted mailbox that also takes delete commands.
+ScriptedPop3Server::Responder deletingMailbox(int count)
+{
+    return [box = ScriptedPop3Server::mailbox(count, ScriptedPop3Server::sampleMessage)](
+               const QByteArray &command) -> ScriptedPop3Server::Answer {
+        if (command.startsWith("DELE "))
+            return {"+OK marked\r\n"};
+        return box(command);
+    };
+}
+
 /// Another mail program's session: logs on, sends the commands, logs off.
 bool otherClient(quint16 port, const QString &user, const QString &pass,
                  const QList<QByteArray> &commands)
@@ -172,6 +183,8 @@ private Q_SLOTS:
     void unconfirmedDeletions_data();
     void unconfirmedDeletions();
     void stopDuringProcessing();
+    void accountWithoutMarkedRowsStillLogsOnAndOff();
+    void periodicCheckProcessesFirstWithAutoDelete();
 };
 
 // --- classification against a scripted mailbox and a resolver table ------------------------
@@ -631,6 +644,53 @@ void TestMailFilter::stopDuringProcessing()
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(rig.mail.list.rowCount(), 3);
     QVERIFY(rig.mail.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+}
+
+void TestMailFilter::accountWithoutMarkedRowsStillLogsOnAndOff()
+{
+    ScriptedPop3Server first;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    first.respond = deletingMailbox(2);
+    second.respond = deletingMailbox(1);
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.mail.setAccounts({first.hostPort(), second.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 3);
+    // Only the second account's row is marked.
+    for (int r = 0; r < 3; ++r)
+        rig.mail.list.setChecked(r, rig.mail.list.text(r, ColAccount) ==
+                                        QStringLiteral("user1@example.test"));
+    first.commands.clear();
+    second.commands.clear();
+    QVERIFY(rig.runProcessing());
+    QCOMPARE(first.commands, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "QUIT"}));
+    QCOMPARE(second.commands,
+             (QList<QByteArray>{"USER user1", "PASS pass1", "STAT  ", "UIDL 1", "DELE 1", "QUIT"}));
+    QCOMPARE(rig.mail.list.rowCount(), 2);
+    QCOMPARE(rig.killLog.KilledMail(), 1);
+}
+
+void TestMailFilter::periodicCheckProcessesFirstWithAutoDelete()
+{
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = deletingMailbox(2);
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    rig.mail.list.setChecked(rig.rowFrom(QStringLiteral("Sender 2 ")), true);
+    rig.mail.settings.TimerOn = true;
+    rig.mail.settings.TimerCount = 1;
+    rig.mail.settings.AutoDelete = true;
+    server.commands.clear();
+    QSignalSpy checked(&rig.mail.check, &MailCheck::checkFinished);
+    rig.mail.check.tmrMailLoopCheck_Timer();
+    QVERIFY(checked.wait(10000));
+    const qsizetype dele = server.commands.indexOf("DELE 2");
+    QVERIFY(dele > 0);
+    QVERIFY(server.commands.indexOf("RETR 1", dele) > dele);
+    QCOMPARE(rig.killLog.KilledMail(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMailFilter)
