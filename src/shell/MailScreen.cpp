@@ -138,6 +138,9 @@ QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *par
         {MailListAddCommand::DomainToBlacklist, "mnuAddDomainToBlacklist"},
     };
     for (const auto &c : commands) {
+        // The friends commands and the blacklist commands stand in groups of their own.
+        if (c.command == MailListAddCommand::AddressToBlacklist)
+            menu->addSeparator();
         QAction *a = menu->addAction(MailLists::caption(c.command));
         a->setObjectName(QLatin1String(c.name));
         QObject::connect(a, &QAction::triggered, menu, [&lists, &list, command = c.command] {
@@ -147,8 +150,10 @@ QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *par
     // Nothing to add from when no row is selected.
     QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, &list] {
         const bool any = list.selectedRow() >= 0;
-        for (QAction *a : menu->actions())
-            a->setEnabled(any);
+        for (QAction *a : menu->actions()) {
+            if (!a->isSeparator())
+                a->setEnabled(any);
+        }
     });
     return menu;
 }
