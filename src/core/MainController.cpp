@@ -104,8 +104,12 @@ void MainController::tmrGetActivePopUps_Timer()
     }
 
     if (!m_disabled) {
-        m_detection.setInterval(100);
-        m_monitor.start();
+        // Enabling a running timer must not restart it: the monitor's 500 ms would never
+        // run out under a detection tick every 100 ms.
+        if (m_detection.interval() != 100)
+            m_detection.setInterval(100);
+        if (!m_monitor.isActive())
+            m_monitor.start();
         if (m_forceOpen && m_runState != RunState::Halted) {
             setRunVisual(4, QStringLiteral("K-Vorn is Stopped"));
             UpdateStatusBar(PopupScreen, 1, QStringLiteral("Halted"));

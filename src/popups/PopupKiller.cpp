@@ -33,10 +33,7 @@ PopupKiller::PopupKiller(Services services, QObject *parent) : QObject(parent), 
 {
     m_monotonic.start();
     MainController &c = m_s.controller;
-    connect(&c, &MainController::surveyRequested, this, [this] {
-        SurveyWindows();
-        runOverduePass();
-    });
+    connect(&c, &MainController::surveyRequested, this, &PopupKiller::SurveyWindows);
     connect(&c, &MainController::killPassRequested, this, &PopupKiller::tmrMonitor_Timer);
     connect(&c, &MainController::detectedListCleared, this, &PopupKiller::clearDetected);
     connect(&c, &MainController::detectedEmptyTextShown, this, [this] { setEmptyTextShown(true); });
@@ -249,19 +246,8 @@ void PopupKiller::setEmptyTextShown(bool shown)
 
 // --- the kill pass -------------------------------------------------------------------------
 
-void PopupKiller::runOverduePass()
-{
-    // The detection tick restarts the monitor timer, so a monitor interval longer than the
-    // detection interval would never run out: the pass that is due runs from here instead.
-    const int due = m_s.controller.monitorTimer().interval() + kOverdueSlackMs;
-    if (m_s.controller.monitorTimer().isActive() &&
-        (!m_sinceLastPass.isValid() || m_sinceLastPass.elapsed() >= due))
-        tmrMonitor_Timer();
-}
-
 void PopupKiller::tmrMonitor_Timer()
 {
-    m_sinceLastPass.start();
     MainController &c = m_s.controller;
     if (c.isDisabled())
         return;

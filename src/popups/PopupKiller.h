@@ -56,8 +56,6 @@ public:
     /// The monitor timer's intervals: right after a pass that closed a window, and otherwise.
     static constexpr int kQuickPassMs = 10;
     static constexpr int kNormalPassMs = 500;
-    /// How late a kill pass may be before a survey runs it.
-    static constexpr int kOverdueSlackMs = 50;
 
     PopupKiller(Services services, QObject *parent = nullptr);
     ~PopupKiller() override;
@@ -119,12 +117,10 @@ private:
     void clearDetected();
     void setEmptyTextShown(bool shown);
     void forgetGoneEntries();
-    void runOverduePass();
 
     Services m_s;
     bool m_emptyTextShown = true;
     bool m_busy = false;
-    QElapsedTimer m_sinceLastPass;
     int m_dialogKeyPos = 0;
     QString m_lastClosedAddress;
     QElapsedTimer m_monotonic;

@@ -112,6 +112,15 @@ private Q_SLOTS:
         QCOMPARE(empty.count(), 1);
     }
 
+    void monitorRunsOutUnderTheFasterDetectionTicks()
+    {
+        // The real timers: detection every 100 ms must not keep restarting the monitor's
+        // 500 ms, or no kill pass would ever run.
+        LoadedRig rig;
+        QSignalSpy passes(&rig.controller, &MainController::killPassRequested);
+        QTRY_VERIFY_WITH_TIMEOUT(passes.count() >= 2, 2500);
+    }
+
     void forceOpenKeyCanBeSwitchedOff()
     {
         LoadedRig rig;
