@@ -1,5 +1,6 @@
 // The banner blocker with a list of the size published hosts lists have: 250,000
 // "0.0.0.0" servers under 2,500 group comments.
+#include "QuietPlatform.h"
 #include "banner/BannerFiles.h"
 #include "banner/BannerImport.h"
 #include "banner/BannerList.h"
@@ -12,33 +13,16 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 using namespace kvorn;
+using namespace kvorn::bench;
 
 namespace {
 
 constexpr int kGroups = 2500;
 constexpr int kServersPerGroup = 100;
-
-class QuietTray final : public TrayIcon
-{
-public:
-    void setPresent(bool present) override { m_present = present; }
-    bool isPresent() const override { return m_present; }
-    void setPicture(TrayPicture picture) override { m_picture = picture; }
-    TrayPicture picture() const override { return m_picture; }
-    void setTip(const QString &tip) override { m_tip = tip; }
-    QString tip() const override { return m_tip; }
-
-private:
-    bool m_present = false;
-    TrayPicture m_picture = TrayPicture::Idle;
-    QString m_tip;
-};
 
 struct Fixture
 {
@@ -81,8 +65,7 @@ void BM_ImportHostsList(benchmark::State &state)
 {
     Fixture &f = fixture();
     for (auto _ : state) {
-        const BannerImportResult r =
-            importBannerList(f.source, f.home, QStringLiteral("12/9/26"));
+        const BannerImportResult r = importBannerList(f.source, f.home, QStringLiteral("12/9/26"));
         if (!r.ok() || r.groups != kGroups || r.servers != kGroups * kServersPerGroup)
             state.SkipWithError("import failed");
     }

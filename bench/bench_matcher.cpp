@@ -1,6 +1,7 @@
 // The popup lookup with lists of the size users import: the indexed lookup against the
 // plain scan that lower-cases every entry, the index's memory, and loading and saving a
 // 100,000-entry "spamlist.kbl".
+#include "QuietPlatform.h"
 #include "core/MainController.h"
 #include "core/Options.h"
 #include "core/ProgramSettings.h"
@@ -28,42 +29,9 @@
 #include <random>
 
 using namespace kvorn;
+using namespace kvorn::bench;
 
 namespace {
-
-// --- quiet stand-ins for the platform --------------------------------------------------------
-
-class QuietTray final : public TrayIcon
-{
-public:
-    void setPresent(bool present) override { m_present = present; }
-    bool isPresent() const override { return m_present; }
-    void setPicture(TrayPicture picture) override { m_picture = picture; }
-    TrayPicture picture() const override { return m_picture; }
-    void setTip(const QString &tip) override { m_tip = tip; }
-    QString tip() const override { return m_tip; }
-
-private:
-    bool m_present = false;
-    TrayPicture m_picture = TrayPicture::Idle;
-    QString m_tip;
-};
-
-class SilentSound final : public SoundPlayer
-{
-public:
-    void play(const QString &) override {}
-};
-
-class QuietPrompt final : public Prompt
-{
-public:
-    Answer message(const QString &, Buttons, Icon, const QString &) override { return Answer::Ok; }
-    std::optional<QString> input(const QString &, const QString &, const QString &) override
-    {
-        return std::nullopt;
-    }
-};
 
 /// The core wired to quiet stand-ins in a temporary program folder.
 struct Core

@@ -231,14 +231,6 @@ int main(int argc, char **argv)
         return 1;
     }
     g_display = display.name();
-    // The window manager announces itself a moment before it manages windows: wait until
-    // a throwaway window is taken.
-    bool managing = false;
-    for (int attempt = 0; attempt < 25 && !managing; ++attempt) {
-        WindowCrowd probe(g_display);
-        probe.add("probe", "Probe", QStringLiteral("probe"));
-        managing = probe.waitUntilManaged(200);
-    }
     WindowCrowd crowd(g_display);
     for (int i = 0; i < kWindows; ++i) {
         if (i < kBrowsers)

@@ -10,6 +10,8 @@
 //
 // Header-only so that the benchmarks can use it as well as the tests.
 
+#include "WindowCrowd.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -160,9 +162,20 @@ private:
                 QThread::msleep(20);
         }
         xcb_disconnect(c);
-        if (!up)
+        if (!up) {
             m_error = QStringLiteral("openbox did not take the display");
-        return up;
+            return false;
+        }
+        // Openbox announces itself a moment before it really manages windows, and a window
+        // mapped in that moment is never managed: wait until a throwaway window is taken.
+        for (int attempt = 0; attempt < 25; ++attempt) {
+            WindowCrowd probe(m_name);
+            probe.add("probe", "Probe", QStringLiteral("probe"));
+            if (probe.waitUntilManaged(200))
+                return true;
+        }
+        m_error = QStringLiteral("openbox does not manage windows");
+        return false;
     }
 
     QTemporaryDir m_dir;
