@@ -11,17 +11,25 @@
 #include "log/KillCounters.h"
 #include "log/KillLog.h"
 #include "mail/MailCheck.h"
+#include "mail/MailLists.h"
+#include "mail/MailProcessor.h"
 #include "mail/MailSettings.h"
 #include "mail/MessageListModel.h"
+#include "mail/SpamClassifier.h"
 #include "platform/CanberraSoundPlayer.h"
+#include "platform/CaresResolver.h"
 #include "platform/Clock.h"
 #include "platform/IniRegistry.h"
 #include "platform/x11/X11KeyboardState.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
 #include "shell/BannerScreen.h"
+#include "shell/MailListsWindow.h"
 #include "shell/MailScreen.h"
 #include "shell/MainWindow.h"
 #include "shell/PopupPanels.h"
+#include "shell/QtDesktopShell.h"
 #include "shell/QtTrayIcon.h"
 #include "shell/WidgetPrompt.h"
 
@@ -163,10 +171,15 @@ int main(int argc, char **argv)
 
     QtTrayIcon tray;
     std::unique_ptr<KeyboardState> keyboard;
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    std::unique_ptr<WindowSystem> windowSystem;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         keyboard = std::make_unique<X11KeyboardState>();
-    else
+        windowSystem = std::make_unique<X11WindowSystem>();
+    } else {
         keyboard = std::make_unique<NoKeyboard>();
+        windowSystem = std::make_unique<NoWindowSystem>();
+    }
+    QtDesktopShell desktopShell;
     CanberraSoundPlayer sound;
 
     MainController controller(
@@ -179,12 +192,24 @@ int main(int argc, char **argv)
     BannerList bannerList(paths.programFolder, tray, clock, controller);
     MailAccounts mailAccounts;
     MessageListModel mailList;
+    PopupKiller popupKiller(
+        {controller, popupLists, killLog, *windowSystem, desktopShell, options, clock});
     MailCheck mailCheck({mailSettings, mailAccounts, mailList, prompt, &controller, &options});
+    MailLists mailLists(paths.programFolder, clock);
+    CaresResolver dnsResolver(CaresResolverSettings{mailSettings.DnsServers});
+    SpamClassifier spamClassifier(mailLists, mailList, mailSettings, dnsResolver);
+    spamClassifier.setServerSwitch([&](const QString &servers) { dnsResolver.setServers(servers); },
+                                   mailSettings.DnsServers);
+    spamClassifier.attachTo(mailCheck);
+    MailProcessor mailProcessor(
+        {mailCheck, mailList, mailSettings, mailAccounts, prompt, &killLog, &controller});
 
     MainWindow window(controller, tray, options);
     prompt.setParent(&window);
-    installPopupPanels(window, popupLists);
-    installMailScreen(window, mailCheck, mailList);
+    const PopupPanels popupPanels = installPopupPanels(window, popupLists);
+    installDetectedPanel(window, popupLists, popupKiller, popupPanels.logList);
+    MailScreenView *mailScreen = installMailScreen(window, mailCheck, mailList);
+    installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
     installBannerScreen(window, bannerList, prompt, options);
 
     // The load step: counters first, then the controller's part, then the lists.
@@ -202,9 +227,18 @@ int main(int argc, char **argv)
 
     // Saved at every end of the program, lists before the mail settings.
     controller.addListSaver([&] { return popupLists.saveAll(); });
+    // The kill log keeps the mail counters during the run; the mail settings store them.
     controller.addMailSaver([&] {
-        writeMailCounters(store, killLog.mailCounters());
-        return SaveMailSettings(store, mailSettings, mailAccounts);
+        const KillCounters &counters = killLog.mailCounters();
+        mailSettings.LogDate = counters.LogDate;
+        mailSettings.LogMonth = counters.LogMonth;
+        mailSettings.LogYear = counters.LogYear;
+        mailSettings.LogForever = counters.LogForever;
+        QStringList errors{SaveMailSettings(store, mailSettings, mailAccounts)};
+        for (const QString &list : {QStringLiteral("Blacklist"), QStringLiteral("Whitelist")})
+            errors.append(mailLists.SaveMailList(list).error);
+        errors.removeAll(QString());
+        return errors.join(QLatin1Char('\n'));
     });
     controller.addFlusher([&] { killLog.FlushLog(); });
     bool logErrorShown = false;
@@ -240,14 +274,20 @@ int main(int argc, char **argv)
     QObject::connect(&controller, &MainController::quitNow, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     if (cl.debug) {
-        QObject::connect(&tray, &QObject::objectNameChanged, &controller, [] {});
+        // Each change of the status bar once, so that a log shows what the program did.
+        auto last = std::make_shared<QString>();
         QObject::connect(
             &controller, &MainController::statusBarChanged, &controller,
-            [&](const QString &p1) { debugLine(true, QStringLiteral("status: %1").arg(p1)); });
+            [last](const QString &p1, const QString &p2, const QString &p3, const QString &p4) {
+                const QString line = QStringList{p1, p2, p3, p4}.join(QStringLiteral(" | "));
+                if (line != *last)
+                    debugLine(true, QStringLiteral("status: ") + (*last = line));
+            });
     }
 
     QCoreApplication::processEvents();
     LoadMailAccounts(store, mailSettings, mailAccounts);
+    loadMailListsWithProgress(mailLists, &controller, &window);
     controller.setStartupInProgress(false);
     if (mailSettings.DefaultOnStart)
         mailCheck.GetNewMail();
