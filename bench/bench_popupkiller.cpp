@@ -7,6 +7,8 @@
 //   bench_popupkiller                 the benchmarks
 //   bench_popupkiller --idle [s]      the whole killer on its own timers for s seconds
 //                                     (default 60): CPU of this process and of the X server
+#include "MedianReporter.h"
+#include "QuietPlatform.h"
 #include "core/MainController.h"
 #include "core/Options.h"
 #include "core/ProgramSettings.h"
@@ -19,6 +21,7 @@
 #include "popups/DetectedListModel.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
+#include "x11/CpuTime.h"
 #include "x11/SurveyLoad.h"
 #include "x11/VirtualDisplay.h"
 #include "x11/WindowCrowd.h"
@@ -33,29 +36,16 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace kvorn;
 using namespace kvorn::test;
+using kvorn::bench::QuietTray;
 
 namespace {
 
 constexpr int kWindows = 50;
 constexpr int kBrowsers = 10;
 QByteArray g_display;
-
-// A tray without a desktop (the fake's signals are not needed here).
-class NullTray final : public TrayIcon
-{
-public:
-    void setPresent(bool) override {}
-    bool isPresent() const override { return false; }
-    void setPicture(TrayPicture) override {}
-    TrayPicture picture() const override { return TrayPicture::Idle; }
-    void setTip(const QString &) override {}
-    QString tip() const override { return {}; }
-};
 
 class NullShell final : public DesktopShell
 {
@@ -73,7 +63,7 @@ struct Killer
     RegistryFunctions registryFunctions{registry, dir.path() + QStringLiteral("/autostart")};
     Options options;
     ScriptedPrompt prompt;
-    NullTray tray;
+    QuietTray tray;
     NoKeyboard keyboard;
     FakeSoundPlayer sound;
     SystemClock clock;
@@ -133,51 +123,6 @@ void BM_KillPassNothingToKill(benchmark::State &state)
     }
     if (k.log.KilledPops() != 0)
         state.SkipWithError("the pass closed a window");
-}
-
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.aggregate_name == "median")
-                m_median[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        std::printf("median CPU: survey %.2f us (reading alone %.2f us; target under 100 us), "
-                    "kill pass with nothing to kill %.2f us\n",
-                    m_median["BM_SurveyWindowsUnchanged"], m_median["BM_SurveyReadingOnly"],
-                    m_median["BM_KillPassNothingToKill"]);
-    }
-
-private:
-    std::map<std::string, double> m_median;
-};
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// CPU seconds of another process, from /proc (fields 14 and 15: user and system ticks).
-double otherCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
 }
 
 int runIdle(QCoreApplication &app, const VirtualDisplay &display, int seconds)
@@ -246,7 +191,12 @@ int main(int argc, char **argv)
         return runIdle(app, display, argc > 2 ? std::atoi(argv[2]) : 60);
 
     benchmark::Initialize(&argc, argv);
-    MedianReporter reporter;
+    bench::MedianReporter reporter([](const bench::MedianReporter &r) {
+        std::printf("median CPU: survey %.2f us (reading alone %.2f us; target under 100 us), "
+                    "kill pass with nothing to kill %.2f us\n",
+                    r.median("BM_SurveyWindowsUnchanged"), r.median("BM_SurveyReadingOnly"),
+                    r.median("BM_KillPassNothingToKill"));
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -2,21 +2,20 @@
 // on an Xvfb display of the benchmark's own: the cached survey over an unchanged desktop
 // against a naive survey that asks the X server for every window's class and title on
 // every tick.
+#include "MedianReporter.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "x11/SurveyLoad.h"
 #include "x11/VirtualDisplay.h"
 #include "x11/WindowCrowd.h"
 
 #include <QCoreApplication>
-
 #include <benchmark/benchmark.h>
-#include <xcb/xcb.h>
-#include <xcb/xcb_ewmh.h>
-#include <xcb/xcb_icccm.h>
-
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xcb_icccm.h>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -112,38 +111,15 @@ void BM_SurveyNaiveRoundTrips(benchmark::State &state)
         benchmark::DoNotOptimize(naive.run());
 }
 
-// Shows the medians and the naive pass's cost as a multiple of the cached one.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.aggregate_name == "median")
-                m_median[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const double cached = m_median["BM_SurveyCachedUnchanged"];
-        const double naive = m_median["BM_SurveyNaiveRoundTrips"];
-        if (cached > 0 && naive > 0)
-            std::printf("median CPU per survey: cached %.2f us, naive %.2f us, naive/cached %.1fx "
-                        "(target: cached under 100 us)\n",
-                        cached, naive, naive / cached);
-    }
-
-private:
-    std::map<std::string, double> m_median;
-};
-
 } // namespace
 
-BENCHMARK(BM_SurveyCachedUnchanged)->Unit(benchmark::kMicrosecond)->Repetitions(9)
+BENCHMARK(BM_SurveyCachedUnchanged)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SurveyNaiveRoundTrips)->Unit(benchmark::kMicrosecond)->Repetitions(9)
+BENCHMARK(BM_SurveyNaiveRoundTrips)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
     ->ReportAggregatesOnly(true);
 
 int main(int argc, char **argv)
@@ -167,7 +143,15 @@ int main(int argc, char **argv)
         return 1;
     }
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    // The medians and the naive pass's cost as a multiple of the cached one.
+    bench::MedianReporter reporter([](const bench::MedianReporter &r) {
+        const double cached = r.median("BM_SurveyCachedUnchanged");
+        const double naive = r.median("BM_SurveyNaiveRoundTrips");
+        if (cached > 0 && naive > 0)
+            std::printf("median CPU per survey: cached %.2f us, naive %.2f us, naive/cached %.1fx "
+                        "(target: cached under 100 us)\n",
+                        cached, naive, naive / cached);
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

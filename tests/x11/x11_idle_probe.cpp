@@ -2,6 +2,7 @@
 // top-level windows, 10 of them browser windows, on an Xvfb display of its own.
 // Usage: x11_idle_probe [seconds, default 60]
 #include "platform/x11/X11WindowSystem.h"
+#include "x11/CpuTime.h"
 #include "x11/SurveyLoad.h"
 #include "x11/VirtualDisplay.h"
 #include "x11/WindowCrowd.h"
@@ -10,39 +11,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
-
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 using namespace kvorn;
 using namespace kvorn::test;
-
-namespace {
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// CPU seconds of another process, from /proc (fields 14 and 15: user and system ticks).
-double otherCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
