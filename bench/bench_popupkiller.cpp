@@ -177,13 +177,7 @@ int main(int argc, char **argv)
     }
     g_display = display.name();
     WindowCrowd crowd(g_display);
-    for (int i = 0; i < kWindows; ++i) {
-        if (i < kBrowsers)
-            crowd.add("chromium", "Chromium", QStringLiteral("Page %1 - Chromium").arg(i));
-        else
-            crowd.add("xterm", "XTerm", QStringLiteral("user@host: ~/work %1").arg(i));
-    }
-    if (!crowd.waitUntilManaged()) {
+    if (!crowd.fillDesktop(kWindows, kBrowsers)) {
         std::fprintf(stderr, "bench_popupkiller: the window manager did not take the windows\n");
         return 1;
     }

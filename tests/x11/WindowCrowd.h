@@ -8,13 +8,11 @@
 #include <QDeadlineTimer>
 #include <QString>
 #include <QThread>
-
-#include <xcb/xcb.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace kvorn::test {
 
@@ -54,14 +52,27 @@ public:
         return w;
     }
 
+    /// A busy desktop: `total` windows, the first `browsers` of them Chromium windows, the
+    /// rest terminals. True once the window manager has taken them all.
+    bool fillDesktop(int total, int browsers)
+    {
+        for (int i = 0; i < total; ++i) {
+            if (i < browsers)
+                add("chromium", "Chromium", QStringLiteral("Page %1 - Chromium").arg(i));
+            else
+                add("xterm", "XTerm", QStringLiteral("user@host: ~/work %1").arg(i));
+        }
+        return waitUntilManaged();
+    }
+
     /// Gives a window a new title (both the EWMH and the old property, as toolkits do).
     void setTitle(std::uint32_t window, const QString &title)
     {
         const QByteArray utf8 = title.toUtf8();
         xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, m_netWmName, m_utf8, 8,
                             uint32_t(utf8.size()), utf8.constData());
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
-                            XCB_ATOM_STRING, 8, uint32_t(utf8.size()), utf8.constData());
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                            8, uint32_t(utf8.size()), utf8.constData());
         xcb_flush(m_c);
     }
 
@@ -92,8 +103,7 @@ private:
     size_t managedCount()
     {
         xcb_get_property_reply_t *r = xcb_get_property_reply(
-            m_c,
-            xcb_get_property(m_c, 0, m_screen->root, m_clientList, XCB_ATOM_WINDOW, 0, 4096),
+            m_c, xcb_get_property(m_c, 0, m_screen->root, m_clientList, XCB_ATOM_WINDOW, 0, 4096),
             nullptr);
         size_t found = 0;
         if (r) {

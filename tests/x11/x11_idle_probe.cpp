@@ -26,13 +26,7 @@ int main(int argc, char **argv)
         return 1;
     }
     WindowCrowd crowd(display.name());
-    for (int i = 0; i < 50; ++i) {
-        if (i < 10)
-            crowd.add("chromium", "Chromium", QStringLiteral("Page %1 - Chromium").arg(i));
-        else
-            crowd.add("xterm", "XTerm", QStringLiteral("user@host: ~/work %1").arg(i));
-    }
-    if (!crowd.waitUntilManaged()) {
+    if (!crowd.fillDesktop(50, 10)) {
         std::fprintf(stderr, "the window manager did not take the windows\n");
         return 1;
     }
