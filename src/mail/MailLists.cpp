@@ -73,13 +73,17 @@ QString MailLists::listFilePath(const QString &fileName) const
     return folder.filePath(fileName);
 }
 
-std::vector<MailListEntry> MailLists::readList(const QString &fileName, bool skipRepeats,
-                                               const Progress &progress) const
+std::optional<std::vector<MailListEntry>>
+MailLists::readList(const QString &fileName, bool skipRepeats, const Progress &progress) const
 {
     std::vector<MailListEntry> entries;
-    const auto lines = readFieldLines(listFilePath(fileName));
-    if (!lines)
+    const QString path = listFilePath(fileName);
+    const auto lines = readFieldLines(path);
+    if (!lines) {
+        if (QFileInfo::exists(path))
+            return std::nullopt;
         return entries;
+    }
     const QString today = todayText();
     entries.reserve(std::size_t(lines->size()));
     int counter = 0;
@@ -102,26 +106,46 @@ std::vector<MailListEntry> MailLists::readList(const QString &fileName, bool ski
     return entries;
 }
 
-void MailLists::LoadMailLists(const Progress &progress)
+QString MailLists::LoadMailLists(const Progress &progress)
 {
     m_blacklist.clear();
     if (progress)
         progress(0);
-    m_blacklist.setEntries(readList(blacklistFileName(), true, progress));
-    m_friends.setEntries(readList(friendsFileName(), false, {}));
+    auto black = readList(blacklistFileName(), true, progress);
+    auto friends = readList(friendsFileName(), false, {});
+    m_blacklistUnread = !black;
+    m_friendsUnread = !friends;
+    m_blacklist.setEntries(black ? std::move(*black) : std::vector<MailListEntry>{});
+    m_friends.setEntries(friends ? std::move(*friends) : std::vector<MailListEntry>{});
+
+    QStringList unread;
+    if (m_blacklistUnread)
+        unread.append(listFilePath(blacklistFileName()));
+    if (m_friendsUnread)
+        unread.append(listFilePath(friendsFileName()));
+    if (unread.isEmpty())
+        return {};
+    return QStringLiteral("Could not read %1. The list stays empty in this session, and the "
+                          "file is kept as it is.")
+        .arg(unread.join(QStringLiteral(" and ")));
 }
 
 WriteResult MailLists::SaveMailList(const QString &which)
 {
     const bool black = which == QLatin1String("Blacklist");
     const MailListEntryModel &model = black ? m_blacklist : m_friends;
+    const QString path = listFilePath(black ? blacklistFileName() : friendsFileName());
+    // The entries of a file that could not be read are not in memory: writing would
+    // lose them. Once the file is gone, the list may be saved again.
+    if ((black ? m_blacklistUnread : m_friendsUnread) && QFileInfo::exists(path))
+        return {QStringLiteral("%1 was not read at start, so it is not overwritten.").arg(path)};
     QList<QStringList> lines;
     lines.reserve(model.count());
     for (const MailListEntry &e : model.entries()) {
         lines.append(
             {e.Active ? QStringLiteral("1") : QStringLiteral("0"), e.Address, e.LastHit, e.Added});
     }
-    return writeFieldLines(listFilePath(black ? blacklistFileName() : friendsFileName()), lines);
+    return writeFieldLines(path, lines);
 }
 
 bool MailLists::IsInMailList(MailListEntryModel &list, const QString &address, const QString &extra)

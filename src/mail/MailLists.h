@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kvorn {
@@ -75,9 +76,12 @@ public:
     /// Replaces both lists with their files' contents. A missing file gives an empty list.
     /// In the blacklist a line whose address equals the line's just before is skipped. The
     /// caller pauses the popup killer's timers around it and shows the progress window.
-    void LoadMailLists(const Progress &progress = {});
+    /// Returns what could not be read, empty when all went well.
+    QString LoadMailLists(const Progress &progress = {});
     /// Writes the blacklist to "mail.mbl" when `which` is "Blacklist", else the friends
     /// list to "mail.mfl", in list order. A failed write keeps the old file and says why.
+    /// A file that exists but could not be read at load is not overwritten: the list in
+    /// memory lacks its entries.
     WriteResult SaveMailList(const QString &which);
 
     /// Whether the sender's address (the text inside its angle brackets), or failing that
@@ -106,14 +110,17 @@ public:
     QString listFilePath(const QString &fileName) const;
 
 private:
-    std::vector<MailListEntry> readList(const QString &fileName, bool skipRepeats,
-                                        const Progress &progress) const;
+    /// Nothing when the file exists but cannot be read.
+    std::optional<std::vector<MailListEntry>> readList(const QString &fileName, bool skipRepeats,
+                                                       const Progress &progress) const;
 
     QString m_programFolder;
     const Clock &m_clock;
     MailListEntryModel m_blacklist{MailListKind::Blacklist};
     MailListEntryModel m_friends{MailListKind::Friends};
     QString m_killEntry;
+    bool m_blacklistUnread = false;
+    bool m_friendsUnread = false;
 };
 
 } // namespace kvorn

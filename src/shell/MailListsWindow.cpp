@@ -153,7 +153,7 @@ void MailListsWindow::findEntry(MailListKind kind)
     }
 }
 
-void loadMailListsWithProgress(MailLists &lists, MainController *controller, QWidget *parent)
+QString loadMailListsWithProgress(MailLists &lists, MainController *controller, QWidget *parent)
 {
     // The popup killer's timers wait while the lists load; they run on afterwards as
     // they ran before.
@@ -174,7 +174,7 @@ void loadMailListsWithProgress(MailLists &lists, MainController *controller, QWi
     progress.setMinimumDuration(0);
     progress.setLabelText(QStringLiteral("Items Loaded: 0"));
     progress.show();
-    lists.LoadMailLists([&progress](int itemsLoaded) {
+    const QString error = lists.LoadMailLists([&progress](int itemsLoaded) {
         progress.setLabelText(QStringLiteral("Items Loaded: %1").arg(itemsLoaded));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
@@ -183,6 +183,7 @@ void loadMailListsWithProgress(MailLists &lists, MainController *controller, QWi
         if (paused[i] && wasActive[i])
             paused[i]->start();
     }
+    return error;
 }
 
 } // namespace kvorn

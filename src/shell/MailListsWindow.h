@@ -45,8 +45,8 @@ private:
 
 /// `LoadMailLists` as the program runs it: the popup killer's timers pause meanwhile and
 /// the window "Loading Mail Blacklist" counts the blacklist's lines ("Items Loaded:").
-/// `controller` may be null.
-void loadMailListsWithProgress(MailLists &lists, MainController *controller,
-                               QWidget *parent = nullptr);
+/// `controller` may be null. Returns what could not be read, empty when all went well.
+QString loadMailListsWithProgress(MailLists &lists, MainController *controller,
+                                  QWidget *parent = nullptr);
 
 } // namespace kvorn

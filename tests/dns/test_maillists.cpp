@@ -4,6 +4,7 @@
 #include "mail/MailListText.h"
 #include "mail/MailLists.h"
 
+#include <QDir>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -352,6 +353,32 @@ private Q_SLOTS:
         lists.LoadMailLists();
         QCOMPARE(lists.blacklist().count(), 0);
         QCOMPARE(lists.friends().count(), 0);
+    }
+
+    void unreadableFileIsNeverOverwritten()
+    {
+        // Saving the empty list that an unreadable file left would lose its entries.
+        TestEnv env;
+        FakeClock clock;
+        env.writeFile(QStringLiteral("mail.mfl"), line("1", "me@home.net", "01/01/01", "1/1/25"));
+        const QString blackPath = env.file(QStringLiteral("mail.mbl"));
+        QVERIFY(QDir().mkpath(blackPath)); // exists, but cannot be read as a file
+        MailLists lists(env.programFolder(), clock);
+        const QString error = lists.LoadMailLists();
+        QVERIFY2(error.contains(blackPath), qPrintable(error));
+        QCOMPARE(lists.friends().count(), 1);
+
+        const WriteResult held = lists.SaveMailList(QStringLiteral("Blacklist"));
+        QVERIFY(!held);
+        QVERIFY2(held.error.contains(QStringLiteral("not overwritten")), qPrintable(held.error));
+        QVERIFY(lists.SaveMailList(QStringLiteral("Whitelist")));
+
+        // Once the unreadable file is gone there is nothing left to protect.
+        QVERIFY(QDir(blackPath).removeRecursively());
+        lists.blacklist().append({true, QStringLiteral("c@d.com"), "1/1/25", "1/1/25"});
+        QVERIFY(lists.SaveMailList(QStringLiteral("Blacklist")));
+        QCOMPARE(env.readFile(QStringLiteral("mail.mbl")),
+                 line("1", "c@d.com", "1/1/25", "1/1/25"));
     }
 
     void fileNamesIgnoreLetterCase()
