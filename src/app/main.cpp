@@ -11,6 +11,7 @@
 #include "log/KillCounters.h"
 #include "log/KillLog.h"
 #include "mail/MailCheck.h"
+#include "mail/MailExitSave.h"
 #include "mail/MailLists.h"
 #include "mail/MailProcessor.h"
 #include "mail/MailSettings.h"
@@ -216,37 +217,28 @@ int main(int argc, char **argv)
     readMailCounters(store, killLog.mailCounters());
     killLog.rollOverCounters();
     controller.load();
-    for (const QString &error : {popupLists.LoadBlackList(), popupLists.LoadWhiteList()}) {
+    const auto showError = [&prompt](const QString &error) {
         if (!error.isEmpty())
             prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
                            QStringLiteral("K-Vorn"));
-    }
+    };
+    showError(popupLists.LoadBlackList());
+    showError(popupLists.LoadWhiteList());
     bannerList.LoadBannerList();
     window.ApplyDisplayOptions();
     mailCheck.startPeriodicTimerIfOn();
 
     // Saved at every end of the program, lists before the mail settings.
     controller.addListSaver([&] { return popupLists.saveAll(); });
-    // The kill log keeps the mail counters during the run; the mail settings store them.
     controller.addMailSaver([&] {
-        const KillCounters &counters = killLog.mailCounters();
-        mailSettings.LogDate = counters.LogDate;
-        mailSettings.LogMonth = counters.LogMonth;
-        mailSettings.LogYear = counters.LogYear;
-        mailSettings.LogForever = counters.LogForever;
-        QStringList errors{SaveMailSettings(store, mailSettings, mailAccounts)};
-        for (const QString &list : {QStringLiteral("Blacklist"), QStringLiteral("Whitelist")})
-            errors.append(mailLists.SaveMailList(list).error);
-        errors.removeAll(QString());
-        return errors.join(QLatin1Char('\n'));
+        return saveMailAtExit(store, mailSettings, mailAccounts, killLog.mailCounters(), mailLists);
     });
     controller.addFlusher([&] { killLog.FlushLog(); });
     bool logErrorShown = false;
     QObject::connect(&killLog, &KillLog::writeFailed, &controller, [&](const QString &error) {
         debugLine(true, error);
         if (!std::exchange(logErrorShown, true))
-            prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
-                           QStringLiteral("K-Vorn"));
+            showError(error);
     });
 
     QObject::connect(&instance, &SingleInstance::requestReceived, &controller,
@@ -287,7 +279,7 @@ int main(int argc, char **argv)
 
     QCoreApplication::processEvents();
     LoadMailAccounts(store, mailSettings, mailAccounts);
-    loadMailListsWithProgress(mailLists, &controller, &window);
+    showError(loadMailListsWithProgress(mailLists, &controller, &window));
     controller.setStartupInProgress(false);
     if (mailSettings.DefaultOnStart)
         mailCheck.GetNewMail();

@@ -1,8 +1,11 @@
-#include "fakes/CoreRig.h"
-
 #include "core/SettingsStore.h"
+#include "fakes/CoreRig.h"
+#include "log/KillCounters.h"
+#include "mail/MailExitSave.h"
+#include "mail/MailLists.h"
 #include "mail/MailSettings.h"
 
+#include <QDir>
 #include <QSettings>
 #include <QTest>
 
@@ -16,6 +19,7 @@ class TestMailSettings : public QObject
 private Q_SLOTS:
     void defaults();
     void roundTrip();
+    void exitSaveKeepsTheCountsAndTheLists();
     void storedTextForms();
     void unreadableValueKeepsLaterOnes();
     void accounts();
@@ -119,6 +123,42 @@ void TestMailSettings::roundTrip()
     }
     QVERIFY(!back[0].AcctSecure); // lives in memory only
     QVERIFY(rig.prompt.messages.isEmpty());
+}
+
+void TestMailSettings::exitSaveKeepsTheCountsAndTheLists()
+{
+    // The counts of the run live in the kill log; the record loaded at start still holds
+    // the old ones and must not write them over the new.
+    CoreRig rig;
+    MailSettings s;
+    LoadMailSettings(rig.store, s, rig.prompt, QDate(2026, 7, 3));
+    MailAccounts accounts;
+    const KillCounters counts{7, 5, 9, 11};
+    MailLists lists(rig.env.programFolder(), rig.clock);
+    lists.blacklist().append({true, QStringLiteral("spam@x.test"), "01/01/01", "1/1/25"});
+    lists.friends().append({true, QStringLiteral("me@home.test"), "01/01/01", "1/1/25"});
+
+    QCOMPARE(saveMailAtExit(rig.store, s, accounts, counts, lists), QString());
+
+    SettingsStore reread(rig.env.settingsFile());
+    MailSettings loaded;
+    LoadMailSettings(reread, loaded, rig.prompt, QDate(2026, 7, 3));
+    QCOMPARE(loaded.LogMonth, 5);
+    QCOMPARE(loaded.LogYear, 9);
+    QCOMPARE(loaded.LogForever, 11);
+    MailLists again(rig.env.programFolder(), rig.clock);
+    QCOMPARE(again.LoadMailLists(), QString());
+    QCOMPARE(again.blacklist().entries(), lists.blacklist().entries());
+    QCOMPARE(again.friends().entries(), lists.friends().entries());
+
+    // A list that cannot be written is reported; the settings are saved all the same.
+    QVERIFY(QFile::remove(rig.env.file(QStringLiteral("mail.mfl"))));
+    QVERIFY(QDir().mkpath(rig.env.file(QStringLiteral("mail.mfl"))));
+    const KillCounters more{7, 6, 10, 12};
+    QVERIFY(!saveMailAtExit(rig.store, s, accounts, more, lists).isEmpty());
+    SettingsStore third(rig.env.settingsFile());
+    LoadMailSettings(third, loaded, rig.prompt, QDate(2026, 7, 3));
+    QCOMPARE(loaded.LogForever, 12);
 }
 
 void TestMailSettings::storedTextForms()

@@ -1,0 +1,24 @@
+#include "mail/MailExitSave.h"
+
+#include "log/KillCounters.h"
+#include "mail/MailLists.h"
+
+#include <QStringList>
+
+namespace kvorn {
+
+QString saveMailAtExit(SettingsStore &store, MailSettings &settings, const MailAccounts &accounts,
+                       const KillCounters &counters, MailLists &lists)
+{
+    settings.LogDate = counters.LogDate;
+    settings.LogMonth = counters.LogMonth;
+    settings.LogYear = counters.LogYear;
+    settings.LogForever = counters.LogForever;
+    QStringList errors{SaveMailSettings(store, settings, accounts)};
+    for (const QString &list : {QStringLiteral("Blacklist"), QStringLiteral("Whitelist")})
+        errors.append(lists.SaveMailList(list).error);
+    errors.removeAll(QString());
+    return errors.join(QLatin1Char('\n'));
+}
+
+} // namespace kvorn
