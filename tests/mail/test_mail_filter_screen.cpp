@@ -1,13 +1,10 @@
 // The mail filter's commands on screen: "&Process" from the Mail menu, the mail list's
 // context menu, the lists window's buttons and the loading of the lists.
-#include "MailRig.h"
+#include "MailScreenRig.h"
 #include "core/DateText.h"
 #include "mail/MailLists.h"
 #include "mail/MailProcessor.h"
 #include "shell/MailListsWindow.h"
-#include "shell/MailScreen.h"
-#include "shell/MainWindow.h"
-#include "shell/QtTrayIcon.h"
 
 #include <QAction>
 #include <QMenu>
@@ -19,11 +16,8 @@ using namespace kvorn;
 using namespace kvorn::test;
 
 namespace {
-struct ScreenRig : MailRig
+struct ScreenRig : MailScreenRig
 {
-    QtTrayIcon qtTray;
-    MainWindow window{core.controller, qtTray, core.options};
-    MailScreenView *screen = installMailScreen(window, check, list);
     MailLists lists{core.env.programFolder(), core.clock};
     MailProcessor processor{{check, list, settings, accounts, core.prompt, nullptr, nullptr}};
     ScreenRig() { installMailFilter(window, *screen, processor, lists, list, core.prompt); }

@@ -1,8 +1,5 @@
-#include "MailRig.h"
+#include "MailScreenRig.h"
 #include "Pop3Fakes.h"
-#include "shell/MailScreen.h"
-#include "shell/MainWindow.h"
-#include "shell/QtTrayIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,14 +11,7 @@
 using namespace kvorn;
 using namespace kvorn::test;
 
-namespace {
-struct ScreenRig : MailRig
-{
-    QtTrayIcon qtTray;
-    MainWindow window{core.controller, qtTray, core.options};
-    MailScreenView *screen = installMailScreen(window, check, list);
-};
-} // namespace
+using ScreenRig = MailScreenRig;
 
 class TestMailScreen : public QObject
 {
