@@ -148,16 +148,18 @@ void MailProcessor::step()
         stoppedRun();
         return;
     }
-    const bool failed = m_waitEnd == WaitEnd::Failed;
-    const bool refused = !failed && !m_errorReply.isEmpty();
+    if (m_phase == Phase::Idle)
+        return;
+    // Silence or a lost connection ends the account in every phase.
+    if (m_waitEnd == WaitEnd::Failed) {
+        failAccount(m_failure);
+        return;
+    }
+    const bool refused = !m_errorReply.isEmpty();
     switch (m_phase) {
     case Phase::Idle:
         return;
     case Phase::LogOn:
-        if (failed) {
-            failAccount(m_failure);
-            return;
-        }
         if (refused || !m_check.socket().isOpen()) {
             failAccount(QStringLiteral("log-on failed"));
             return;
@@ -165,10 +167,6 @@ void MailProcessor::step()
         nextRow();
         return;
     case Phase::Search:
-        if (failed) {
-            failAccount(m_failure);
-            return;
-        }
         // A mismatching ID, or an error reply (no message of that number any more): the
         // message can only have moved to a lower number.
         if (--m_number > 0) {
@@ -181,10 +179,6 @@ void MailProcessor::step()
         nextRow();
         return;
     case Phase::Dele:
-        if (failed) {
-            failAccount(m_failure);
-            return;
-        }
         m_settled.insert(m_rowKey);
         if (m_deleConfirmed) {
             m_confirmed.append(m_rowKey);
@@ -194,8 +188,8 @@ void MailProcessor::step()
         nextRow();
         return;
     case Phase::Quit:
-        if (failed || refused) {
-            failAccount(failed ? m_failure : QStringLiteral("the server did not confirm QUIT"));
+        if (refused) {
+            failAccount(QStringLiteral("the server did not confirm QUIT"));
             return;
         }
         commitAccount();
@@ -329,17 +323,7 @@ void MailProcessor::failAccount(const QString &why)
 
 void MailProcessor::endRun()
 {
-    m_silence.stop();
-    m_phase = Phase::Idle;
-    m_running = false;
-    m_check.mailWatchTimer().stop();
-    m_check.closeSocket();
-    m_check.setMailBusy(false);
-    m_check.appendStatus(QStringLiteral("Finished Processing"));
-    m_check.setMailMode(kGet);
-    Q_EMIT processingFinished();
-    if (auto t = std::exchange(m_then, {}))
-        t();
+    finishRun(QStringLiteral("Finished Processing"));
 }
 
 void MailProcessor::stop()
@@ -352,15 +336,23 @@ void MailProcessor::stoppedRun()
 {
     if (!m_running)
         return;
-    m_silence.stop();
     keepMarkedRows(QStringLiteral("stopped"));
+    m_check.ResetMail = false;
+    finishRun({});
+}
+
+void MailProcessor::finishRun(const QString &finalStatus)
+{
+    m_silence.stop();
     m_phase = Phase::Idle;
     m_running = false;
+    // A resume still queued belongs to the run that ended.
     ++m_waitSerial;
     m_check.mailWatchTimer().stop();
     m_check.closeSocket();
     m_check.setMailBusy(false);
-    m_check.ResetMail = false;
+    if (!finalStatus.isEmpty())
+        m_check.appendStatus(finalStatus);
     m_check.setMailMode(kGet);
     Q_EMIT processingFinished();
     if (auto t = std::exchange(m_then, {}))

@@ -104,6 +104,9 @@ private:
     void keepMarkedRows(const QString &why);
     void endRun();
     void stoppedRun();
+    /// Ends the run however it ended: timers, socket and mode back, then the next step
+    /// the run was started with.
+    void finishRun(const QString &finalStatus);
     void onSilence();
 
     MailCheck &m_check;

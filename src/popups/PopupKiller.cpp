@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QSet>
+#include <algorithm>
 #include <array>
 
 namespace kvorn {
@@ -161,10 +162,8 @@ bool PopupKiller::surveyWindowsClassWindow(WindowId id, const WindowClass &windo
         }
         break;
     case SurveyRule::Dialog: {
-        bool scriptDialog = false;
-        for (const QLatin1String &t : scriptDialogTitles())
-            scriptDialog = scriptDialog || title == t;
-        if (scriptDialog)
+        const auto &scriptTitles = scriptDialogTitles();
+        if (std::find(scriptTitles.begin(), scriptTitles.end(), title) != scriptTitles.end())
             RecordDetectedWindow(m_s.windows.staticText(id), id, QString());
         else if (title.endsWith(kNeoPlanetSuffix))
             RecordDetectedWindow(title.left(title.lastIndexOf(QLatin1String(" - "))), id,
@@ -266,7 +265,7 @@ void PopupKiller::tmrMonitor_Timer()
             if (i > detected.count())
                 continue;
             const DetectedEntry entry = detected.entry(i - 1);
-            ClosePopup(entry, windowLimitReason());
+            ClosePopup(entry, KillReason::WindowLimit);
         }
     }
     CheckDetectedWindows();
@@ -290,14 +289,14 @@ bool PopupKiller::CheckDetectedWindows()
             continue;
         m_lastClosedAddress = entry.address;
         // Only a first close hurries the next pass; asking a stubborn window again does not.
-        if (ClosePopup(entry, blackListReason()) == CloseOutcome::Closed)
+        if (ClosePopup(entry, KillReason::BlackList) == CloseOutcome::Closed)
             closed = true;
     }
     m_s.controller.monitorTimer().setInterval(closed ? kQuickPassMs : kNormalPassMs);
     return closed;
 }
 
-PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry, const QString &reason)
+PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry, KillReason reason)
 {
     if (entry.forcedOpen)
         return CloseOutcome::None;
@@ -337,10 +336,10 @@ PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry, co
     return booked ? CloseOutcome::Repeated : CloseOutcome::Closed;
 }
 
-void PopupKiller::RecordKill(const DetectedEntry &entry, const QString &reason)
+void PopupKiller::RecordKill(const DetectedEntry &entry, KillReason reason)
 {
     QString filter;
-    if (reason == windowLimitReason()) {
+    if (reason == KillReason::WindowLimit) {
         filter = windowLimitText();
     } else {
         const PopupListModel &black = m_s.lists.blackList();

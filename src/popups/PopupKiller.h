@@ -39,16 +39,14 @@ public:
         Clock &clock;
     };
 
-    /// The reasons a window is closed for, as the bookkeeping knows them.
-    static QString blackListReason() { return QStringLiteral("Black List"); }
-    static QString windowLimitReason() { return QStringLiteral("WinLmt Mode"); }
+    /// Why a window is closed.
+    enum class KillReason
+    {
+        BlackList,
+        WindowLimit,
+    };
     /// What the log shows as the entry that closed a window the window limit closed.
     static QString windowLimitText() { return QStringLiteral("Window Limit"); }
-    /// The text over the detected list while it is empty.
-    static QString emptyText()
-    {
-        return QStringLiteral("No items Detected or Detection is Disabled");
-    }
 
     /// A window asked to close that is still there is asked again after this long, not on
     /// every pass, so that a window refusing to close is not flooded with requests.
@@ -91,9 +89,9 @@ public:
         Waiting,  ///< asked a moment ago: left alone this pass
     };
     /// Asks the entry's window to close and books the close, once per window and title.
-    CloseOutcome ClosePopup(const DetectedEntry &entry, const QString &reason);
+    CloseOutcome ClosePopup(const DetectedEntry &entry, KillReason reason);
     /// The bookkeeping of one close: log row, counters, log record, status bar.
-    void RecordKill(const DetectedEntry &entry, const QString &reason);
+    void RecordKill(const DetectedEntry &entry, KillReason reason);
 
     /// True while a kill pass runs.
     bool isBusy() const { return m_busy; }

@@ -35,6 +35,8 @@ public:
     /// Puts a feature's widget on a popup panel ("tsDetected", "tsPopups", "tsExclusions",
     /// "tsLog", "tsBanned").
     void setPanelWidget(const QString &panelKey, QWidget *widget);
+    /// The text the "Detected" panel shows while nothing is detected.
+    QLabel *detectedEmptyText() const { return m_emptyDetected; }
     /// Puts a feature's widget on a screen ("tsKpopup" is the panel strip; "tsKmail",
     /// "tsKbanner").
     void setScreenWidget(const QString &screenKey, QWidget *widget);

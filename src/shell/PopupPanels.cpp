@@ -193,16 +193,9 @@ QTreeView *installDetectedPanel(MainWindow &window, PopupLists &lists, PopupKill
     });
 
     // The panel already holds the empty text; the killer decides when it shows.
-    QList<QLabel *> emptyTexts;
-    if (QWidget *panel = view->parentWidget()) {
-        for (QLabel *label : panel->findChildren<QLabel *>()) {
-            if (label->text() == PopupKiller::emptyText())
-                emptyTexts.append(label);
-        }
-    }
-    const auto show = [view, emptyTexts](bool empty) {
-        for (QLabel *label : emptyTexts)
-            label->setVisible(empty);
+    QLabel *emptyText = window.detectedEmptyText();
+    const auto show = [view, emptyText](bool empty) {
+        emptyText->setVisible(empty);
         view->setVisible(!empty);
     };
     show(killer.emptyTextShown());
