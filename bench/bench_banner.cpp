@@ -1,9 +1,9 @@
 // The banner blocker with a list of the size published hosts lists have: 250,000
 // "0.0.0.0" servers under 2,500 group comments.
-#include "QuietPlatform.h"
 #include "banner/BannerFiles.h"
 #include "banner/BannerImport.h"
 #include "banner/BannerList.h"
+#include "fakes/Fakes.h"
 #include "platform/Clock.h"
 #include "platform/TrayIcon.h"
 
@@ -17,7 +17,6 @@
 #include <memory>
 
 using namespace kvorn;
-using namespace kvorn::bench;
 
 namespace {
 
@@ -106,7 +105,7 @@ void BM_LoadAndShowGroups(benchmark::State &state)
 {
     Fixture &f = fixture();
     importBannerList(f.source, f.home, QStringLiteral("12/9/26"));
-    QuietTray tray;
+    test::FakeTrayIcon tray;
     SystemClock clock;
     BannerList list(f.home, tray, clock, [](int, int, const QString &) {});
     for (auto _ : state) {
@@ -129,7 +128,7 @@ void BM_ApplyAllTicked(benchmark::State &state)
 {
     Fixture &f = fixture();
     importBannerList(f.source, f.home, QStringLiteral("12/9/26"));
-    QuietTray tray;
+    test::FakeTrayIcon tray;
     SystemClock clock;
     BannerList list(f.home, tray, clock, [](int, int, const QString &) {});
     list.LoadBannerList();

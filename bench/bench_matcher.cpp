@@ -1,25 +1,13 @@
 // The popup lookup with lists of the size users import: the indexed lookup against the
 // plain scan that lower-cases every entry, the index's memory, and loading and saving a
 // 100,000-entry "spamlist.kbl".
-#include "QuietPlatform.h"
-#include "core/MainController.h"
-#include "core/Options.h"
-#include "core/ProgramSettings.h"
-#include "core/Prompt.h"
-#include "core/RegistryFunctions.h"
-#include "core/SettingsStore.h"
-#include "platform/Clock.h"
-#include "platform/IniRegistry.h"
-#include "platform/KeyboardState.h"
-#include "platform/SoundPlayer.h"
-#include "platform/TrayIcon.h"
+#include "fakes/CoreRig.h"
 #include "popups/PopupListFile.h"
 #include "popups/PopupLists.h"
 #include "popups/Wildcard.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -29,28 +17,13 @@
 #include <random>
 
 using namespace kvorn;
-using namespace kvorn::bench;
 
 namespace {
 
-/// The core wired to quiet stand-ins in a temporary program folder.
-struct Core
+/// The core in a private home, with the popup lists.
+struct Core : test::CoreRig
 {
-    QTemporaryDir dir;
-    SettingsStore store{dir.path() + QStringLiteral("/kvorn.ini")};
-    IniRegistry registry{dir.path() + QStringLiteral("/registry.ini")};
-    RegistryFunctions registryFunctions{registry, dir.path() + QStringLiteral("/autostart")};
-    Options options;
-    QuietPrompt prompt;
-    QuietTray tray;
-    NoKeyboard keyboard;
-    SilentSound sound;
-    SystemClock clock;
-    ProgramSettings settings{options, store, registryFunctions, prompt};
-    MainController controller{
-        {options, store, settings, registryFunctions, tray, keyboard, sound, prompt, clock},
-        dir.path()};
-    PopupLists lists{{controller, tray, clock}, dir.path()};
+    PopupLists lists{{controller, tray, clock}, env.programFolder()};
 };
 
 // --- the lists and the titles, from a fixed seed ----------------------------------------------

@@ -1,7 +1,7 @@
 // A mail check of 1,000 waiting messages on a loopback Dovecot, against a plain sequential
 // client (Python's poplib) doing the same commands in the same run.
 #include "core/Prompt.h"
-#include "mail/DovecotServer.cpp" // the tests' Dovecot fixture
+#include "mail/DovecotServer.h"
 #include "mail/MailCheck.h"
 #include "mail/MailSettings.h"
 #include "mail/MessageListModel.h"

@@ -8,19 +8,9 @@
 //   bench_popupkiller --idle [s]      the whole killer on its own timers for s seconds
 //                                     (default 60): CPU of this process and of the X server
 #include "MedianReporter.h"
-#include "QuietPlatform.h"
-#include "core/MainController.h"
-#include "core/Options.h"
-#include "core/ProgramSettings.h"
-#include "core/RegistryFunctions.h"
-#include "core/SettingsStore.h"
-#include "fakes/Fakes.h"
-#include "log/KillLog.h"
-#include "platform/IniRegistry.h"
+#include "fakes/KillerRig.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "popups/DetectedListModel.h"
-#include "popups/PopupKiller.h"
-#include "popups/PopupLists.h"
 #include "x11/CpuTime.h"
 #include "x11/SurveyLoad.h"
 #include "x11/VirtualDisplay.h"
@@ -28,8 +18,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -39,7 +27,6 @@
 
 using namespace kvorn;
 using namespace kvorn::test;
-using kvorn::bench::QuietTray;
 
 namespace {
 
@@ -47,44 +34,21 @@ constexpr int kWindows = 50;
 constexpr int kBrowsers = 10;
 QByteArray g_display;
 
-class NullShell final : public DesktopShell
-{
-public:
-    bool open(const QString &) override { return true; }
-};
-
-// The killer with its core, lists and log in a temporary home, over the display.
+// The killer with its core, lists and log in a private home, over the display.
 struct Killer
 {
-    QTemporaryDir dir;
-    QString home = dir.path() + QStringLiteral("/home");
-    SettingsStore store{dir.path() + QStringLiteral("/kvorn.ini")};
-    IniRegistry registry{dir.path() + QStringLiteral("/registry.ini")};
-    RegistryFunctions registryFunctions{registry, dir.path() + QStringLiteral("/autostart")};
-    Options options;
-    ScriptedPrompt prompt;
-    QuietTray tray;
-    NoKeyboard keyboard;
-    FakeSoundPlayer sound;
-    SystemClock clock;
-    NullShell shell;
-    ProgramSettings settings{options, store, registryFunctions, prompt};
-    MainController controller{
-        {options, store, settings, registryFunctions, tray, keyboard, sound, prompt, clock}, home};
     X11WindowSystem windows{g_display.constData()};
-    PopupLists lists{{controller, tray, clock}, home};
-    KillLog log{options, controller, clock, home};
-    PopupKiller killer{{controller, lists, log, windows, shell, options, clock}};
+    KillerRig rig{windows};
 
     Killer()
     {
-        options.HideExempt = true;
+        rig.core.options.HideExempt = true;
         for (int i = 0; i < 2000; ++i)
-            lists.AddBlackListEntry(QStringLiteral("*offer%1*win*").arg(i), true, true);
+            rig.lists.AddBlackListEntry(QStringLiteral("*offer%1*win*").arg(i), true, true);
         for (int i = 0; i < 200; ++i)
-            lists.whiteList().append({QStringLiteral("*bank%1*").arg(i), true, {}, {}});
+            rig.lists.whiteList().append({QStringLiteral("*bank%1*").arg(i), true, {}, {}});
         for (int i = 0; i < 50; ++i)
-            lists.bannedList().append({QStringLiteral("banned %1").arg(i), true, {}, {}});
+            rig.lists.bannedList().append({QStringLiteral("banned %1").arg(i), true, {}, {}});
     }
 };
 
@@ -102,26 +66,26 @@ void BM_SurveyReadingOnly(benchmark::State &state)
 void BM_SurveyWindowsUnchanged(benchmark::State &state)
 {
     Killer k;
-    k.killer.SurveyWindows();
-    if (k.lists.detectedList().count() != kBrowsers) {
+    k.rig.killer.SurveyWindows();
+    if (k.rig.lists.detectedList().count() != kBrowsers) {
         state.SkipWithError("the survey did not find the browser windows");
         return;
     }
     const std::uint64_t trips = k.windows.roundTrips();
     for (auto _ : state)
-        k.killer.SurveyWindows();
+        k.rig.killer.SurveyWindows();
     state.counters["round_trips"] = double(k.windows.roundTrips() - trips);
 }
 
 void BM_KillPassNothingToKill(benchmark::State &state)
 {
     Killer k;
-    k.killer.SurveyWindows();
+    k.rig.killer.SurveyWindows();
     for (auto _ : state) {
-        k.controller.requestMonitorRecheck();
-        k.killer.tmrMonitor_Timer();
+        k.rig.core.controller.requestMonitorRecheck();
+        k.rig.killer.tmrMonitor_Timer();
     }
-    if (k.log.KilledPops() != 0)
+    if (k.rig.log.KilledPops() != 0)
         state.SkipWithError("the pass closed a window");
 }
 
@@ -130,21 +94,23 @@ int runIdle(QCoreApplication &app, const VirtualDisplay &display, int seconds)
     Killer k;
     long surveys = 0;
     long passes = 0;
-    QObject::connect(&k.controller, &MainController::surveyRequested, &app, [&] { ++surveys; });
-    QObject::connect(&k.controller, &MainController::killPassRequested, &app, [&] { ++passes; });
+    QObject::connect(&k.rig.core.controller, &MainController::surveyRequested, &app,
+                     [&] { ++surveys; });
+    QObject::connect(&k.rig.core.controller, &MainController::killPassRequested, &app,
+                     [&] { ++passes; });
     const double cpu0 = processCpuSeconds();
     const double server0 = otherCpuSeconds(display.serverProcessId());
     QElapsedTimer clock;
     clock.start();
-    k.controller.load();
+    k.rig.core.controller.load();
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     QCoreApplication::exec();
     const double wall = double(clock.elapsed()) / 1000.0;
     const double cpu = processCpuSeconds() - cpu0;
     const double server = otherCpuSeconds(display.serverProcessId()) - server0;
     std::printf("%ld surveys, %ld monitor ticks in %.1f s; %d windows detected, %lld killed\n",
-                surveys, passes, wall, k.lists.detectedList().count(),
-                static_cast<long long>(k.log.KilledPops()));
+                surveys, passes, wall, k.rig.lists.detectedList().count(),
+                static_cast<long long>(k.rig.log.KilledPops()));
     std::printf("killer CPU %.3f s = %.3f %% of one core (target under 0.5 %%); X server CPU "
                 "%.3f s = %.3f %%\n",
                 cpu, 100.0 * cpu / wall, server, 100.0 * server / wall);
