@@ -3,10 +3,7 @@
 #include "core/StoredValue.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
-#include <memory>
 
 namespace kvorn {
 
@@ -115,61 +112,6 @@ QByteArray hostsBytes(const std::vector<BannerGroup> &groups, const QString &dat
         out.append("\r\n", 2);
     }
     return out;
-}
-
-WriteResult replaceFiles(const std::vector<std::pair<QString, QByteArray>> &files)
-{
-    const auto failure = [](const QString &path, const QString &why) {
-        return WriteResult{QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), why)};
-    };
-
-    std::vector<std::unique_ptr<QSaveFile>> temps;
-    for (const auto &[path, bytes] : files) {
-        if (QFileInfo(path).isDir())
-            return failure(path, QStringLiteral("a folder of that name is in the way"));
-        auto file = std::make_unique<QSaveFile>(path);
-        if (!file->open(QIODevice::WriteOnly))
-            return failure(path, file->errorString());
-        if (file->write(bytes) != bytes.size())
-            return failure(path, file->errorString());
-        temps.push_back(std::move(file));
-    }
-
-    struct Previous
-    {
-        QString path;
-        bool existed;
-        QByteArray bytes;
-    };
-    std::vector<Previous> committed;
-    for (std::size_t i = 0; i < temps.size(); ++i) {
-        const QString &path = files[i].first;
-        Previous previous{path, false, {}};
-        if (i + 1 < temps.size()) {
-            // Only a later failure needs the old contents back.
-            QFile old(path);
-            if (old.open(QIODevice::ReadOnly)) {
-                previous.existed = true;
-                previous.bytes = old.readAll();
-            }
-        }
-        if (!temps[i]->commit()) {
-            const WriteResult result = failure(path, temps[i]->errorString());
-            for (const Previous &done : committed) {
-                if (done.existed) {
-                    QSaveFile restore(done.path);
-                    if (restore.open(QIODevice::WriteOnly))
-                        restore.write(done.bytes);
-                    restore.commit();
-                } else {
-                    QFile::remove(done.path);
-                }
-            }
-            return result;
-        }
-        committed.push_back(std::move(previous));
-    }
-    return {};
 }
 
 } // namespace kvorn

@@ -32,10 +32,4 @@ QByteArray bannerListBytes(const std::vector<BannerGroup> &groups);
 /// The bytes of the hosts file: the header, then one loopback line per selected group.
 QByteArray hostsBytes(const std::vector<BannerGroup> &groups, const QString &dateText);
 
-/// Replaces several files so that either all of them are new or, as far as the system
-/// lets us, all of them are old: every file is written in full to a temporary file first,
-/// and only then are they renamed over the old ones. A rename that fails after an earlier
-/// one succeeded puts the earlier files' old contents back.
-WriteResult replaceFiles(const std::vector<std::pair<QString, QByteArray>> &files);
-
 } // namespace kvorn

@@ -2,6 +2,7 @@
 
 #include "banner/BannerFiles.h"
 #include "core/TextFile.h"
+#include "platform/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,15 +43,14 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
                            .arg(QDir::toNativeSeparators(sourcePath), source.errorString());
         return result;
     }
-    // Published lists run to several megabytes: work on the raw bytes, map when we can.
-    QByteArray owned;
-    QByteArrayView data;
-    const qint64 size = source.size();
-    if (uchar *mapped = size > 0 ? source.map(0, size) : nullptr) {
-        data = QByteArrayView(reinterpret_cast<const char *>(mapped), size);
-    } else {
-        owned = source.readAll();
-        data = owned;
+    // Read, never mapped: a mapped file that shrinks under us (a download still being
+    // written, a list on a network share) kills the program with SIGBUS.
+    const QByteArray data = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        result.status = BannerImportResult::Status::SourceUnreadable;
+        result.error = QStringLiteral("The banner server list \"%1\" cannot be read: %2")
+                           .arg(QDir::toNativeSeparators(sourcePath), source.errorString());
+        return result;
     }
 
     QByteArray copy;
@@ -100,8 +100,9 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
     const QDir folder(programFolder);
     // The small list goes first: should the large copy then fail, only the list's old
     // bytes have to be put back.
-    const WriteResult written = replaceFiles({{folder.filePath(kBannerListFile), list},
-                                              {folder.filePath(kBannerCopyFile), copy}});
+    const WriteResult written{replaceFiles({{folder.filePath(kBannerListFile), list},
+                                            {folder.filePath(kBannerCopyFile), copy}},
+                                           kSharedFile)};
     if (!written) {
         result.status = BannerImportResult::Status::WriteFailed;
         result.error = QStringLiteral("The banner server list could not be saved (%1). "

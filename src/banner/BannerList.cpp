@@ -5,6 +5,7 @@
 #include "core/MainController.h"
 #include "core/StatusTexts.h"
 #include "platform/Clock.h"
+#include "platform/SafeFile.h"
 #include "platform/TrayIcon.h"
 
 #include <QDir>
@@ -109,8 +110,11 @@ WriteResult BannerList::PostBannerChange()
     const QDir folder(m_programFolder);
     const QString date = shortDateText(m_clock.now().date());
     // The hosts file goes first: it is the smaller one to put back should the list fail.
-    return replaceFiles({{folder.filePath(kHostsFile), hostsBytes(m_groups, date)},
-                         {folder.filePath(kBannerListFile), bannerListBytes(m_groups)}});
+    // It is readable by all, as a hosts file linked into /etc must be.
+    return WriteResult{
+        replaceFiles({{folder.filePath(kHostsFile), hostsBytes(m_groups, date)},
+                      {folder.filePath(kBannerListFile), bannerListBytes(m_groups)}},
+                     kSharedFile)};
 }
 
 WriteResult BannerList::apply()

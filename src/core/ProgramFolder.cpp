@@ -1,5 +1,7 @@
 #include "core/ProgramFolder.h"
 
+#include "platform/SafeFile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -50,7 +52,7 @@ QString ProgramPaths::file(const QString &name) const
 
 bool prepareProgramFolder(const QString &programFolder, const QString &seedFolder)
 {
-    if (!QDir().mkpath(programFolder))
+    if (!makeFolder(programFolder))
         return false;
     if (seedFolder.isEmpty() || !QFileInfo(seedFolder).isDir())
         return true;
@@ -62,10 +64,9 @@ bool prepareProgramFolder(const QString &programFolder, const QString &seedFolde
         const QString target = programFolder + QLatin1Char('/') + seed.relativeFilePath(source);
         if (QFileInfo::exists(target))
             continue;
-        QDir().mkpath(QFileInfo(target).absolutePath());
+        makeFolder(QFileInfo(target).absolutePath());
         QFile::copy(source, target);
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                          QFile::ReadOther);
+        QFile::setPermissions(target, kSharedFile);
     }
     return true;
 }

@@ -1,8 +1,9 @@
 #include "core/RegistryFunctions.h"
 
+#include "platform/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace kvorn {
 
@@ -96,7 +97,7 @@ bool RegistryFunctions::isRunValue(RegistryRoot root, const QString &keyPath,
 
 void RegistryFunctions::writeAutostart(const QString &command) const
 {
-    if (!QDir().mkpath(m_autostartFolder))
+    if (!makeFolder(m_autostartFolder))
         return;
     QString exec = command;
     if (exec.contains(QLatin1Char(' ')) && !exec.startsWith(QLatin1Char('"')))
@@ -110,11 +111,7 @@ void RegistryFunctions::writeAutostart(const QString &command) const
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
                               .arg(exec);
-    QSaveFile file(autostartFile());
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(entry.toUtf8());
-        file.commit();
-    }
+    replaceFileContents(autostartFile(), entry.toUtf8(), kSharedFile);
 }
 
 } // namespace kvorn

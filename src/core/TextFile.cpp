@@ -1,29 +1,13 @@
 #include "core/TextFile.h"
 
+#include "platform/SafeFile.h"
+#include "platform/TextCodec.h"
+
 #include <QFile>
-#include <QSaveFile>
-#include <QStringDecoder>
 
 namespace kvorn {
 
 namespace {
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString decodeCp1252(QByteArrayView bytes)
-{
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar *dst = out.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *dst++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(char16_t(b));
-    }
-    return out;
-}
-
 bool isAscii(QByteArrayView bytes)
 {
     for (const char c : bytes) {
@@ -37,11 +21,7 @@ QString decodeField(QByteArrayView bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return decodeCp1252(bytes);
+    return decodeUtf8OrCp1252(bytes);
 }
 
 QByteArray joinFields(const QStringList &fields)
@@ -63,6 +43,10 @@ WriteResult errorOf(const QFileDevice &file, const QString &path)
 
 QList<QByteArrayView> splitLines(QByteArrayView data)
 {
+    // Editors on Windows start UTF-8 files with a byte order mark; it belongs to the file,
+    // not to the first line's first field.
+    if (data.startsWith(QByteArrayView("\xEF\xBB\xBF")))
+        data = data.sliced(3);
     QList<QByteArrayView> lines;
     qsizetype start = 0;
     while (start < data.size()) {
@@ -140,24 +124,12 @@ std::optional<QStringList> readLines(const QString &path)
 
 WriteResult writeFieldLines(const QString &path, const QList<QStringList> &lines)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return errorOf(file, path);
     QByteArray data;
     for (const QStringList &fields : lines) {
         data.append(joinFields(fields));
         data.append("\r\n", 2);
-        if (data.size() > (1 << 20)) {
-            if (file.write(data) != data.size())
-                return errorOf(file, path);
-            data.clear();
-        }
     }
-    if (file.write(data) != data.size())
-        return errorOf(file, path);
-    if (!file.commit())
-        return errorOf(file, path);
-    return {};
+    return WriteResult{replaceFileContents(path, data)};
 }
 
 WriteResult writeLines(const QString &path, const QStringList &lines)
@@ -172,15 +144,20 @@ WriteResult writeLines(const QString &path, const QStringList &lines)
 WriteResult appendLines(const QString &path, const QList<QStringList> &lines)
 {
     QFile file(path);
+    const bool created = !file.exists();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return errorOf(file, path);
+    if (created)
+        file.setPermissions(kPrivateFile);
     QByteArray data;
     for (const QStringList &fields : lines) {
         data.append(joinFields(fields));
         data.append("\r\n", 2);
     }
-    if (file.write(data) != data.size() || !file.flush())
+    if (file.write(data) != data.size())
         return errorOf(file, path);
+    if (const QString why = flushToDisk(file); !why.isEmpty())
+        return WriteResult{QStringLiteral("%1: %2").arg(path, why)};
     return {};
 }
 

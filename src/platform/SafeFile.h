@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace kvorn {
+
+/// Modes of what the program creates: nothing it writes is ever writable by others, whatever
+/// the umask says.
+inline constexpr QFileDevice::Permissions kPrivateFile =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+inline constexpr QFileDevice::Permissions kSharedFile =
+    kPrivateFile | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+inline constexpr QFileDevice::Permissions kPrivateFolder =
+    kPrivateFile | QFileDevice::ExeOwner;
+
+/// Pushes what was written to `file` down to the disk (buffer flush and fsync) and tells
+/// whether it got there: empty when it did, else why not. A full disk shows up only here with
+/// small files: the write itself lands in a buffer, and QSaveFile::commit does not see a
+/// failed final flush.
+QString flushToDisk(QFileDevice &file);
+
+/// Replaces the content of `path` with `data`: written to a temporary file beside it,
+/// flushed to the disk, then renamed over the old file, so that any failure leaves the old
+/// file whole. A new file gets `permissions`; an existing one keeps its mode, less any write
+/// right of others. Empty on success, else the file name and why it could not be saved.
+QString replaceFileContents(const QString &path, const QByteArray &data,
+                            QFileDevice::Permissions permissions = kPrivateFile);
+
+/// Replaces several files as one change: either all get their new content or, when one
+/// fails, those already replaced get their old content back. Same result as above.
+QString replaceFiles(const std::vector<std::pair<QString, QByteArray>> &files,
+                     QFileDevice::Permissions permissions = kPrivateFile);
+
+/// Creates `path` and its missing parents with `permissions` (umask does not widen them).
+bool makeFolder(const QString &path, QFileDevice::Permissions permissions = kPrivateFolder);
+
+} // namespace kvorn
