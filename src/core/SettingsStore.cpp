@@ -1,15 +1,51 @@
 #include "core/SettingsStore.h"
 
+#include "platform/IniFormat.h"
+#include "platform/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace kvorn {
 
-SettingsStore::SettingsStore(const QString &filePath) : m_settings(filePath, QSettings::IniFormat)
+SettingsStore::SettingsStore(const QString &filePath)
+    : m_settings(filePath, safeIniFormat())
 {
-    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    makeFolder(QFileInfo(filePath).absolutePath());
+    keepDamagedFile(filePath);
     protectFile();
+}
+
+QString SettingsStore::damagedCopyPath(const QString &filePath)
+{
+    return filePath + QStringLiteral(".bad");
+}
+
+void SettingsStore::keepDamagedFile(const QString &filePath)
+{
+    // What could be read is used; the rest falls back to its default. The next save would
+    // silently replace the damaged file, so a copy is kept first and the user is told.
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray data = file.readAll();
+    const QString problem = iniProblem(data);
+    if (problem.isEmpty())
+        return;
+    const QString copy = damagedCopyPath(filePath);
+    const QString error = replaceFileContents(copy, data);
+    m_loadProblem =
+        error.isEmpty()
+            ? QStringLiteral("The settings file %1 is damaged (%2). The settings that could "
+                             "not be read are back at their defaults; a copy of the damaged "
+                             "file was kept as %3.")
+                  .arg(QDir::toNativeSeparators(filePath), problem,
+                       QDir::toNativeSeparators(copy))
+            : QStringLiteral("The settings file %1 is damaged (%2). The settings that could "
+                             "not be read are back at their defaults; no copy of the damaged "
+                             "file could be kept: %3")
+                  .arg(QDir::toNativeSeparators(filePath), problem, error);
 }
 
 void SettingsStore::protectFile()
@@ -17,12 +53,9 @@ void SettingsStore::protectFile()
     // Account passwords live here: create the file private so that the atomic writes of
     // QSettings (which keep the mode of the file they replace) stay private too.
     const QString path = m_settings.fileName();
-    if (!QFile::exists(path)) {
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.close();
-    }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    if (!QFile::exists(path))
+        replaceFileContents(path, {}, kPrivateFile);
+    QFile::setPermissions(path, kPrivateFile);
 }
 
 QString SettingsStore::keyPath(const QString &section, const QString &key)

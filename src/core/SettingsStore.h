@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QString>
 
+#include <optional>
+
 namespace kvorn {
 
 /// The per-user settings store: text values by section and key, in an INI file.
@@ -29,10 +31,18 @@ public:
     void reload();
     /// The file behind the store.
     QString filePath() const { return m_settings.fileName(); }
+    /// Empty when the file read well; else a text for the user saying that it was damaged
+    /// and where the copy of it was kept (the next save replaces the damaged file).
+    QString loadProblem() const { return m_loadProblem; }
+    /// Where a damaged settings file is kept.
+    static QString damagedCopyPath(const QString &filePath);
 
 private:
     static QString keyPath(const QString &section, const QString &key);
     void protectFile();
+    void keepDamagedFile(const QString &filePath);
+
+    QString m_loadProblem;
 
     mutable QSettings m_settings;
 };

@@ -1,5 +1,8 @@
 #include "platform/IniRegistry.h"
 
+#include "platform/IniFormat.h"
+#include "platform/SafeFile.h"
+
 #include <QFile>
 
 namespace kvorn {
@@ -30,14 +33,11 @@ std::optional<RegistryKind> kindFromName(const QString &name)
 }
 } // namespace
 
-IniRegistry::IniRegistry(const QString &filePath) : m_store(filePath, QSettings::IniFormat)
+IniRegistry::IniRegistry(const QString &filePath) : m_store(filePath, safeIniFormat())
 {
     // The registry holds no secrets, but it lives beside the settings: same protection.
-    if (!QFile::exists(filePath)) {
-        QFile f(filePath);
-        if (f.open(QIODevice::WriteOnly))
-            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
+    if (!QFile::exists(filePath))
+        replaceFileContents(filePath, {}, kPrivateFile);
 }
 
 QString IniRegistry::groupOf(RegistryRoot root, const QString &keyPath)
