@@ -40,6 +40,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <cstdio>
+#include <syslog.h>
 #include <memory>
 #include <utility>
 
@@ -133,26 +134,30 @@ int main(int argc, char **argv)
     SettingsStore store(paths.settingsFile());
     SingleInstance instance(paths.configFolder);
 
-    if (instance.otherInstanceRunning()) {
-        if (cl.forceClose) {
-            MainController::writeForceShow(store, ForceShow::End);
-            instance.sendToRunning("end");
-        } else if (!instance.sendToRunning("show")) {
-            QApplication::beep();
-            MainController::writeForceShow(store, ForceShow::Show);
-        }
-        debugLine(cl.debug, QStringLiteral("another instance runs; it was asked to %1")
-                                .arg(cl.forceClose ? QStringLiteral("end")
-                                                   : QStringLiteral("show its window")));
-        return 0;
-    }
     if (cl.forceClose) {
+        // Written in any case: an instance that is starting right now sees it and ends.
         MainController::writeForceShow(store, ForceShow::End);
+        if (instance.sendToRunning("end"))
+            debugLine(cl.debug, QStringLiteral("another instance runs; it was asked to end"));
         return 0;
     }
+    switch (instance.claimOrSend("show")) {
+    case SingleInstance::Role::Second:
+        debugLine(cl.debug,
+                  QStringLiteral("another instance runs; it was asked to show its window"));
+        return 0;
+    case SingleInstance::Role::Failed:
+        QApplication::beep();
+        MainController::writeForceShow(store, ForceShow::Show);
+        debugLine(cl.debug, QStringLiteral("another instance holds the lock but does not "
+                                           "answer; it was asked to show its window"));
+        return 0;
+    case SingleInstance::Role::First:
+        break;
+    }
+    if (!instance.lastError().isEmpty())
+        debugLine(true, instance.lastError());
     MainController::writeForceShow(store, ForceShow::None);
-    if (!instance.listen())
-        debugLine(true, QStringLiteral("cannot listen on %1").arg(instance.serverName()));
 
     if (!prepareProgramFolder(paths.programFolder, seedFolder()))
         debugLine(true,
@@ -222,6 +227,7 @@ int main(int argc, char **argv)
             prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
                            QStringLiteral("K-Vorn"));
     };
+    showError(store.loadProblem());
     showError(popupLists.LoadBlackList());
     showError(popupLists.LoadWhiteList());
     bannerList.LoadBannerList();
@@ -255,6 +261,14 @@ int main(int argc, char **argv)
                      });
     QObject::connect(&controller, &MainController::showWindowRequested, &controller,
                      [&] { debugLine(cl.debug, QStringLiteral("window shown on request")); });
+    QObject::connect(&controller, &MainController::unattendedSaveFailed, &controller,
+                     [](const QString &text) {
+                         // Nobody is there to read a box: the terminal and the system log.
+                         const QByteArray line = QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')).simplified().toLocal8Bit();
+                         std::fprintf(stderr, "kvorn: %s\n", line.constData());
+                         std::fflush(stderr);
+                         ::syslog(LOG_USER | LOG_WARNING, "%s", line.constData());
+                     });
     UnixSignalWatcher signalWatcher;
     QObject::connect(
         &signalWatcher, &UnixSignalWatcher::terminationRequested, &controller, [&](int number) {

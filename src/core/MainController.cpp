@@ -19,6 +19,7 @@ const QString kSoundAppKeyBare = QStringLiteral("AppEvents\\Schemes\\Apps\\Kvorn
 const QString kSoundEventKey = QStringLiteral("AppEvents\\Schemes\\Apps\\Kvorn\\Gobblezap\\.Current");
 const QString kSoundReadKey = QStringLiteral("AppEvents\\Schemes\\Apps\\kvorn\\Gobblezap\\.Current");
 const QString kForceShowKey = QStringLiteral("ForceShow");
+constexpr int kMaxUpdateIntervalDays = 36500;
 } // namespace
 
 MainController::MainController(Services services, QString programFolder, QObject *parent)
@@ -248,7 +249,9 @@ void MainController::checkAutoUpdate()
         return;
     bool ok = false;
     const int days = m_s.options.AUDays.trimmed().toInt(&ok);
-    if (!ok)
+    // A stored text may hold any number; only a real interval is one (and negating a
+    // huge one would overflow).
+    if (!ok || days < 0 || days > kMaxUpdateIntervalDays)
         return;
     const QDate last = parseShortDate(m_s.options.LastUpdate);
     if (!last.isValid())
@@ -295,7 +298,7 @@ int MainController::readForceShow(const SettingsStore &store)
 
 // --- saving and ending ---------------------------------------------------------------------
 
-bool MainController::SaveProgramSettings()
+bool MainController::SaveProgramSettings(bool unattended)
 {
     QStringList errors;
     for (const SaveStep &step : m_listSavers) {
@@ -312,15 +315,17 @@ bool MainController::SaveProgramSettings()
             errors.append(mailError);
     }
     m_s.tray.setPresent(false);
-    if (!errors.isEmpty()) {
-        m_s.prompt.message(QStringLiteral("K-Vorn could not save everything:\n\n%1\n\n"
-                                          "The files that were there before are unchanged.")
-                               .arg(errors.join(QLatin1Char('\n'))),
-                           Prompt::Buttons::Ok, Prompt::Icon::Warning,
+    if (errors.isEmpty())
+        return true;
+    const QString text = QStringLiteral("K-Vorn could not save everything:\n\n%1\n\n"
+                                        "The files that were there before are unchanged.")
+                             .arg(errors.join(QLatin1Char('\n')));
+    if (unattended)
+        Q_EMIT unattendedSaveFailed(text);
+    else
+        m_s.prompt.message(text, Prompt::Buttons::Ok, Prompt::Icon::Warning,
                            QStringLiteral("K-Vorn"));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 void MainController::stopTimersForExit()
@@ -337,22 +342,29 @@ void MainController::flushAll()
 
 bool MainController::exitProgram(ExitKind kind)
 {
-    if (m_shuttingDown)
+    // A request to end while an end is under way (a second signal, the signal timer's
+    // "ForceShow" beside the socket's request, a signal during a box) changes nothing.
+    if (m_shuttingDown || m_exiting)
         return true;
     const auto ask = [this] {
         return m_s.prompt.message(QStringLiteral("Do you really want to exit the K-Vorn?"),
                                   Prompt::Buttons::YesNo, Prompt::Icon::Question,
                                   QStringLiteral("K-Vorn")) == Prompt::Answer::Yes;
     };
-
-    switch (kind) {
-    case ExitKind::FileExit:
+    const auto saveAll = [this](bool unattended) {
         Q_EMIT exitStarted();
         stopTimersForExit();
         flushAll();
-        SaveProgramSettings();
+        SaveProgramSettings(unattended);
+    };
+
+    switch (kind) {
+    case ExitKind::FileExit:
+        m_exiting = true;
+        saveAll(false);
         if (!ask()) {
             // Declined: keep working as before instead of staying half stopped.
+            m_exiting = false;
             m_detection.start();
             if (m_mailLoop.interval() > 0)
                 m_mailLoop.start();
@@ -363,17 +375,18 @@ bool MainController::exitProgram(ExitKind kind)
     case ExitKind::TrayExit:
         if (!ask())
             return false;
-        Q_EMIT exitStarted();
-        stopTimersForExit();
-        flushAll();
-        SaveProgramSettings();
+        if (m_shuttingDown || m_exiting)
+            return true; // ended some other way while the question was open
+        m_exiting = true;
+        saveAll(false);
         break;
     case ExitKind::SessionEnd:
+        m_exiting = true;
+        saveAll(true);
+        break;
     case ExitKind::ForceClose:
-        Q_EMIT exitStarted();
-        stopTimersForExit();
-        flushAll();
-        SaveProgramSettings();
+        m_exiting = true;
+        saveAll(false);
         break;
     }
     m_shuttingDown = true;

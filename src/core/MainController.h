@@ -30,7 +30,8 @@ enum class ForceShow { None = 0, Show = 1, End = 2 };
 enum class ExitKind {
     FileExit,     ///< File > "&Exit": save, then ask
     TrayExit,     ///< the tray menu's "E&xit": ask, then save
-    SessionEnd,   ///< the desktop session or a signal ends us: save without asking
+    SessionEnd,   ///< the desktop session or a signal ends us: save without asking and
+                  ///< without waiting for the user at all
     ForceClose,   ///< another start asked us to end ("/forceclose")
 };
 
@@ -124,8 +125,9 @@ public:
     void addFlusher(std::function<void()> step) { m_flushers.push_back(std::move(step)); }
 
     /// Saves the lists, the options record and the mail settings; reports every failure to
-    /// the user. True when everything was written.
-    bool SaveProgramSettings();
+    /// the user, or, when `unattended`, through `unattendedSaveFailed` without waiting for
+    /// anybody. True when everything was written.
+    bool SaveProgramSettings(bool unattended = false);
     /// Ends the program the given way. False when the user declined.
     bool exitProgram(ExitKind kind);
     /// True once the program is on its way out.
@@ -163,6 +165,8 @@ Q_SIGNALS:
     void exitStarted();
     /// Everything is saved as needed; the event loop may end.
     void quitNow();
+    /// An end that waits for nobody could not save everything (the text names what).
+    void unattendedSaveFailed(const QString &text);
 
 private:
     void setRunVisual(int picture, const QString &tip);
@@ -188,6 +192,7 @@ private:
     bool m_monitorRecheck = false;
     bool m_startupInProgress = false;
     bool m_shuttingDown = false;
+    bool m_exiting = false; ///< an end is under way; further end requests change nothing
 
     StatusTexts m_status;
     int m_currentScreen = PopupScreen;

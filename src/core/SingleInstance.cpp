@@ -1,27 +1,81 @@
 #include "core/SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace kvorn {
 
-SingleInstance::SingleInstance(const QString &key, QObject *parent) : QObject(parent)
+namespace {
+// A request is one short word; anything longer is not from a start of ours.
+constexpr qint64 kMaxRequestBytes = 256;
+
+bool fromSameUser(const QLocalSocket &socket)
+{
+    struct ucred peer = {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) ==
+               0 &&
+           peer.uid == ::getuid();
+}
+} // namespace
+
+SingleInstance::SingleInstance(const QString &key, const QString &runtimeFolder, QObject *parent)
+    : QObject(parent)
 {
     const QByteArray hash =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    m_name = QStringLiteral("kvorn-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+    // Qt makes the runtime folder private (0700) when $XDG_RUNTIME_DIR is not set, and
+    // refuses one that belongs to somebody else.
+    QString folder = runtimeFolder.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                         : runtimeFolder;
+    if (folder.isEmpty())
+        folder = key;
+    m_name = QStringLiteral("%1/kvorn-%2").arg(folder, QString::fromLatin1(hash));
+    m_lock = std::make_unique<QLockFile>(m_name + QStringLiteral(".lock"));
+    // Only a lock whose process is gone is stale, however long the program has run.
+    m_lock->setStaleLockTime(0);
 }
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::otherInstanceRunning() const
+bool SingleInstance::isFirst() const
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_name);
-    return socket.waitForConnected(500);
+    return m_lock->isLocked();
+}
+
+SingleInstance::Role SingleInstance::claimOrSend(const QByteArray &request, int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    while (true) {
+        if (m_lock->tryLock(0)) {
+            if (!listen())
+                m_error = QStringLiteral("cannot listen on %1").arg(m_name);
+            return Role::First;
+        }
+        if (m_lock->error() != QLockFile::LockFailedError) {
+            // No lock can be had here at all (a read-only folder): be the instance when
+            // nobody answers, as a program without the lock would.
+            m_error = QStringLiteral("cannot lock %1").arg(m_lock->fileName());
+            if (sendToRunning(request))
+                return Role::Second;
+            listen();
+            return Role::First;
+        }
+        if (sendToRunning(request))
+            return Role::Second;
+        if (deadline.hasExpired())
+            return Role::Failed;
+        QThread::msleep(50);
+    }
 }
 
 bool SingleInstance::sendToRunning(const QByteArray &request) const
@@ -43,25 +97,44 @@ bool SingleInstance::listen()
 {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_name)) {
-        // A socket file left by a crashed instance: nobody answered, so it is stale.
-        QLocalServer::removeServer(m_name);
-        if (!m_server->listen(m_name))
-            return false;
-    }
+    // We hold the lock: a socket file still there was left by an instance that crashed.
+    QLocalServer::removeServer(m_name);
+    if (!m_server->listen(m_name))
+        return false;
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    const QByteArray line = socket->readLine().trimmed();
-                    if (!line.isEmpty())
-                        Q_EMIT requestReceived(line);
-                }
-            });
+            if (!fromSameUser(*socket)) {
+                socket->abort();
+                continue;
+            }
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { takeRequests(socket); });
         }
     });
     return true;
+}
+
+void SingleInstance::takeRequests(QLocalSocket *socket)
+{
+    QList<QByteArray> requests;
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine(kMaxRequestBytes).trimmed();
+        if (!line.isEmpty())
+            requests.append(line);
+    }
+    if (socket->bytesAvailable() > kMaxRequestBytes)
+        socket->abort();
+    if (requests.isEmpty())
+        return;
+    // Handled once this slot has returned: a request may end the program behind a modal
+    // box, whose event loop deletes the socket; nothing may touch it after that.
+    QMetaObject::invokeMethod(
+        this,
+        [this, requests] {
+            for (const QByteArray &request : requests)
+                Q_EMIT requestReceived(request);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace kvorn

@@ -270,6 +270,22 @@ private Q_SLOTS:
         QCOMPARE(due.count(), 0);
     }
 
+    void autoUpdateIgnoresAnIntervalOutOfRange()
+    {
+        LoadedRig rig;
+        QSignalSpy due(&rig.controller, &MainController::autoUpdateDue);
+        rig.options.LastUpdate = QStringLiteral("01/01/2003");
+        // INT_MIN once negated the stored number (undefined behaviour, caught by UBSan).
+        for (const char *days : {"-2147483648", "-1", "2147483647", "99999999999", "seven"}) {
+            rig.options.AUDays = QString::fromLatin1(days);
+            rig.controller.UpdateStatusBar(0, 0, QString());
+            QVERIFY2(due.isEmpty(), days);
+        }
+        rig.options.AUDays = QStringLiteral("7");
+        rig.controller.UpdateStatusBar(0, 0, QString());
+        QCOMPARE(due.count(), 1);
+    }
+
     void flashAnimation()
     {
         LoadedRig rig;
