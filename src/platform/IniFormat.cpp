@@ -6,6 +6,7 @@
 #include <QFileDevice>
 #include <QStringList>
 
+#include <algorithm>
 #include <sys/stat.h>
 
 // The layout is Qt's INI layout to the letter (sections, %-escaped keys, quoted and
@@ -464,12 +465,15 @@ bool readIni(const QByteArray &bytes, QSettings::SettingsMap &map)
         const QByteArrayView value = data.sliced(equalsPos + 1, lineStart + lineLen - equalsPos - 1);
         if (unescapeValue(value, text, list)) {
             QVariantList items;
-            bool allTexts = true;
+            QStringList texts;
             for (const QString &item : list) {
                 items.append(typedValue(item));
-                allTexts = allTexts && items.last().typeId() == QMetaType::QString;
+                texts.append(items.last().toString());
             }
-            map.insert(key, allTexts ? QVariant(list) : QVariant(items));
+            const bool allTexts = std::all_of(items.cbegin(), items.cend(), [](const QVariant &v) {
+                return v.typeId() == QMetaType::QString;
+            });
+            map.insert(key, allTexts ? QVariant(texts) : QVariant(items));
         } else {
             map.insert(key, typedValue(text));
         }

@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <unistd.h>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -75,6 +78,7 @@ private Q_SLOTS:
     void importFailureKeepsFiles_data();
     void importFailureKeepsFiles();
     void statusGoesThroughTheController();
+    void sourceShrinkingWhileReadIsNoCrash();
 };
 
 void TestBanner::import_data()
@@ -348,6 +352,29 @@ void TestBanner::statusGoesThroughTheController()
     BannerList list(core.env.programFolder(), core.tray, core.clock, core.controller);
     list.LoadBannerList();
     QCOMPARE(core.controller.statusTexts().text(PopupScreen, 1), QStringLiteral("loading"));
+}
+
+void TestBanner::sourceShrinkingWhileReadIsNoCrash()
+{
+    // A list still being downloaded, or rewritten by another program, may shrink while we
+    // read it; a mapped file then killed the program with SIGBUS.
+    BannerRig rig;
+    const QString source = rig.env.root() + QStringLiteral("/growing.hosts");
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const qint64 size = 16 << 20;
+    std::atomic<bool> done = false;
+    std::thread shrinker([&] {
+        while (!done) {
+            [[maybe_unused]] const int cut = ::ftruncate(file.handle(), 0);
+            [[maybe_unused]] const int grown = ::ftruncate(file.handle(), size);
+        }
+    });
+    QDeadlineTimer deadline(1500);
+    for (int i = 0; i < 30 && !deadline.hasExpired(); ++i)
+        rig.list->importList(source);
+    done = true;
+    shrinker.join();
 }
 
 QTEST_GUILESS_MAIN(TestBanner)

@@ -5,8 +5,13 @@
 
 #include <QDir>
 
+#include "platform/IniFormat.h"
+
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <random>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -223,6 +228,116 @@ private Q_SLOTS:
         QString error;
         QVERIFY(!settings.saveOptions(&error));
         QVERIFY(error.contains(path));
+    }
+
+    void valuesNotInUtf8ReadAsWindows1252()
+    {
+        TestEnv env;
+        QDir().mkpath(QFileInfo(env.settingsFile()).path());
+        QFile raw(env.settingsFile());
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        // Edited in Latin-1: once read as U+FFFD and written back so, for good.
+        raw.write("[Options]\nUserName=M\xFCnchen\nHomePage=http://a.test/\n\n"
+                  "[Mail%20Account%201]\nAcctUser=j\xFCrgen \x80\n");
+        raw.close();
+        {
+            SettingsStore store(env.settingsFile());
+            QVERIFY(store.loadProblem().isEmpty());
+            QCOMPARE(store.read("Options", "UserName", {}), QStringLiteral("München"));
+            QCOMPARE(store.read("Mail Account 1", "AcctUser", {}), QStringLiteral("jürgen €"));
+            store.write("Options", "Flash", "True");
+            QVERIFY(store.save());
+        }
+        QFile saved(env.settingsFile());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QVERIFY2(!bytes.contains("\xEF\xBF\xBD"), bytes.constData());
+        QVERIFY(bytes.contains("UserName=M\xC3\xBCnchen"));
+        QSettings qt(env.settingsFile(), QSettings::IniFormat);
+        QCOMPARE(qt.value("Mail Account 1/AcctUser").toString(), QStringLiteral("jürgen €"));
+    }
+
+    void damagedFileIsReportedAndKept()
+    {
+        TestEnv env;
+        QDir().mkpath(QFileInfo(env.settingsFile()).path());
+        const QByteArray damaged("[Options]\nUserName=Ann\n\0\0\0\0garbage\x01\x02\n", 31);
+        QFile raw(env.settingsFile());
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write(damaged);
+        raw.close();
+
+        SettingsStore store(env.settingsFile());
+        QVERIFY2(store.loadProblem().contains(SettingsStore::damagedCopyPath(env.settingsFile())),
+                 qPrintable(store.loadProblem()));
+        QCOMPARE(store.read("Options", "UserName", {}), QStringLiteral("Ann"));
+        store.write("Options", "Flash", "True");
+        QVERIFY(store.save());
+        QFile copy(SettingsStore::damagedCopyPath(env.settingsFile()));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), damaged);
+        QCOMPARE(SettingsStore(env.settingsFile()).loadProblem(), QString());
+
+        // A sound file, Qt's own or ours, is never reported.
+        CoreRig rig;
+        rig.settings.LoadMyOptions(QDate(2026, 12, 10));
+        QVERIFY(rig.settings.saveOptions());
+        QCOMPARE(SettingsStore(rig.env.settingsFile()).loadProblem(), QString());
+    }
+
+    void iniLayoutMatchesQtBothWays()
+    {
+        // Random keys and values full of what the layout escapes: what Qt's INI writer
+        // wrote, we read alike, and what we write, Qt reads alike.
+        const QString alphabet = QStringLiteral(" ,;=\"\\@%/\t\n\r\x01\x7f#[]aZ09ßé€😀x");
+        QTemporaryDir dir;
+        std::mt19937 random(20261210);
+        const auto text = [&](int maxLength) {
+            QString t;
+            const int length = int(random() % unsigned(maxLength + 1));
+            for (int i = 0; i < length; ++i) {
+                const qsizetype at = qsizetype(random() % unsigned(alphabet.size()));
+                // Keep a surrogate pair whole.
+                if (alphabet.at(at).isLowSurrogate())
+                    t += alphabet.mid(at - 1, 2);
+                else if (alphabet.at(at).isHighSurrogate())
+                    t += alphabet.mid(at, 2);
+                else
+                    t += alphabet.at(at);
+            }
+            return t;
+        };
+        for (int round = 0; round < 40; ++round) {
+            QSettings::SettingsMap map;
+            for (int i = 0; i < 12; ++i) {
+                QString key = QStringLiteral("k%1").arg(i) + text(4).remove(QLatin1Char('/'));
+                if (i % 3 != 0)
+                    key = QStringLiteral("Sec%1").arg(i % 4) + text(2).remove(QLatin1Char('/')) +
+                          QLatin1Char('/') + key;
+                map.insert(key, i == 5 ? QVariant(QStringList{text(5), text(5)}) : QVariant(text(12)));
+            }
+            const QString qtFile = dir.filePath(QStringLiteral("qt%1.ini").arg(round));
+            {
+                QSettings qt(qtFile, QSettings::IniFormat);
+                for (auto it = map.cbegin(); it != map.cend(); ++it)
+                    qt.setValue(it.key(), it.value());
+            }
+            QFile written(qtFile);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QSettings::SettingsMap ours;
+            QVERIFY(readIni(written.readAll(), ours));
+            QCOMPARE(ours, map);
+
+            const QString ourFile = dir.filePath(QStringLiteral("ours%1.ini").arg(round));
+            QFile out(ourFile);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(writeIni(map));
+            out.close();
+            QSettings qt(ourFile, QSettings::IniFormat);
+            QCOMPARE(qt.allKeys().size(), map.size());
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                QCOMPARE(qt.value(it.key()), it.value());
+        }
     }
 };
 

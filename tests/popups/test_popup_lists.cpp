@@ -269,6 +269,21 @@ private Q_SLOTS:
         }
     }
 
+    void byteOrderMarkOfTheFileIsSkipped()
+    {
+        // Editors on Windows put a byte order mark before the first line; it once made the
+        // first entry's flag unreadable, so a save turned the entry off.
+        TestEnv env;
+        const QString path = env.file(QStringLiteral("spamlist.kbl"));
+        env.writeFile(QStringLiteral("spamlist.kbl"),
+                      "\xEF\xBB\xBF" "1\xFF*casino*\xFF\xFF\r\n0\xFFother\xFF\xFF\r\n");
+        const ListFileRead read = readListFile(path);
+        QCOMPARE(read.entries.size(), std::size_t(2));
+        QCOMPARE(read.entries[0].text, QStringLiteral("*casino*"));
+        QVERIFY(read.entries[0].enabled);
+        QVERIFY(!read.entries[1].enabled);
+    }
+
     void tickingMarksTheBlackListChanged()
     {
         Rig rig;
