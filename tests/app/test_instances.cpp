@@ -1,10 +1,13 @@
 // Two real processes of the program: single instance, wake-up, /forceclose, signals.
 #include "TestEnv.h"
+#include "Tmpfs.h"
 
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
 
+#include <algorithm>
+#include <array>
 #include <csignal>
 
 using namespace kvorn::test;
@@ -125,6 +128,58 @@ private Q_SLOTS:
         QCOMPARE(stored(env, QStringLiteral("Options/ForceShow")), QStringLiteral("0"));
         QTest::qWait(1800); // one signal-timer period: still running
         QCOMPARE(next.process.state(), QProcess::Running);
+    }
+
+    void simultaneousStartsLeaveOneInstance()
+    {
+        for (int trial = 0; trial < 3; ++trial) {
+            TestEnv env;
+            std::array<Instance, 5> starts;
+            for (Instance &start : starts)
+                start.start({QStringLiteral("/debug")});
+            // All but one hand their request over and end; one stays and runs.
+            int ended = 0;
+            QDeadlineTimer deadline(20000);
+            while (ended < 4 && !deadline.hasExpired()) {
+                QTest::qWait(50);
+                ended = int(std::count_if(starts.begin(), starts.end(), [](const Instance &i) {
+                    return i.process.state() == QProcess::NotRunning;
+                }));
+            }
+            QTest::qWait(500);
+            int running = 0;
+            for (Instance &start : starts) {
+                if (start.process.state() == QProcess::Running) {
+                    ++running;
+                    QVERIFY2(start.waitFor("running;"), start.err.constData());
+                } else {
+                    QCOMPARE(start.process.exitCode(), 0);
+                }
+            }
+            QCOMPARE(running, 1);
+        }
+    }
+
+    void endBySignalNeverWaitsForTheUser()
+    {
+        TestEnv env;
+        Tmpfs config(env.configFolder() + QStringLiteral("/kvorn"), 1024);
+        if (!config.mounted())
+            QSKIP("mounting a tmpfs needs root");
+        Instance first;
+        first.start({QStringLiteral("/debug")});
+        QVERIFY2(first.waitFor("running;"), first.err.constData());
+        QVERIFY(config.makeReadOnly());
+        // The save fails; once a box waited here for a user who is not there, and a second
+        // signal started a second save inside it.
+        const auto pid = static_cast<pid_t>(first.process.processId());
+        ::kill(pid, SIGTERM);
+        ::kill(pid, SIGTERM);
+        QVERIFY2(first.process.waitForFinished(10000), first.err.constData());
+        QCOMPARE(first.process.exitStatus(), QProcess::NormalExit);
+        first.err += first.process.readAllStandardError();
+        QCOMPARE(first.err.count("could not save everything"), 1);
+        QVERIFY2(first.err.contains("kvorn.ini"), first.err.constData());
     }
 
     void terminationSavesTheSettings()

@@ -10,6 +10,11 @@ TestEnv::TestEnv()
     QDir().mkpath(programFolder());
     QDir().mkpath(configFolder());
     QDir().mkpath(m_dir.path() + QStringLiteral("/data"));
+    // The runtime folder must be private, or Qt refuses it.
+    const QString runtime = m_dir.path() + QStringLiteral("/run");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     qputenv("KVORN_HOME", programFolder().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", configFolder().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (m_dir.path() + QStringLiteral("/data")).toLocal8Bit());
