@@ -73,14 +73,13 @@ bool readLine(QByteArrayView data, qsizetype &dataPos, qsizetype &lineStart, qsi
         ++lineStart;
 
     qsizetype i = lineStart;
-    while (i < dataLen) {
-        char ch = data[i];
-        while (!isSpecial(ch)) {
-            if (++i == dataLen)
-                goto done;
-            ch = data[i];
-        }
-        ++i;
+    bool lineEnded = false;
+    while (i < dataLen && !lineEnded) {
+        while (i < dataLen && !isSpecial(data[i]))
+            ++i;
+        if (i == dataLen)
+            break;
+        const char ch = data[i++];
         if (ch == '=') {
             if (!inQuotes && equalsPos == -1)
                 equalsPos = i - 1;
@@ -89,7 +88,7 @@ bool readLine(QByteArrayView data, qsizetype &dataPos, qsizetype &lineStart, qsi
                 ++lineStart;
             } else if (!inQuotes) {
                 --i;
-                goto done;
+                lineEnded = true;
             }
         } else if (ch == '\\') {
             if (i < dataLen) {
@@ -102,20 +101,17 @@ bool readLine(QByteArrayView data, qsizetype &dataPos, qsizetype &lineStart, qsi
             }
         } else if (ch == '"') {
             inQuotes = !inQuotes;
-        } else { // ';'
-            if (i == lineStart + 1) {
-                while (i < dataLen && data[i] != '\n' && data[i] != '\r')
-                    ++i;
-                while (i < dataLen && isSpace(data[i]))
-                    ++i;
-                lineStart = i;
-            } else if (!inQuotes) {
-                --i;
-                goto done;
-            }
+        } else if (i == lineStart + 1) { // ';' starting a line: a comment line
+            while (i < dataLen && data[i] != '\n' && data[i] != '\r')
+                ++i;
+            while (i < dataLen && isSpace(data[i]))
+                ++i;
+            lineStart = i;
+        } else if (!inQuotes) { // ';' after a setting: the rest of the line is a comment
+            --i;
+            lineEnded = true;
         }
     }
-done:
     dataPos = i;
     lineLen = i - lineStart;
     return lineLen > 0;
