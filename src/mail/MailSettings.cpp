@@ -4,6 +4,7 @@
 #include "core/SettingsStore.h"
 #include "core/StoredValue.h"
 #include "core/TextFile.h"
+#include "platform/TextCodec.h"
 
 #include <variant>
 
@@ -94,18 +95,6 @@ bool assign(MailSettings &s, const Field &field, const QString &text, Conversion
                           },
                       },
                       field);
-}
-
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
 }
 
 } // namespace
@@ -211,8 +200,8 @@ QString DecodeAcctPass(const QString &encoded)
     QByteArray bytes;
     bytes.reserve(encoded.size() / 2);
     for (qsizetype i = 0; i + 1 < encoded.size(); i += 2) {
-        const int hi = hexValue(encoded.at(i));
-        const int lo = hexValue(encoded.at(i + 1));
+        const int hi = hexDigitValue(encoded.at(i).unicode());
+        const int lo = hexDigitValue(encoded.at(i + 1).unicode());
         if (hi < 0 || lo < 0)
             continue;
         bytes.append(static_cast<char>(((hi << 4 | lo) - 7) & 0xFF));

@@ -30,13 +30,7 @@ bool isSpecial(char ch)
 
 int hexValue(char ch)
 {
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
+    return hexDigitValue(char16_t(static_cast<unsigned char>(ch)));
 }
 
 /// Lines that are not UTF-8 are turned into UTF-8 from Windows-1252 before parsing.
