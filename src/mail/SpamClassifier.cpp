@@ -5,6 +5,7 @@
 #include "mail/MailLists.h"
 #include "mail/MailSettings.h"
 #include "mail/MessageListModel.h"
+#include "platform/DomainName.h"
 
 #include <QPointer>
 
@@ -29,6 +30,14 @@ void SpamClassifier::attachTo(MailCheck &check)
                 check.appendStatus(
                     QStringLiteral("No DNS answer for %1 (%2): not marked").arg(domain, detail));
             });
+    connect(this, &SpamClassifier::senderNotJudged, &check,
+            [&check](const QString &number, const QString &sender) {
+                check.appendStatus(
+                    sender.trimmed().isEmpty()
+                        ? QStringLiteral("Message %1 has no sender: not marked").arg(number)
+                        : QStringLiteral("Message %1: no domain name in the sender %2: not marked")
+                              .arg(number, sender));
+            });
 }
 
 void SpamClassifier::newCheck()
@@ -52,6 +61,14 @@ void SpamClassifier::classify(quint64 rowKey, std::function<void(bool rowHidden)
     // The check parks the message's last "received" line in this column for us.
     const QString received = m_list.text(row, ColBlacklist);
 
+    if (from.trimmed().isEmpty()) {
+        // Nothing tells who sent it, so nothing can say it is spam: never marked.
+        m_list.setText(row, ColBlacklist, kFalse);
+        Q_EMIT senderNotJudged(m_list.text(row, ColTo), from);
+        done(false);
+        return;
+    }
+
     if (m_lists.IsInMailList(MailListKind::Friends, from, QString())) {
         m_list.setChecked(row, false);
         m_list.setText(row, ColBlacklist, kFalse);
@@ -68,6 +85,14 @@ void SpamClassifier::classify(quint64 rowKey, std::function<void(bool rowHidden)
         m_list.setChecked(row, true);
         m_list.setText(row, ColBlacklist, m_lists.KillEntry());
         m_list.setText(row, ColStatus, QStringLiteral("Blacklist"));
+        done(false);
+        return;
+    }
+    if (!dnsQuestionName(senderDomain(from))) {
+        // A display name or a mangled address is no domain the Domain Name System could
+        // deny; asking would only get a real message marked.
+        m_list.setText(row, ColBlacklist, kFalse);
+        Q_EMIT senderNotJudged(m_list.text(row, ColTo), from);
         done(false);
         return;
     }
@@ -88,6 +113,11 @@ void SpamClassifier::SenderDomainResolves(const QString &sender,
                                           std::function<void(DomainState)> done)
 {
     const QString domain = senderDomain(sender);
+    if (!dnsQuestionName(domain)) {
+        QMetaObject::invokeMethod(
+            this, [done = std::move(done)] { done(DomainState::Unknown); }, Qt::QueuedConnection);
+        return;
+    }
     m_cache.lookUp(domain, this,
                    [self = QPointer<SpamClassifier>(this),
                     done = std::move(done)](const DomainAnswer &answer) {

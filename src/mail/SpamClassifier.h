@@ -46,7 +46,8 @@ public:
     /// The DNS test of a sender text: `done` gets the state of the sender's domain (the
     /// text after the first "@" of the address, the whole address without one). Only
     /// `DomainState::DoesNotExist` counts as "does not resolve"; a name server that does
-    /// not answer proves nothing.
+    /// not answer proves nothing, and a text that is no domain name is never asked
+    /// (`DomainState::Unknown`).
     void SenderDomainResolves(const QString &sender, std::function<void(DomainState)> done);
 
     /// Forgets the domain answers of the last check and follows a changed "DnsServers".
@@ -57,6 +58,9 @@ Q_SIGNALS:
     /// A sender domain got no conclusive answer, so its rows are not marked "No DNS"; told
     /// once per domain and check.
     void domainUnanswered(const QString &domain, const QString &detail);
+    /// The sender of message `number` is empty or holds no domain name, so the message was
+    /// left unmarked.
+    void senderNotJudged(const QString &number, const QString &sender);
 
 private:
     MailLists &m_lists;

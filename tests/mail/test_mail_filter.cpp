@@ -175,6 +175,8 @@ private Q_SLOTS:
     void classification_data();
     void classification();
     void hiddenFriendLeavesNoRowAndTheNextGetsItsId();
+    void sendersWithoutDomainAreNeverMarked_data();
+    void sendersWithoutDomainAreNeverMarked();
     void endToEndOnDovecotAndDns();
     void renumberedBetweenCheckAndProcessing();
     void stoppedDnsServerMarksNothing();
@@ -305,6 +307,81 @@ void TestMailFilter::hiddenFriendLeavesNoRowAndTheNextGetsItsId()
     // The next check asks again.
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(resolver.asked.size(), 2);
+}
+
+// --- senders the Domain Name System cannot judge, against a real name server -----------------
+
+void TestMailFilter::sendersWithoutDomainAreNeverMarked_data()
+{
+    QTest::addColumn<QByteArray>("fromHeader"); // the whole header, folds included; empty: none
+    QTest::addColumn<QString>("fromColumn");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("told"); // in the status box
+
+    QTest::newRow("folded from, address on the next line")
+        << QByteArray("From: \"Jane Q. Public, Department of Long Names\"\r\n <jane@known.test>")
+        << "\"Jane Q. Public, Department of Long Names\" <jane@known.test>" << false << "1"
+        << "";
+    QTest::newRow("folded from with a tab")
+        << QByteArray("From: Jane Public\r\n\t<jane@known.test>")
+        << "Jane Public\t<jane@known.test>" << false << "1"
+        << "";
+    QTest::newRow("folded from of an unknown domain is still marked")
+        << QByteArray("From: Ghost\r\n <ghost@nowhere.test>") << "Ghost <ghost@nowhere.test>"
+        << true << "No DNS"
+        << "";
+    QTest::newRow("display name only")
+        << QByteArray("From: Jane Public") << "Jane Public" << false << "1"
+        << "Message 1: no domain name in the sender Jane Public: not marked";
+    QTest::newRow("no from header") << QByteArray() << "" << false << "1"
+                                    << "Message 1 has no sender: not marked";
+    QTest::newRow("empty from header") << QByteArray("From: ") << "" << false << "1"
+                                       << "Message 1 has no sender: not marked";
+    QTest::newRow("NUL inside the domain")
+        << QByteArray("From: <g@nowhere.test") + '\0' + QByteArray(".known.test>")
+        << QStringLiteral("<g@nowhere.test") + QChar(0) + QStringLiteral(".known.test>") << false
+        << "1"
+        << "not marked";
+    QTest::newRow("address literal")
+        << QByteArray("From: <g@[127.0.0.1]>") << "<g@[127.0.0.1]>" << false << "1"
+        << "not marked";
+    QTest::newRow("comment after the address")
+        << QByteArray("From: g@nowhere.test (Ghost)") << "g@nowhere.test (Ghost)" << false << "1"
+        << "not marked";
+}
+
+void TestMailFilter::sendersWithoutDomainAreNeverMarked()
+{
+    QFETCH(QByteArray, fromHeader);
+    QFETCH(QString, fromColumn);
+    QFETCH(bool, marked);
+    QFETCH(QString, status);
+    QFETCH(QString, told);
+
+    DnsTestServer dns;
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    FilterRig rig(caresAt(dns.server(), 1000, 2));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(1, [&](int) {
+        QByteArray text = "Received: from relay.example.test\r\n";
+        if (!fromHeader.isEmpty())
+            text += fromHeader + "\r\n";
+        return text + "Subject: s\r\n\r\nHello.\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 1);
+    QCOMPARE(rig.mail.list.text(0, ColFrom), fromColumn);
+    QCOMPARE(rig.mail.list.isChecked(0), marked);
+    QCOMPARE(rig.mail.list.text(0, ColStatus), status);
+    QCOMPARE(rig.mail.list.text(0, ColBlacklist), QStringLiteral("False"));
+    QCOMPARE(rig.mail.list.text(0, ColUniqueId), QStringLiteral("uid-1"));
+    if (!told.isEmpty())
+        QVERIFY2(rig.mail.check.statusText().contains(told),
+                 qPrintable(rig.mail.check.statusText()));
 }
 
 // --- Dovecot and dnsmasq -------------------------------------------------------------------
