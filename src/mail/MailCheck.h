@@ -141,9 +141,13 @@ public:
         m_autoDelete = std::move(runner);
     }
 
-    /// The most one line, and one multi-line reply, may hold before the account is ended
-    /// (a server sending an endless line or a gigantic message).
-    void setReplyLimits(qint64 lineBytes, qint64 replyBytes);
+    /// The most one line may hold before the account is ended (a server sending an endless
+    /// line), and the most bytes and lines one message may hold before it is skipped (a
+    /// gigantic message, or one of countless tiny lines, each of which costs memory too).
+    void setReplyLimits(qint64 lineBytes, qint64 replyBytes,
+                        qsizetype replyLines = kDefaultReplyLines);
+
+    static constexpr qsizetype kDefaultReplyLines = 1 << 20;
 
 Q_SIGNALS:
     void statusTextChanged(const QString &text);
@@ -178,6 +182,7 @@ private:
     void sendUidl();
     void nextMessageOrQuit();
     void endAccountWith(const QString &text);
+    void skipMessage(const QString &text);
     void closeConnection();
     void reportUnexpected(int number, const QString &description);
 
@@ -215,6 +220,9 @@ private:
     qint64 m_replyBytes = 0;
     qint64 m_lineLimit = 8 * 1024 * 1024;
     qint64 m_replyLimit = 64 * 1024 * 1024;
+    qsizetype m_replyLineLimit = kDefaultReplyLines;
+    /// After a skipped message: the dialogue starts again and goes on after this message.
+    std::int32_t m_resumeAfter = 0;
 
     CMessages m_messages;
     MailClassifier *m_classifier = nullptr;
