@@ -622,6 +622,15 @@ void MailCheck::nextMessageOrQuit()
     kvorn::MailCheckState &st = MailCheckState;
     st.ReceiveBuffer.clear();
     m_replyBytes = 0;
+    if (st.CurrentMessage < st.MessageCount && st.CurrentMessage >= m_rowLimit) {
+        // Every row costs memory: a mailbox that claims billions of messages must not
+        // take it all.
+        appendStatus(QStringLiteral("Only the first %1 of %2 messages of %3 were listed.")
+                         .arg(m_rowLimit)
+                         .arg(st.MessageCount)
+                         .arg(MailUser));
+        st.CurrentMessage = st.MessageCount;
+    }
     if (st.CurrentMessage >= st.MessageCount) {
         m_step = MailStep::AwaitQuitReply;
         sendCommand(QStringLiteral("QUIT"));

@@ -98,7 +98,8 @@ public:
     QString MailPassword;
     QString MailServer;
     QString MailAcctName;
-    std::int32_t MessageTotal = 0;
+    /// Summed in 64 bits: a few accounts can each claim 2^31 - 1 messages.
+    qint64 MessageTotal = 0;
     kvorn::MailCheckState MailCheckState;
     /// Sets the mode; back to "Get" starts a check that waited for the processing run.
     void setMailMode(const QString &mode);
@@ -146,8 +147,12 @@ public:
     /// gigantic message, or one of countless tiny lines, each of which costs memory too).
     void setReplyLimits(qint64 lineBytes, qint64 replyBytes,
                         qsizetype replyLines = kDefaultReplyLines);
+    /// The most messages listed per account and check; the rest of a larger mailbox is
+    /// left for later, with a word in the status box.
+    void setRowLimit(std::int32_t rows) { m_rowLimit = rows; }
 
     static constexpr qsizetype kDefaultReplyLines = 1 << 20;
+    static constexpr std::int32_t kDefaultRowLimit = 100000;
 
 Q_SIGNALS:
     void statusTextChanged(const QString &text);
@@ -221,6 +226,7 @@ private:
     qint64 m_lineLimit = 8 * 1024 * 1024;
     qint64 m_replyLimit = 64 * 1024 * 1024;
     qsizetype m_replyLineLimit = kDefaultReplyLines;
+    std::int32_t m_rowLimit = kDefaultRowLimit;
     /// After a skipped message: the dialogue starts again and goes on after this message.
     std::int32_t m_resumeAfter = 0;
 

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <algorithm>
+#include <limits>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void countAbove16Bits();
     void oversizedMessageIsSkipped_data();
     void oversizedMessageIsSkipped();
+    void hugeStatCountIsBounded();
     void secondRequestIsIgnored();
     void stopCommand();
     void defaultAccountsOnly();
@@ -489,6 +491,34 @@ void TestMailCheck::oversizedMessageIsSkipped()
         QCOMPARE(server.commands.at(again + 3), QByteArray("QUIT"));
     for (const QByteArray &c : server.commands)
         QVERIFY(!c.startsWith("DELE"));
+}
+
+// A server that claims 2^31 - 1 messages on two accounts: the total is right, and only the
+// first rows of each account are listed.
+void TestMailCheck::hugeStatCountIsBounded()
+{
+    constexpr int kMax = std::numeric_limits<std::int32_t>::max();
+    MailRig rig;
+    rig.check.setRowLimit(4);
+    ScriptedPop3Server first;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    first.respond = ScriptedPop3Server::mailbox(kMax, ScriptedPop3Server::sampleMessage);
+    second.respond = ScriptedPop3Server::mailbox(kMax, ScriptedPop3Server::sampleMessage);
+    rig.setAccounts({first.hostPort(), second.hostPort()});
+    QVERIFY(rig.runCheck(20000));
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 4294967294"));
+    QCOMPARE(rig.list.rowCount(), 8);
+    QVERIFY(uidsMatchTags(rig.list));
+    QCOMPARE(first.commands, dialogue(4));
+    QCOMPARE(second.commands.size(), dialogue(4).size());
+    const QString status = rig.check.statusText();
+    for (const char *user : {"user0", "user1"})
+        QVERIFY2(status.contains(QStringLiteral("Only the first 4 of 2147483647 messages of %1 "
+                                                "were listed.\r\nQUIT\r\n")
+                                     .arg(QLatin1String(user))),
+                 qPrintable(status));
+    QVERIFY(status.endsWith(QLatin1String("Finished Checking\r\n")));
 }
 
 void TestMailCheck::secondRequestIsIgnored()
