@@ -190,7 +190,7 @@ void MailCheck::nextAccount()
         m_limit.start(serverTimeout());
         return;
     }
-    finishRun();
+    endRun();
 }
 
 void MailCheck::queueAccountEnded()
@@ -220,13 +220,31 @@ void MailCheck::accountEnded()
         return;
     }
     if (m_lastAccount)
-        finishRun();
+        endRun();
     else
         nextAccount();
 }
 
+void MailCheck::endRun()
+{
+    // An aborted check ends at once; the rows keep what their answers bring later.
+    if (!m_classifier || ResetMail) {
+        finishRun();
+        return;
+    }
+    if (m_settling)
+        return;
+    m_settling = true;
+    m_classifier->whenSettled([self = QPointer<MailCheck>(this), serial = m_runSerial] {
+        if (!self || serial != self->m_runSerial || !self->m_settling)
+            return;
+        self->finishRun();
+    });
+}
+
 void MailCheck::finishRun()
 {
+    m_settling = false;
     if (ResetMail)
         ResetMail = false;
     else

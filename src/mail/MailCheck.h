@@ -176,6 +176,7 @@ private:
     void nextAccount();
     void accountEnded();
     void queueAccountEnded();
+    void endRun();
     void finishRun();
     void abortAccount();
     void onLimit();
@@ -214,6 +215,8 @@ private:
     bool m_lastAccount = false;
     bool m_accountEndQueued = false;
     bool m_classifying = false;
+    /// The dialogues are over; the classifier's last answers are awaited.
+    bool m_settling = false;
     bool m_replyHandled = false;
     int m_accountIndex = -1;
     QStringList m_accountNames;
