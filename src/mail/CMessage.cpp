@@ -1,5 +1,6 @@
 #include "mail/CMessage.h"
 
+#include <QList>
 #include <QStringView>
 
 namespace kvorn {
@@ -28,7 +29,17 @@ void CMessage::CreateFromText(const QString &strMessage)
     MessageBody = strMessage.mid(end + 4);
     MessageText = strMessage;
 
+    // Mail programs fold long headers (RFC 5322): a line that starts with a blank or a tab
+    // continues the header above it. A folded from line carries the address on its second
+    // line, so reading only the first would leave the display name as the sender. The line
+    // breaks of a fold go; its blanks stay.
     const QStringView headers(Headers);
+    struct HeaderLine
+    {
+        QString text;
+        qsizetype firstLineLength = 0;
+    };
+    QList<HeaderLine> lines;
     qsizetype start = 0;
     while (start <= headers.size()) {
         qsizetype stop = headers.indexOf(QLatin1String("\r\n"), start);
@@ -36,12 +47,26 @@ void CMessage::CreateFromText(const QString &strMessage)
             stop = headers.size();
         const QStringView line = headers.mid(start, stop - start);
         start = stop + 2;
+        const bool continuation = !line.isEmpty() && (line.front() == QLatin1Char(' ') ||
+                                                      line.front() == QLatin1Char('\t'));
+        if (continuation && !lines.isEmpty())
+            lines.last().text += line;
+        else
+            lines.append({line.toString(), line.size()});
+    }
 
+    for (const HeaderLine &header : lines) {
+        QStringView line(header.text);
         const qsizetype colon = line.indexOf(QLatin1Char(':'));
         const QString name = colon >= 0 ? line.left(colon).toString().toLower() : QString();
-        const QString value = trimBlanks(colon >= 0 ? line.mid(colon + 1) : line).toString();
         if (name.isEmpty())
             continue;
+        if (name == QLatin1String("received")) {
+            // Blacklist entries for the relay are written against the received header's
+            // first line, where the relay stands: that value stays as it always was.
+            line = line.left(header.firstLineLength);
+        }
+        const QString value = trimBlanks(colon >= 0 ? line.mid(colon + 1) : line).toString();
 
         struct Target
         {

@@ -7,8 +7,9 @@ namespace kvorn {
 
 /// One fetched message's header fields, as the POP3 server returned its text.
 ///
-/// Values are kept raw: nothing is decoded or unfolded, so what the user sees in the mail
-/// list is exactly what the server sent.
+/// Values are kept raw apart from unfolding: nothing is decoded, so what the user sees in
+/// the mail list is what the server sent, a folded header on one line. The received value
+/// alone stays the first line of its header.
 class CMessage
 {
 public:

@@ -56,10 +56,11 @@ int MailCheck::serverTimeout() const
     return qMax(m_settings.ServerTO, 1000);
 }
 
-void MailCheck::setReplyLimits(qint64 lineBytes, qint64 replyBytes)
+void MailCheck::setReplyLimits(qint64 lineBytes, qint64 replyBytes, qsizetype replyLines)
 {
     m_lineLimit = lineBytes;
     m_replyLimit = replyBytes;
+    m_replyLineLimit = replyLines;
 }
 
 // --- status box ----------------------------------------------------------------------------
@@ -181,6 +182,7 @@ void MailCheck::nextAccount()
             continue;
         m_messages.Clear();
         MailMode = kGet;
+        m_resumeAfter = 0;
         m_socket.Close();
         appendStatus(QStringLiteral("close"));
         beginDialogue(account);
@@ -188,7 +190,7 @@ void MailCheck::nextAccount()
         m_limit.start(serverTimeout());
         return;
     }
-    finishRun();
+    endRun();
 }
 
 void MailCheck::queueAccountEnded()
@@ -218,13 +220,31 @@ void MailCheck::accountEnded()
         return;
     }
     if (m_lastAccount)
-        finishRun();
+        endRun();
     else
         nextAccount();
 }
 
+void MailCheck::endRun()
+{
+    // An aborted check ends at once; the rows keep what their answers bring later.
+    if (!m_classifier || ResetMail) {
+        finishRun();
+        return;
+    }
+    if (m_settling)
+        return;
+    m_settling = true;
+    m_classifier->whenSettled([self = QPointer<MailCheck>(this), serial = m_runSerial] {
+        if (!self || serial != self->m_runSerial || !self->m_settling)
+            return;
+        self->finishRun();
+    });
+}
+
 void MailCheck::finishRun()
 {
+    m_settling = false;
     if (ResetMail)
         ResetMail = false;
     else
@@ -441,6 +461,19 @@ void MailCheck::afterReply()
     restartWatch();
 }
 
+void MailCheck::skipMessage(const QString &text)
+{
+    // A POP3 reply cannot be broken off, and reading it through would take as long as the
+    // message (or for ever, from a server that never ends it). A new connection to the same
+    // account goes on after the message instead; nothing was changed on the server.
+    appendStatus(text);
+    m_resumeAfter = MailCheckState.CurrentMessage;
+    beginDialogue(m_accounts[std::size_t(m_accountIndex)]);
+    appendStatus(QStringLiteral("Checking ") + MailUser);
+    m_limit.start(serverTimeout());
+    restartWatch();
+}
+
 void MailCheck::endAccountWith(const QString &text)
 {
     m_lineBuffer.clear();
@@ -499,6 +532,13 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         }
         st.MessageCount = count;
         st.MailboxSize = sizeOk ? size : 0;
+        if (m_resumeAfter > 0 && MailMode == kGet) {
+            // Back after a skipped message: its mailbox was counted already.
+            st.CurrentMessage = m_resumeAfter;
+            m_resumeAfter = 0;
+            nextMessageOrQuit();
+            return LineResult::Continue;
+        }
         if (MailMode != kDel) {
             MessageTotal += count;
             showMessageTotal();
@@ -555,11 +595,15 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         }
         m_replyBytes += line.size() + 2;
         if (m_replyBytes > m_replyLimit) {
-            endAccountWith(QStringLiteral("Message %1 is larger than %2 bytes; the check of %3 "
-                                          "was ended.")
-                               .arg(st.CurrentMessage)
-                               .arg(m_replyLimit)
-                               .arg(MailUser));
+            skipMessage(QStringLiteral("Message %1 is larger than %2 bytes; it was skipped.")
+                            .arg(st.CurrentMessage)
+                            .arg(m_replyLimit));
+            return LineResult::Stop;
+        }
+        if (st.ReceiveBuffer.size() > m_replyLineLimit) {
+            skipMessage(QStringLiteral("Message %1 has more than %2 lines; it was skipped.")
+                            .arg(st.CurrentMessage)
+                            .arg(m_replyLineLimit));
             return LineResult::Stop;
         }
         st.ReceiveBuffer.append(line);
@@ -596,6 +640,15 @@ void MailCheck::nextMessageOrQuit()
     kvorn::MailCheckState &st = MailCheckState;
     st.ReceiveBuffer.clear();
     m_replyBytes = 0;
+    if (st.CurrentMessage < st.MessageCount && st.CurrentMessage >= m_rowLimit) {
+        // Every row costs memory: a mailbox that claims billions of messages must not
+        // take it all.
+        appendStatus(QStringLiteral("Only the first %1 of %2 messages of %3 were listed.")
+                         .arg(m_rowLimit)
+                         .arg(st.MessageCount)
+                         .arg(MailUser));
+        st.CurrentMessage = st.MessageCount;
+    }
     if (st.CurrentMessage >= st.MessageCount) {
         m_step = MailStep::AwaitQuitReply;
         sendCommand(QStringLiteral("QUIT"));

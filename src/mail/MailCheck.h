@@ -98,7 +98,8 @@ public:
     QString MailPassword;
     QString MailServer;
     QString MailAcctName;
-    std::int32_t MessageTotal = 0;
+    /// Summed in 64 bits: a few accounts can each claim 2^31 - 1 messages.
+    qint64 MessageTotal = 0;
     kvorn::MailCheckState MailCheckState;
     /// Sets the mode; back to "Get" starts a check that waited for the processing run.
     void setMailMode(const QString &mode);
@@ -141,9 +142,17 @@ public:
         m_autoDelete = std::move(runner);
     }
 
-    /// The most one line, and one multi-line reply, may hold before the account is ended
-    /// (a server sending an endless line or a gigantic message).
-    void setReplyLimits(qint64 lineBytes, qint64 replyBytes);
+    /// The most one line may hold before the account is ended (a server sending an endless
+    /// line), and the most bytes and lines one message may hold before it is skipped (a
+    /// gigantic message, or one of countless tiny lines, each of which costs memory too).
+    void setReplyLimits(qint64 lineBytes, qint64 replyBytes,
+                        qsizetype replyLines = kDefaultReplyLines);
+    /// The most messages listed per account and check; the rest of a larger mailbox is
+    /// left for later, with a word in the status box.
+    void setRowLimit(std::int32_t rows) { m_rowLimit = rows; }
+
+    static constexpr qsizetype kDefaultReplyLines = 1 << 20;
+    static constexpr std::int32_t kDefaultRowLimit = 100000;
 
 Q_SIGNALS:
     void statusTextChanged(const QString &text);
@@ -167,6 +176,7 @@ private:
     void nextAccount();
     void accountEnded();
     void queueAccountEnded();
+    void endRun();
     void finishRun();
     void abortAccount();
     void onLimit();
@@ -178,6 +188,7 @@ private:
     void sendUidl();
     void nextMessageOrQuit();
     void endAccountWith(const QString &text);
+    void skipMessage(const QString &text);
     void closeConnection();
     void reportUnexpected(int number, const QString &description);
 
@@ -204,6 +215,8 @@ private:
     bool m_lastAccount = false;
     bool m_accountEndQueued = false;
     bool m_classifying = false;
+    /// The dialogues are over; the classifier's last answers are awaited.
+    bool m_settling = false;
     bool m_replyHandled = false;
     int m_accountIndex = -1;
     QStringList m_accountNames;
@@ -215,6 +228,10 @@ private:
     qint64 m_replyBytes = 0;
     qint64 m_lineLimit = 8 * 1024 * 1024;
     qint64 m_replyLimit = 64 * 1024 * 1024;
+    qsizetype m_replyLineLimit = kDefaultReplyLines;
+    std::int32_t m_rowLimit = kDefaultRowLimit;
+    /// After a skipped message: the dialogue starts again and goes on after this message.
+    std::int32_t m_resumeAfter = 0;
 
     CMessages m_messages;
     MailClassifier *m_classifier = nullptr;

@@ -5,8 +5,10 @@
 #include "mail/MailLists.h"
 #include "mail/MailSettings.h"
 #include "mail/MessageListModel.h"
+#include "platform/DomainName.h"
 
 #include <QPointer>
+#include <QTimer>
 
 namespace kvorn {
 
@@ -29,10 +31,22 @@ void SpamClassifier::attachTo(MailCheck &check)
                 check.appendStatus(
                     QStringLiteral("No DNS answer for %1 (%2): not marked").arg(domain, detail));
             });
+    connect(this, &SpamClassifier::senderNotJudged, &check,
+            [&check](const QString &number, const QString &sender) {
+                check.appendStatus(
+                    sender.trimmed().isEmpty()
+                        ? QStringLiteral("Message %1 has no sender: not marked").arg(number)
+                        : QStringLiteral("Message %1: no domain name in the sender %2: not marked")
+                              .arg(number, sender));
+            });
 }
 
 void SpamClassifier::newCheck()
 {
+    ++m_generation;
+    m_waits.clear();
+    m_gaveUp.clear();
+    m_settledWaiters.clear();
     m_cache.clear();
     m_unansweredTold.clear();
     if (m_serverSwitch && m_settings.DnsServers != m_serversInUse) {
@@ -51,6 +65,14 @@ void SpamClassifier::classify(quint64 rowKey, std::function<void(bool rowHidden)
     const QString from = m_list.text(row, ColFrom);
     // The check parks the message's last "received" line in this column for us.
     const QString received = m_list.text(row, ColBlacklist);
+
+    if (from.trimmed().isEmpty()) {
+        // Nothing tells who sent it, so nothing can say it is spam: never marked.
+        m_list.setText(row, ColBlacklist, kFalse);
+        Q_EMIT senderNotJudged(m_list.text(row, ColTo), from);
+        done(false);
+        return;
+    }
 
     if (m_lists.IsInMailList(MailListKind::Friends, from, QString())) {
         m_list.setChecked(row, false);
@@ -71,33 +93,110 @@ void SpamClassifier::classify(quint64 rowKey, std::function<void(bool rowHidden)
         done(false);
         return;
     }
-    SenderDomainResolves(from, [this, rowKey, done = std::move(done)](DomainState state) {
-        const int r = m_list.rowOfKey(rowKey);
-        if (r >= 0) {
-            if (state == DomainState::DoesNotExist) {
+    if (!dnsQuestionName(senderDomain(from))) {
+        // A display name or a mangled address is no domain the Domain Name System could
+        // deny; asking would only get a real message marked.
+        m_list.setText(row, ColBlacklist, kFalse);
+        Q_EMIT senderNotJudged(m_list.text(row, ColTo), from);
+        done(false);
+        return;
+    }
+    // "False" whatever the answer; the received value has served its purpose.
+    m_list.setText(row, ColBlacklist, kFalse);
+    waitForDomain(senderDomain(from), rowKey);
+    // The next message is fetched meanwhile: waiting here for each domain in turn made a
+    // silent name server cost its whole time-out once per domain.
+    done(false);
+}
+
+void SpamClassifier::whenSettled(std::function<void()> done)
+{
+    if (m_waits.isEmpty())
+        done();
+    else
+        m_settledWaiters.push_back(std::move(done));
+}
+
+int SpamClassifier::answerWaitMs() const
+{
+    // As the mail check's own time limit: a stored zero must not give up at once.
+    return qMax(m_settings.ServerTO, 1000);
+}
+
+void SpamClassifier::waitForDomain(const QString &domain, quint64 rowKey)
+{
+    const QString key = domain.trimmed().toLower();
+    if (m_gaveUp.contains(key))
+        return; // told already; not marked
+    auto it = m_waits.find(key);
+    if (it != m_waits.end()) {
+        it->push_back(rowKey);
+        return;
+    }
+    m_waits.insert(key, {rowKey});
+    const quint64 generation = m_generation;
+    SenderDomainResolves(domain, [this, key, generation](DomainState state) {
+        if (generation == m_generation)
+            domainDone(key, state);
+    });
+    const int waitMs = answerWaitMs();
+    QTimer::singleShot(waitMs, this, [this, key, domain, generation, waitMs] {
+        if (generation != m_generation || !m_waits.contains(key))
+            return;
+        m_gaveUp.insert(key);
+        tellUnanswered(domain,
+                       QStringLiteral("no answer within %1 s").arg(double(waitMs) / 1000.0));
+        domainDone(key, DomainState::Unknown);
+    });
+}
+
+void SpamClassifier::domainDone(const QString &key, DomainState state)
+{
+    auto it = m_waits.find(key);
+    if (it == m_waits.end())
+        return; // given up on already
+    const std::vector<quint64> rows = std::move(*it);
+    m_waits.erase(it);
+    if (state == DomainState::DoesNotExist) {
+        for (quint64 rowKey : rows) {
+            const int r = m_list.rowOfKey(rowKey);
+            if (r >= 0) {
                 m_list.setChecked(r, true);
                 m_list.setText(r, ColStatus, QStringLiteral("No DNS"));
             }
-            m_list.setText(r, ColBlacklist, kFalse);
         }
-        done(false);
-    });
+    }
+    if (!m_waits.isEmpty())
+        return;
+    std::vector<std::function<void()>> waiters;
+    waiters.swap(m_settledWaiters);
+    for (auto &w : waiters)
+        w();
+}
+
+void SpamClassifier::tellUnanswered(const QString &domain, const QString &detail)
+{
+    const QString key = domain.trimmed().toLower();
+    if (m_unansweredTold.contains(key))
+        return;
+    m_unansweredTold.insert(key);
+    Q_EMIT domainUnanswered(domain, detail);
 }
 
 void SpamClassifier::SenderDomainResolves(const QString &sender,
                                           std::function<void(DomainState)> done)
 {
     const QString domain = senderDomain(sender);
+    if (!dnsQuestionName(domain)) {
+        QMetaObject::invokeMethod(
+            this, [done = std::move(done)] { done(DomainState::Unknown); }, Qt::QueuedConnection);
+        return;
+    }
     m_cache.lookUp(domain, this,
                    [self = QPointer<SpamClassifier>(this),
                     done = std::move(done)](const DomainAnswer &answer) {
-                       if (self && answer.state == DomainState::Unknown) {
-                           const QString key = answer.domain.trimmed().toLower();
-                           if (!self->m_unansweredTold.contains(key)) {
-                               self->m_unansweredTold.insert(key);
-                               Q_EMIT self->domainUnanswered(answer.domain, answer.detail);
-                           }
-                       }
+                       if (self && answer.state == DomainState::Unknown)
+                           self->tellUnanswered(answer.domain, answer.detail);
                        done(answer.state);
                    });
 }

@@ -3,9 +3,11 @@
 #include "mail/MailClassifier.h"
 #include "platform/CachingResolver.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <functional>
+#include <vector>
 
 namespace kvorn {
 
@@ -17,8 +19,10 @@ struct MailSettings;
 /// Classifies each new row of the mail list: a friend stays unmarked (or leaves the list
 /// with "HideFriend"), a blacklisted sender or last "received" line is marked with the
 /// matching entry, and a sender domain the Domain Name System says does not exist is
-/// marked "No DNS". Each domain is asked once per check; the answer comes from the event
-/// loop, so the window never waits on a name server.
+/// marked "No DNS". Each domain is asked once per check, and the check does not wait for
+/// the answer before it fetches the next message: all the domains of a check are asked at
+/// once, and a domain without an answer within the server time-out ("ServerTO") is not
+/// marked. Answers come from the event loop, so the window never waits on a name server.
 class SpamClassifier : public QObject, public MailClassifier
 {
     Q_OBJECT
@@ -42,11 +46,13 @@ public:
     }
 
     void classify(quint64 rowKey, std::function<void(bool rowHidden)> done) override;
+    void whenSettled(std::function<void()> done) override;
 
     /// The DNS test of a sender text: `done` gets the state of the sender's domain (the
     /// text after the first "@" of the address, the whole address without one). Only
     /// `DomainState::DoesNotExist` counts as "does not resolve"; a name server that does
-    /// not answer proves nothing.
+    /// not answer proves nothing, and a text that is no domain name is never asked
+    /// (`DomainState::Unknown`).
     void SenderDomainResolves(const QString &sender, std::function<void(DomainState)> done);
 
     /// Forgets the domain answers of the last check and follows a changed "DnsServers".
@@ -57,8 +63,16 @@ Q_SIGNALS:
     /// A sender domain got no conclusive answer, so its rows are not marked "No DNS"; told
     /// once per domain and check.
     void domainUnanswered(const QString &domain, const QString &detail);
+    /// The sender of message `number` is empty or holds no domain name, so the message was
+    /// left unmarked.
+    void senderNotJudged(const QString &number, const QString &sender);
 
 private:
+    void waitForDomain(const QString &domain, quint64 rowKey);
+    void domainDone(const QString &key, DomainState state);
+    void tellUnanswered(const QString &domain, const QString &detail);
+    int answerWaitMs() const;
+
     MailLists &m_lists;
     MessageListModel &m_list;
     const MailSettings &m_settings;
@@ -66,6 +80,13 @@ private:
     ServerSwitch m_serverSwitch;
     QString m_serversInUse;
     QSet<QString> m_unansweredTold;
+    /// The rows waiting for each domain's answer, by lower-case domain.
+    QHash<QString, std::vector<quint64>> m_waits;
+    /// Domains of this check whose answer did not come in time.
+    QSet<QString> m_gaveUp;
+    std::vector<std::function<void()>> m_settledWaiters;
+    /// Counts checks, so that answers for an earlier one are not applied.
+    quint64 m_generation = 0;
 };
 
 } // namespace kvorn

@@ -1,10 +1,11 @@
 #include "platform/CaresResolver.h"
 
+#include "platform/DomainName.h"
+
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 #include <ares.h>
 #include <deque>
@@ -386,21 +387,7 @@ int CaresResolver::pendingCount() const
 
 std::optional<QByteArray> CaresResolver::questionName(const QString &domain)
 {
-    QString name = domain.trimmed();
-    if (name.endsWith(QLatin1Char('.')))
-        name.chop(1);
-    if (name.isEmpty())
-        return std::nullopt;
-    QByteArray ascii = QUrl::toAce(name);
-    if (ascii.isEmpty())
-        ascii = name.toUtf8(); // not a host name; the servers will say it does not exist
-    if (ascii.size() > 253)
-        return std::nullopt;
-    for (const QByteArray &label : ascii.split('.')) {
-        if (label.isEmpty() || label.size() > 63)
-            return std::nullopt;
-    }
-    return ascii;
+    return dnsQuestionName(domain);
 }
 
 void CaresResolver::lookUp(const QString &domain, QObject *context, Callback done)
@@ -414,7 +401,9 @@ void CaresResolver::lookUp(const QString &domain, QObject *context, Callback don
 
     const std::optional<QByteArray> name = questionName(domain);
     if (!name) {
-        d->settle(lookup, DomainState::DoesNotExist, QStringLiteral("not a domain name"));
+        // Never asked, so nothing is known about it: "does not exist" would get the
+        // message of a sender text like a display name deleted.
+        d->settle(lookup, DomainState::Unknown, QStringLiteral("not a domain name"));
         return;
     }
     lookup->name = *name;

@@ -43,9 +43,8 @@ public:
     /// Empty when the resolver can ask, else why it cannot.
     QString setupError() const;
 
-    /// The domain as it goes into a DNS question (IDNA for non-ASCII names), or nothing
-    /// when the text cannot be a domain name at all (empty, a label over 63 or a name over
-    /// 253 octets, an empty label).
+    /// The domain as it goes into a DNS question (`dnsQuestionName`); nothing for a text that
+    /// is not a host name, which is answered "unknown" without asking.
     static std::optional<QByteArray> questionName(const QString &domain);
 
 private:

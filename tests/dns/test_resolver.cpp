@@ -67,13 +67,26 @@ private Q_SLOTS:
         QTest::newRow("name without address or exchanger")
             << "txt-only.test" << DomainState::DoesNotExist
             << "no address or mail exchanger record";
-        QTest::newRow("sender text without @ asked whole")
-            << "John Smith" << DomainState::DoesNotExist << "no such domain";
-        QTest::newRow("empty") << "" << DomainState::DoesNotExist << "not a domain name";
-        QTest::newRow("empty label")
-            << "a..test" << DomainState::DoesNotExist << "not a domain name";
-        QTest::newRow("label too long") << QString(64, QLatin1Char('a')) + ".test"
-                                        << DomainState::DoesNotExist << "not a domain name";
+        // Texts that are no host name are never asked, and never "does not exist": a display
+        // name or a text cut at a NUL would otherwise get a real message deleted.
+        const QString notAName = QStringLiteral("not a domain name");
+        QTest::newRow("display name") << "John Smith" << DomainState::Unknown << notAName;
+        QTest::newRow("empty") << "" << DomainState::Unknown << notAName;
+        QTest::newRow("empty label") << "a..test" << DomainState::Unknown << notAName;
+        QTest::newRow("label too long")
+            << QString(64, QLatin1Char('a')) + ".test" << DomainState::Unknown << notAName;
+        QTest::newRow("NUL inside") << QStringLiteral("nowhere.test") + QChar(0) + "known.test"
+                                    << DomainState::Unknown << notAName;
+        QTest::newRow("NUL at the end")
+            << QStringLiteral("nowhere.test") + QChar(0) << DomainState::Unknown << notAName;
+        QTest::newRow("address in brackets") << "[127.0.0.1]" << DomainState::Unknown << notAName;
+        QTest::newRow("bare address") << "127.0.0.1" << DomainState::Unknown << notAName;
+        QTest::newRow("comment after the domain")
+            << "nowhere.test (Jane)" << DomainState::Unknown << notAName;
+        QTest::newRow("hyphen at a label's end")
+            << "nowhere-.test" << DomainState::Unknown << notAName;
+        QTest::newRow("single label is a name")
+            << "MAILER-DAEMON" << DomainState::DoesNotExist << "no such domain";
     }
 
     void answersFromTheServer()
@@ -169,6 +182,24 @@ private Q_SLOTS:
         // Back on the same port, the same resolver gets answers again.
         QVERIFY2(own.start(&error), qPrintable(error));
         QCOMPARE(ask(resolver, QStringLiteral("nowhere.test"))->state, DomainState::DoesNotExist);
+    }
+
+    // A text that is no host name never leaves the machine: c-ares would cut a NUL short
+    // and ask for the part before it.
+    void noNameIsNeverSent()
+    {
+        ScriptedDnsServer server({}, 3);
+        CaresResolver resolver(quick(server.server()));
+        for (const QString &text :
+             {QStringLiteral("nowhere.test") + QChar(0) + QStringLiteral("x"),
+              QStringLiteral("Jane Public"), QStringLiteral("\"Jane\""), QString()}) {
+            const auto answer = ask(resolver, text);
+            QVERIFY(answer);
+            QCOMPARE(domainStateName(answer->state), domainStateName(DomainState::Unknown));
+        }
+        QCOMPARE(server.questions(), 0);
+        QCOMPARE(ask(resolver, QStringLiteral("nowhere.test"))->state, DomainState::DoesNotExist);
+        QVERIFY(server.questions() >= 3);
     }
 
     // Only replies that say so make "does not exist"; one failed question among them

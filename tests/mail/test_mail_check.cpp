@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
+#include <algorithm>
+#include <limits>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -75,6 +77,9 @@ private Q_SLOTS:
     void endlessLineAndGiantMessage_data();
     void endlessLineAndGiantMessage();
     void countAbove16Bits();
+    void oversizedMessageIsSkipped_data();
+    void oversizedMessageIsSkipped();
+    void hugeStatCountIsBounded();
     void secondRequestIsIgnored();
     void stopCommand();
     void defaultAccountsOnly();
@@ -398,6 +403,122 @@ void TestMailCheck::countAbove16Bits()
     QCOMPARE(rig.list.text(kCount - 1, ColUniqueId), QStringLiteral("uid-40000"));
     QCOMPARE(server.commands.size(), 3 + 2 * kCount + 1);
     QCOMPARE(server.commands.at(server.commands.size() - 3), QByteArray("TOP 40000 20"));
+}
+
+// A message over a bound is skipped and the rest of the mailbox is still listed: the
+// dialogue starts again and goes on after it.
+void TestMailCheck::oversizedMessageIsSkipped_data()
+{
+    QTest::addColumn<int>("oversized");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("told");
+
+    QByteArray giant = "+OK\r\nSubject: big\r\n\r\n";
+    for (int i = 0; i < 8000; ++i)
+        giant += "0123456789012345678901234567890123456789\r\n";
+    // Lines of nothing: few bytes, but each line costs memory of its own.
+    const QByteArray emptyLines = "+OK\r\nSubject: empty\r\n\r\n" + QByteArray(2 * 50000, '\n');
+    const QByteArray crlfLines =
+        "+OK\r\nSubject: empty\r\n\r\n" + QByteArray("\r\n").repeated(50000);
+
+    QTest::newRow("first message over the byte bound, never ended")
+        << 1 << giant << "Message 1 is larger than 200000 bytes; it was skipped.";
+    QTest::newRow("first message over the byte bound, ended")
+        << 1 << giant + ".\r\n"
+        << "Message 1 is larger than 200000 bytes; it was skipped.";
+    QTest::newRow("later message over the byte bound")
+        << 2 << giant << "Message 2 is larger than 200000 bytes; it was skipped.";
+    QTest::newRow("first message of countless empty lines")
+        << 1 << emptyLines + ".\r\n"
+        << "Message 1 has more than 10000 lines; it was skipped.";
+    QTest::newRow("last message of countless empty lines, never ended")
+        << 3 << crlfLines << "Message 3 has more than 10000 lines; it was skipped.";
+}
+
+void TestMailCheck::oversizedMessageIsSkipped()
+{
+    QFETCH(int, oversized);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, told);
+    MailRig rig;
+    rig.settings.ServerTO = 30000;
+    rig.check.setReplyLimits(100000, 200000, 10000);
+    ScriptedPop3Server server;
+    ScriptedPop3Server next;
+    QVERIFY(server.listen() && next.listen());
+    const auto inner = ScriptedPop3Server::mailbox(3, ScriptedPop3Server::sampleMessage);
+    const QByteArray command =
+        oversized == 1 ? QByteArray("RETR 1") : "TOP " + QByteArray::number(oversized) + " 20";
+    server.respond = [inner, reply, command](const QByteArray &c) -> Answer {
+        if (c == command)
+            return {reply};
+        return inner(c);
+    };
+    next.respond = inner;
+    rig.setAccounts({server.hostPort(), next.hostPort()});
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(rig.runCheck(20000));
+    QVERIFY2(clock.elapsed() < 10000, "the skip must not wait for the time limit");
+    const QString status = rig.check.statusText();
+    QVERIFY2(status.contains(told), qPrintable(status));
+    QVERIFY2(!status.contains(QLatin1String("Mail Aborted")), qPrintable(status));
+    QVERIFY(status.endsWith(QLatin1String("Finished Checking\r\n")));
+
+    // The other two messages of the account are listed with their own unique IDs, and the
+    // next account is checked as usual.
+    QCOMPARE(rig.list.rowCount(), 5);
+    QVERIFY(uidsMatchTags(rig.list));
+    QList<int> tags;
+    for (int r = 0; r < rig.list.rowCount(); ++r) {
+        if (rig.list.text(r, ColAccount) == QLatin1String("user0@example.test"))
+            tags.append(rig.list.tag(r));
+    }
+    std::sort(tags.begin(), tags.end());
+    QList<int> expected{1, 2, 3};
+    expected.removeOne(oversized);
+    QCOMPARE(tags, expected);
+    QCOMPARE(next.connections, 1);
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 6"));
+    // Logged on again, and on after the skipped message; nothing was deleted.
+    QCOMPARE(server.connections, 2);
+    const qsizetype again = server.commands.lastIndexOf("USER user0");
+    QVERIFY(again > 0);
+    QCOMPARE(server.commands.at(again + 2), QByteArray("STAT  "));
+    if (oversized < 3)
+        QCOMPARE(server.commands.at(again + 3), "TOP " + QByteArray::number(oversized + 1) + " 20");
+    else
+        QCOMPARE(server.commands.at(again + 3), QByteArray("QUIT"));
+    for (const QByteArray &c : server.commands)
+        QVERIFY(!c.startsWith("DELE"));
+}
+
+// A server that claims 2^31 - 1 messages on two accounts: the total is right, and only the
+// first rows of each account are listed.
+void TestMailCheck::hugeStatCountIsBounded()
+{
+    constexpr int kMax = std::numeric_limits<std::int32_t>::max();
+    MailRig rig;
+    rig.check.setRowLimit(4);
+    ScriptedPop3Server first;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    first.respond = ScriptedPop3Server::mailbox(kMax, ScriptedPop3Server::sampleMessage);
+    second.respond = ScriptedPop3Server::mailbox(kMax, ScriptedPop3Server::sampleMessage);
+    rig.setAccounts({first.hostPort(), second.hostPort()});
+    QVERIFY(rig.runCheck(20000));
+    QCOMPARE(rig.messagesPanel(), QStringLiteral("Messages: 4294967294"));
+    QCOMPARE(rig.list.rowCount(), 8);
+    QVERIFY(uidsMatchTags(rig.list));
+    QCOMPARE(first.commands, dialogue(4));
+    QCOMPARE(second.commands.size(), dialogue(4).size());
+    const QString status = rig.check.statusText();
+    for (const char *user : {"user0", "user1"})
+        QVERIFY2(status.contains(QStringLiteral("Only the first 4 of 2147483647 messages of %1 "
+                                                "were listed.\r\nQUIT\r\n")
+                                     .arg(QLatin1String(user))),
+                 qPrintable(status));
+    QVERIFY(status.endsWith(QLatin1String("Finished Checking\r\n")));
 }
 
 void TestMailCheck::secondRequestIsIgnored()

@@ -13,8 +13,10 @@
 #include "mail/SpamClassifier.h"
 #include "platform/CaresResolver.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace kvorn;
@@ -175,10 +177,14 @@ private Q_SLOTS:
     void classification_data();
     void classification();
     void hiddenFriendLeavesNoRowAndTheNextGetsItsId();
+    void sendersWithoutDomainAreNeverMarked_data();
+    void sendersWithoutDomainAreNeverMarked();
     void endToEndOnDovecotAndDns();
     void renumberedBetweenCheckAndProcessing();
     void stoppedDnsServerMarksNothing();
     void nameServersFollowTheSetting();
+    void domainsAreAskedAtOnce();
+    void silentNameServerCostsOneTimeOut();
     void logOnFailureDuringProcessingKeepsTheRows();
     void unconfirmedDeletions_data();
     void unconfirmedDeletions();
@@ -305,6 +311,81 @@ void TestMailFilter::hiddenFriendLeavesNoRowAndTheNextGetsItsId()
     // The next check asks again.
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(resolver.asked.size(), 2);
+}
+
+// --- senders the Domain Name System cannot judge, against a real name server -----------------
+
+void TestMailFilter::sendersWithoutDomainAreNeverMarked_data()
+{
+    QTest::addColumn<QByteArray>("fromHeader"); // the whole header, folds included; empty: none
+    QTest::addColumn<QString>("fromColumn");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("told"); // in the status box
+
+    QTest::newRow("folded from, address on the next line")
+        << QByteArray("From: \"Jane Q. Public, Department of Long Names\"\r\n <jane@known.test>")
+        << "\"Jane Q. Public, Department of Long Names\" <jane@known.test>" << false << "1"
+        << "";
+    QTest::newRow("folded from with a tab")
+        << QByteArray("From: Jane Public\r\n\t<jane@known.test>")
+        << "Jane Public\t<jane@known.test>" << false << "1"
+        << "";
+    QTest::newRow("folded from of an unknown domain is still marked")
+        << QByteArray("From: Ghost\r\n <ghost@nowhere.test>") << "Ghost <ghost@nowhere.test>"
+        << true << "No DNS"
+        << "";
+    QTest::newRow("display name only")
+        << QByteArray("From: Jane Public") << "Jane Public" << false << "1"
+        << "Message 1: no domain name in the sender Jane Public: not marked";
+    QTest::newRow("no from header") << QByteArray() << "" << false << "1"
+                                    << "Message 1 has no sender: not marked";
+    QTest::newRow("empty from header") << QByteArray("From: ") << "" << false << "1"
+                                       << "Message 1 has no sender: not marked";
+    QTest::newRow("NUL inside the domain")
+        << QByteArray("From: <g@nowhere.test") + '\0' + QByteArray(".known.test>")
+        << QStringLiteral("<g@nowhere.test") + QChar(0) + QStringLiteral(".known.test>") << false
+        << "1"
+        << "not marked";
+    QTest::newRow("address literal")
+        << QByteArray("From: <g@[127.0.0.1]>") << "<g@[127.0.0.1]>" << false << "1"
+        << "not marked";
+    QTest::newRow("comment after the address")
+        << QByteArray("From: g@nowhere.test (Ghost)") << "g@nowhere.test (Ghost)" << false << "1"
+        << "not marked";
+}
+
+void TestMailFilter::sendersWithoutDomainAreNeverMarked()
+{
+    QFETCH(QByteArray, fromHeader);
+    QFETCH(QString, fromColumn);
+    QFETCH(bool, marked);
+    QFETCH(QString, status);
+    QFETCH(QString, told);
+
+    DnsTestServer dns;
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    FilterRig rig(caresAt(dns.server(), 1000, 2));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(1, [&](int) {
+        QByteArray text = "Received: from relay.example.test\r\n";
+        if (!fromHeader.isEmpty())
+            text += fromHeader + "\r\n";
+        return text + "Subject: s\r\n\r\nHello.\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 1);
+    QCOMPARE(rig.mail.list.text(0, ColFrom), fromColumn);
+    QCOMPARE(rig.mail.list.isChecked(0), marked);
+    QCOMPARE(rig.mail.list.text(0, ColStatus), status);
+    QCOMPARE(rig.mail.list.text(0, ColBlacklist), QStringLiteral("False"));
+    QCOMPARE(rig.mail.list.text(0, ColUniqueId), QStringLiteral("uid-1"));
+    if (!told.isEmpty())
+        QVERIFY2(rig.mail.check.statusText().contains(told),
+                 qPrintable(rig.mail.check.statusText()));
 }
 
 // --- Dovecot and dnsmasq -------------------------------------------------------------------
@@ -479,6 +560,96 @@ void TestMailFilter::nameServersFollowTheSetting()
     QCOMPARE(rig.rows(), QStringList{"g@nowhere.test|1|No DNS|False"});
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(switched, QStringList{dns.server()});
+}
+
+// The check fetches on while the domains are looked up, and ends only when their answers
+// are in.
+void TestMailFilter::domainsAreAskedAtOnce()
+{
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    resolver.hold = true;
+    resolver.states.insert(QStringLiteral("d2.test"), DomainState::DoesNotExist);
+    resolver.states.insert(QStringLiteral("d4.test"), DomainState::DoesNotExist);
+    FilterRig rig(std::move(fake));
+    rig.mail.settings.ServerTO = 60000;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(4, [](int n) {
+        return "From: s@d" + QByteArray::number(n) + ".test\r\nSubject: s\r\n\r\nx\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QSignalSpy finished(&rig.mail.check, &MailCheck::checkFinished);
+    QVERIFY(rig.mail.check.GetNewMail());
+    QTRY_VERIFY(server.commands.contains("QUIT"));
+    QCOMPARE(resolver.asked, (QStringList{"d1.test", "d2.test", "d3.test", "d4.test"}));
+    QCOMPARE(resolver.pendingCount(), 4);
+    QTest::qWait(50);
+    QVERIFY(finished.isEmpty());
+    QVERIFY(rig.mail.check.isChecking());
+
+    resolver.release();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(rig.rows(), (QStringList{"s@d1.test|0|1|False", "s@d2.test|1|No DNS|False",
+                                      "s@d3.test|0|3|False", "s@d4.test|1|No DNS|False"}));
+    QCOMPARE(rig.mail.list.text(3, ColUniqueId), QStringLiteral("uid-4"));
+    QVERIFY(rig.mail.check.statusText().endsWith(QLatin1String("Finished Checking\r\n")));
+
+    // The stop command does not wait for answers, and the next check runs as usual.
+    QVERIFY(rig.mail.check.GetNewMail());
+    QTRY_COMPARE(server.commands.count("QUIT"), 2);
+    QCOMPARE(resolver.pendingCount(), 4);
+    rig.mail.check.stopMail();
+    QTRY_COMPARE(finished.size(), 2);
+    QVERIFY(rig.mail.check.statusText().endsWith(QLatin1String("Mail Aborted\r\n")));
+    QVERIFY(!rig.mail.check.isChecking());
+    resolver.release();
+    resolver.hold = false;
+    resolver.states.clear();
+    server.respond = ScriptedPop3Server::mailbox(
+        1, [](int) { return QByteArray("From: s@d2.test\r\nSubject: s\r\n\r\nx\r\n"); });
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(), QStringList{"s@d2.test|0|1|False"});
+}
+
+// Six domains against a name server that never answers cost one server time-out in all,
+// not one each, and the window goes on meanwhile.
+void TestMailFilter::silentNameServerCostsOneTimeOut()
+{
+    SilentDnsServer silent;
+    // On its own the resolver would wait 3 s and then 6 s for each domain.
+    FilterRig rig(caresAt(silent.server(), 3000, 2));
+    rig.mail.settings.ServerTO = 1000;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(6, [](int n) {
+        return "From: S <s@d" + QByteArray::number(n) + ".test>\r\nSubject: s\r\n\r\nx\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(rig.mail.runCheck(30000));
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(elapsed >= 900 && elapsed < 3000, qPrintable(QString::number(elapsed)));
+    QVERIFY2(ticks >= elapsed / 40, qPrintable(QString::number(ticks)));
+    QCOMPARE(rig.mail.list.rowCount(), 6);
+    for (int r = 0; r < 6; ++r) {
+        QVERIFY(!rig.mail.list.isChecked(r));
+        QCOMPARE(rig.mail.list.text(r, ColStatus), QString::number(r + 1));
+        QCOMPARE(rig.mail.list.text(r, ColUniqueId), QStringLiteral("uid-%1").arg(r + 1));
+    }
+    const QString status = rig.mail.check.statusText();
+    for (int n = 1; n <= 6; ++n)
+        QVERIFY2(
+            status.contains(QStringLiteral("No DNS answer for d%1.test (no answer within 1 s): "
+                                           "not marked")
+                                .arg(n)),
+            qPrintable(status));
+    QVERIFY(status.endsWith(QLatin1String("Finished Checking\r\n")));
 }
 
 void TestMailFilter::logOnFailureDuringProcessingKeepsTheRows()

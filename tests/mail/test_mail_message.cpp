@@ -61,9 +61,28 @@ void TestMailMessage::createFromText_data()
     QTest::newRow("encoded word stays raw")
         << QStringLiteral("Subject: =?UTF-8?B?SGVsbG8=?=\r\n\r\n") << "Subject"
         << QStringLiteral("=?UTF-8?B?SGVsbG8=?=");
-    QTest::newRow("folded subject keeps first line")
+    // Folded headers (a line starting with a blank or a tab continues the one above).
+    QTest::newRow("folded subject is read whole")
         << QStringLiteral("Subject: first\r\n second\r\n\r\n") << "Subject"
-        << QStringLiteral("first");
+        << QStringLiteral("first second");
+    QTest::newRow("folded from: address on the next line")
+        << QStringLiteral("From: \"Dr. Jane Q. Public, Department of Long Names\"\r\n "
+                          "<person@good.test>\r\nTo: a@b\r\n\r\nx")
+        << "From"
+        << QStringLiteral("\"Dr. Jane Q. Public, Department of Long Names\" <person@good.test>");
+    QTest::newRow("folded from: tab continuation, several lines")
+        << QStringLiteral("from: Jane\r\n\tPublic\r\n\t<person@good.test>\r\n\r\n") << "From"
+        << QStringLiteral("Jane\tPublic\t<person@good.test>");
+    QTest::newRow("folded from: continuation is not a header of its own")
+        << QStringLiteral("From: Jane\r\n Subject: not a subject\r\n\r\n") << "Subject"
+        << QString();
+    QTest::newRow("continuation before the first header is dropped")
+        << QStringLiteral(" From: x@y\r\nSubject: s\r\n\r\n") << "From" << QString();
+    QTest::newRow("folded received keeps its first line")
+        << QStringLiteral("Received: from relay.test\r\n\tby mx.test; Wed, 9 Dec 2026\r\n\r\n")
+        << "Received" << QStringLiteral("from relay.test");
+    QTest::newRow("folded x-priority 1 with comment is not high")
+        << QStringLiteral("X-Priority: 1\r\n (Highest)\r\n\r\n") << "Priority" << QString();
     QTest::newRow("8-bit header") << QStringLiteral("From: Jürgen <j@example.test>\r\n\r\n")
                                   << "From" << QStringLiteral("Jürgen <j@example.test>");
     for (const auto &[header, field] : {std::pair{"return-path", "ReturnPath"},
