@@ -127,14 +127,19 @@ std::optional<BannerCopy> readBannerCopy(const QString &path)
         return std::nullopt;
 
     constexpr QByteArrayView localhost("localhost");
-    constexpr QByteArrayView serverPrefix("0.0.0.0");
     constexpr int sourceLineNumber = 5;
     bool seenLocalhost = false;
     BannerCopyGroup *current = nullptr;
     int number = 0;
     const char *pos = copy.data.constData();
     const char *const end = pos + copy.data.size();
+    const auto closeGroup = [&](const char *lineStart) {
+        if (current)
+            current->lines = QByteArrayView(current->lines.data(), lineStart - current->lines.data());
+        current = nullptr;
+    };
     while (pos < end) {
+        const char *const lineStart = pos;
         const auto *newline = static_cast<const char *>(std::memchr(pos, '\n', end - pos));
         const char *stop = newline ? newline : end;
         if (stop > pos && stop[-1] == '\r')
@@ -151,30 +156,32 @@ std::optional<BannerCopy> readBannerCopy(const QString &path)
             seenLocalhost = line.contains(localhost) && !line.startsWith('#');
             continue;
         }
+        // Only the group lines are looked at here: the servers of a group are picked out
+        // when it is ticked, and most are not.
         if (line.startsWith('#')) {
-            current = nullptr;
+            closeGroup(lineStart);
             if (line.size() > 1) {
-                copy.groups.push_back({decodeLine(line.sliced(1)), {}});
+                copy.groups.push_back({decodeLine(line.sliced(1)), QByteArrayView(pos, 0)});
                 current = &copy.groups.back();
             }
-        } else if (current && line.startsWith(serverPrefix)) {
-            for (const QByteArrayView server : serversOfLine(line))
-                current->servers.push_back(server);
         }
     }
+    closeGroup(end);
     return copy;
 }
 
-QList<QByteArrayView> serversOfLine(QByteArrayView line)
+namespace {
+/// The host names a "0.0.0.0" line blocks: the names after the address up to a "#", each
+/// checked as a host name. A line with another address, or none of its own, blocks nothing.
+void appendServersOfLine(QByteArrayView line, QList<QByteArrayView> &servers)
 {
     constexpr QByteArrayView prefix("0.0.0.0");
-    QList<QByteArrayView> servers;
     if (!line.startsWith(prefix))
-        return servers;
+        return;
     QByteArrayView rest = line.sliced(prefix.size());
     // "0.0.0.0.example" or "0.0.0.00" name no server of their own.
     if (rest.isEmpty() || (rest.front() != ' ' && rest.front() != '\t'))
-        return servers;
+        return;
     const qsizetype comment = rest.indexOf('#');
     if (comment >= 0)
         rest = rest.first(comment);
@@ -192,8 +199,22 @@ QList<QByteArrayView> serversOfLine(QByteArrayView line)
         }
         i = j;
     }
-    return servers;
 }
+
+void appendServersOfGroup(const BannerCopyGroup &group, QList<QByteArrayView> &servers)
+{
+    const char *pos = group.lines.data();
+    const char *const end = pos + group.lines.size();
+    while (pos < end) {
+        const auto *newline = static_cast<const char *>(std::memchr(pos, '\n', end - pos));
+        const char *stop = newline ? newline : end;
+        if (stop > pos && stop[-1] == '\r')
+            --stop;
+        appendServersOfLine(QByteArrayView(pos, stop - pos), servers);
+        pos = newline ? newline + 1 : end;
+    }
+}
+} // namespace
 
 QList<QByteArrayView> selectedServers(const std::vector<BannerGroup> &groups,
                                       const BannerCopy &copy)
@@ -225,10 +246,8 @@ QList<QByteArrayView> selectedServers(const std::vector<BannerGroup> &groups,
         // Every row claims its group, ticked or not, so that a later row of the same name
         // finds its own.
         const BannerCopyGroup *found = groupOf(row, group.name);
-        if (group.selected && found) {
-            for (const QByteArrayView server : found->servers)
-                servers.append(server);
-        }
+        if (group.selected && found)
+            appendServersOfGroup(*found, servers);
     }
     return servers;
 }

@@ -29,16 +29,16 @@ QStringList bannerCopyHeader(const QString &dateText, const QString &sourceName)
 /// The comment line naming the imported list, as lines 5 of both headers give it.
 QString sourceCommentLine(const QString &sourceName);
 
-/// One group of the imported lines: its name (the comment without its "#") and the host
-/// names of its "0.0.0.0" lines that can be blocked.
+/// One group of the imported lines: its name (the comment without its "#") and the lines
+/// under it, up to the next comment line.
 struct BannerCopyGroup
 {
     QString name;
-    std::vector<QByteArrayView> servers;
+    QByteArrayView lines;
 };
 
 /// "banner.kpm" read back with the import's own rules: its groups in order (a lone "#"
-/// ends a group and starts none). The servers point into `data`.
+/// ends a group and starts none). The groups' lines point into `data`.
 struct BannerCopy
 {
     QByteArray data;
@@ -49,10 +49,6 @@ struct BannerCopy
 
 /// Reads "banner.kpm"; nothing when it is missing or unreadable.
 std::optional<BannerCopy> readBannerCopy(const QString &path);
-
-/// The host names a "0.0.0.0" line blocks: the names after the address up to a "#", each
-/// checked as a host name. A line with another address, or none of its own, blocks nothing.
-QList<QByteArrayView> serversOfLine(QByteArrayView line);
 
 /// The servers of the selected groups, in list order. A row is matched with the group of
 /// the same position in the copy when their names agree, else with the next unused group of

@@ -57,8 +57,14 @@ bool isBlockableHostName(QByteArrayView name)
         return false;
     if (name.front() == '-' || name.back() == '-')
         return false;
-    const QByteArray lower = name.toByteArray().toLower();
-    return lower != "localhost" && !lower.endsWith(".localhost");
+    // Every list's own localhost line must keep resolving to the machine.
+    constexpr QByteArrayView localhost("localhost");
+    if (name.size() < localhost.size())
+        return true;
+    const QByteArrayView tail = name.last(localhost.size());
+    if (tail.compare(localhost, Qt::CaseInsensitive) != 0)
+        return true;
+    return name.size() > localhost.size() && name[name.size() - localhost.size() - 1] != '.';
 }
 
 std::optional<QList<QByteArrayView>> parseNameLines(QByteArrayView input, QString *error)
