@@ -16,7 +16,11 @@ class SystemHosts : public QObject
     Q_OBJECT
 
 public:
-    enum class Action { Apply, Remove };
+    enum class Action
+    {
+        Apply,
+        Remove
+    };
 
     /// `helper`: the helper's path. `runAsRoot`: what starts it as root (normally
     /// {"pkexec"}; empty runs it directly). `helperOptions`: arguments before the action.

@@ -6,7 +6,6 @@
 #include "platform/SafeFile.h"
 
 #include <QFile>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

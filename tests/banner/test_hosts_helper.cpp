@@ -1,7 +1,6 @@
 // The privileged hosts helper: its name checks, its editing of the system's hosts file, and
 // the helper itself run as root on a private /etc, checked with the system's own resolver.
 #include "CoreRig.h"
-
 #include "banner/BannerList.h"
 #include "hostshelper/HostsBlock.h"
 
@@ -10,7 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <unistd.h>
 
 using namespace kvorn;
@@ -32,8 +30,9 @@ struct HelperRun
     QByteArray errors;
 };
 
-HelperRun runHelper(const QStringList &arguments, const QByteArray &input,
-                    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+HelperRun
+runHelper(const QStringList &arguments, const QByteArray &input,
+          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -111,8 +110,8 @@ void TestHostsHelper::hostNameRules_data()
     };
     for (const auto &c : cases)
         QTest::newRow(c.name) << QByteArray(c.name) << c.blockable;
-    QTest::newRow("254 characters") << QByteArray(126, 'a').append('.').append(QByteArray(127, 'b'))
-                                    << false;
+    QTest::newRow("254 characters")
+        << QByteArray(126, 'a').append('.').append(QByteArray(127, 'b')) << false;
     QTest::newRow("label of 64") << QByteArray(64, 'a').append(".example") << false;
     QTest::newRow("label of 63") << QByteArray(63, 'a').append(".example") << true;
 }
@@ -150,16 +149,15 @@ void TestHostsHelper::blockEditing_data()
                                  << QString();
     QTest::newRow("remove") << kMachineHosts + block << QList<QByteArray>() << kMachineHosts
                             << QString();
-    QTest::newRow("remove, CR LF kept") << QByteArray("127.0.0.1 localhost\r\n") + block +
-                                               "10.0.0.1 nas\r\n"
-                                        << QList<QByteArray>()
-                                        << QByteArray("127.0.0.1 localhost\r\n10.0.0.1 nas\r\n")
-                                        << QString();
-    QTest::newRow("block without end") << kMachineHosts + begin + "127.0.0.1 a.example\n" +
-                                              "10.0.0.1 nas\n"
-                                       << ab << QByteArray() << QStringLiteral("no end line");
-    QTest::newRow("end without block") << kMachineHosts + end << ab << QByteArray()
-                                       << QStringLiteral("without its begin");
+    QTest::newRow("remove, CR LF kept")
+        << QByteArray("127.0.0.1 localhost\r\n") + block + "10.0.0.1 nas\r\n"
+        << QList<QByteArray>() << QByteArray("127.0.0.1 localhost\r\n10.0.0.1 nas\r\n")
+        << QString();
+    QTest::newRow("block without end")
+        << kMachineHosts + begin + "127.0.0.1 a.example\n" + "10.0.0.1 nas\n"
+        << ab << QByteArray() << QStringLiteral("no end line");
+    QTest::newRow("end without block")
+        << kMachineHosts + end << ab << QByteArray() << QStringLiteral("without its begin");
     QTest::newRow("an address as a name") << kMachineHosts << QList<QByteArray>{"10.0.0.1"}
                                           << QByteArray() << QStringLiteral("not a host name");
 }
@@ -191,7 +189,9 @@ void TestHostsHelper::helperRefusesWhatIsNoHostName_data()
     QTest::newRow("a comment") << QByteArray("# comment\n") << false;
     QTest::newRow("a trailing comment") << QByteArray("ads.example # x\n") << false;
     QTest::newRow("an empty line") << QByteArray("ads.example\n\nb.example\n") << false;
-    QTest::newRow("a control character") << QByteArray("ads.example\x0b" "evil\n") << false;
+    QTest::newRow("a control character") << QByteArray("ads.example\x0b"
+                                                       "evil\n")
+                                         << false;
     QTest::newRow("a carriage return") << QByteArray("ads.example\r\n") << false;
     QTest::newRow("a block marker") << QByteArray("# END K-Vorn banner blocking\n") << false;
     // Under pkexec the caller may not pick the file the helper writes.
@@ -212,8 +212,8 @@ void TestHostsHelper::helperRefusesWhatIsNoHostName()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (underPkexec)
         environment.insert(QStringLiteral("PKEXEC_UID"), QStringLiteral("1000"));
-    const HelperRun run =
-        runHelper({QStringLiteral("--target"), target, QStringLiteral("apply")}, input, environment);
+    const HelperRun run = runHelper({QStringLiteral("--target"), target, QStringLiteral("apply")},
+                                    input, environment);
     QCOMPARE(run.exitCode, 1);
     QVERIFY(!run.errors.isEmpty());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -233,7 +233,8 @@ void TestHostsHelper::systemApplyAndRemoveInPrivateNamespace()
     // The servers of groups ticked in a real published list, as the program sends them.
     CoreRig core;
     BannerList list(core.env.programFolder(), core.tray, core.clock, core.controller);
-    QVERIFY(list.importList(dataFile(QStringLiteral("banner/stevenblack-2017-excerpt.hosts"))).ok());
+    QVERIFY(
+        list.importList(dataFile(QStringLiteral("banner/stevenblack-2017-excerpt.hosts"))).ok());
     list.LoadBannerList();
     const QStringList tick{" [General]", " [Google]", " use finer grained hostnames?"};
     for (int row = 0; row < list.rowCount(); ++row) {
@@ -244,8 +245,13 @@ void TestHostsHelper::systemApplyAndRemoveInPrivateNamespace()
     const QByteArray names = list.blockedServerNames();
     const QList<QByteArray> servers = names.trimmed().split('\n');
     QCOMPARE(servers.size(), 80 + 3 + 2);
-    const QList<QByteArray> neverBlocked{"use", "finer", "grained", "[General]", "General",
-                                         "tracking.applift.com", "ad.doubleclick.net",
+    const QList<QByteArray> neverBlocked{"use",
+                                         "finer",
+                                         "grained",
+                                         "[General]",
+                                         "General",
+                                         "tracking.applift.com",
+                                         "ad.doubleclick.net",
                                          "applift.com"};
 
     // A copy of /etc in which only the hosts file answers host look-ups, so that no query
@@ -270,7 +276,8 @@ void TestHostsHelper::systemApplyAndRemoveInPrivateNamespace()
                   "passwd: files\ngroup: files\nshadow: files\nhosts: files\n"));
     QVERIFY(write(dir.filePath(QStringLiteral("names")), names));
     QList<QByteArray> queries = servers + neverBlocked;
-    queries << "printer.lan" << "printer";
+    queries << "printer.lan"
+            << "printer";
     QVERIFY(write(dir.filePath(QStringLiteral("queries")), queries.join(' ')));
 
     const QString script = QStringLiteral(R"(set -e
