@@ -28,6 +28,7 @@ bool SystemHosts::start(Action action, const QByteArray &names)
     if (m_process)
         return false;
     m_action = action;
+    m_emptyApply = action == Action::Apply && names.isEmpty();
     auto *process = new QProcess(this);
     m_process = process;
     QStringList arguments = m_runAsRoot;
@@ -81,7 +82,10 @@ void SystemHosts::done(int exitCode, QProcess::ExitStatus status)
         message = QStringLiteral("The hosts helper stopped unexpectedly.");
     } else if (exitCode == 0) {
         ok = true;
-        message = m_action == Action::Apply
+        message = m_emptyApply
+                      ? QStringLiteral("No banner server group is ticked: K-Vorn's servers were "
+                                       "taken out of /etc/hosts.")
+                  : m_action == Action::Apply
                       ? QStringLiteral("The ticked banner servers are now blocked for the whole "
                                        "system (/etc/hosts).")
                       : QStringLiteral("K-Vorn's banner servers were removed from /etc/hosts.");

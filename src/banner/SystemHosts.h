@@ -48,6 +48,8 @@ private:
     QStringList m_helperOptions;
     QProcess *m_process = nullptr;
     Action m_action = Action::Apply;
+    /// An apply without servers only takes the block out; the user is told so.
+    bool m_emptyApply = false;
 };
 
 } // namespace kvorn

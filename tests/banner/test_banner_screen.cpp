@@ -326,6 +326,18 @@ void TestBannerScreen::systemCommands()
              qPrintable(rig.prompt.messages[1]));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), machine);
+    file.close();
+
+    // Applying with nothing ticked blocks nothing, and says so rather than "now blocked".
+    applyItem->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.prompt.messages.size(), 3, 20000);
+    rig.window.action(QStringLiteral("mnuBanSelectNone"))->trigger();
+    applyItem->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.prompt.messages.size(), 4, 20000);
+    QVERIFY2(rig.prompt.messages[3].startsWith(QLatin1String("No banner server group is ticked")),
+             qPrintable(rig.prompt.messages[3]));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), machine);
 }
 
 void TestBannerScreen::systemCommandsNeedTheHelper()
