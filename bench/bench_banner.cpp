@@ -140,6 +140,91 @@ void BM_ApplyAllTicked(benchmark::State &state)
 }
 BENCHMARK(BM_ApplyAllTicked)->Unit(benchmark::kMillisecond);
 
+constexpr int kTickedGroups = 1000; // 100,000 servers
+
+/// A list imported from the fixture with the first 100,000 servers ticked.
+struct TickedList
+{
+    test::FakeTrayIcon tray;
+    SystemClock clock;
+    BannerList list{fixture().home, tray, clock, [](int, int, const QString &) {}};
+
+    TickedList()
+    {
+        importBannerList(fixture().source, fixture().home, QStringLiteral("12/9/26"));
+        list.LoadBannerList();
+        list.selectNone();
+        for (int row = 0; row < kTickedGroups; ++row)
+            list.setSelected(row, true);
+    }
+};
+
+// "Apply" of 100,000 ticked servers: "hosts" and "banner.kbl" written from "banner.kpm",
+// then the list loaded again; against cp of the written hosts file, in turn.
+void BM_ApplyHundredThousandAgainstCp(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    TickedList ticked;
+    const QString hosts = QDir(f.home).filePath(QStringLiteral("hosts"));
+    qint64 applyNs = 0;
+    qint64 cpNs = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!ticked.list.apply())
+            state.SkipWithError("apply failed");
+        applyNs += timer.nsecsElapsed();
+        timer.restart();
+        runCp(hosts, f.copyTarget);
+        cpNs += timer.nsecsElapsed();
+        for (int row = 0; row < kTickedGroups; ++row)
+            ticked.list.setSelected(row, true);
+    }
+    if (ticked.list.blockedServerNames().count('\n') != kTickedGroups * kServersPerGroup)
+        state.SkipWithError("wrong number of servers");
+    state.counters["apply_ms"] = double(applyNs) / 1e6 / double(state.iterations());
+    state.counters["cp_ms"] = double(cpNs) / 1e6 / double(state.iterations());
+    state.counters["apply_per_cp"] = double(applyNs) / double(cpNs);
+}
+BENCHMARK(BM_ApplyHundredThousandAgainstCp)->Unit(benchmark::kMillisecond);
+
+// "Apply to System" without pkexec: the helper run directly on a copy of a machine's hosts
+// file with the 100,000 names the program sends; against cp of the file it wrote.
+void BM_SystemApplyAgainstCp(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    TickedList ticked;
+    ticked.list.apply();
+    const QByteArray names = ticked.list.blockedServerNames();
+    const QString target = f.dir.filePath(QStringLiteral("etc-hosts"));
+    const QString helper = QStringLiteral(KVORN_HOSTS_HELPER);
+    qint64 helperNs = 0;
+    qint64 cpNs = 0;
+    for (auto _ : state) {
+        QFile machine(target);
+        if (!machine.open(QIODevice::WriteOnly) ||
+            machine.write("127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost\n") <= 0)
+            state.SkipWithError("cannot write the machine's hosts file");
+        machine.close();
+        QElapsedTimer timer;
+        timer.start();
+        QProcess process;
+        process.start(helper, {QStringLiteral("--target"), target, QStringLiteral("apply")});
+        process.write(names);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            state.SkipWithError("the helper failed");
+        helperNs += timer.nsecsElapsed();
+        timer.restart();
+        runCp(target, f.copyTarget);
+        cpNs += timer.nsecsElapsed();
+    }
+    state.counters["helper_ms"] = double(helperNs) / 1e6 / double(state.iterations());
+    state.counters["cp_ms"] = double(cpNs) / 1e6 / double(state.iterations());
+    state.counters["helper_per_cp"] = double(helperNs) / double(cpNs);
+}
+BENCHMARK(BM_SystemApplyAgainstCp)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char **argv)

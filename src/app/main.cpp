@@ -1,5 +1,6 @@
 // The composition root: the only place that creates the real platform objects.
 #include "banner/BannerList.h"
+#include "banner/SystemHosts.h"
 #include "core/MainController.h"
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
@@ -100,6 +101,17 @@ QString seedFolder()
     if (QFileInfo(installed).isDir())
         return installed;
     return QStringLiteral(KVORN_SOURCE_DATA);
+}
+
+/// The privileged hosts helper: installed beside the program's libexec folder, else the one
+/// of the build tree.
+QString hostsHelperPath()
+{
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral("../libexec/kvorn/kvorn-hosts-helper"));
+    if (QFileInfo(installed).isExecutable())
+        return QDir::cleanPath(installed);
+    return QStringLiteral(KVORN_BUILD_HOSTS_HELPER);
 }
 
 void debugLine(bool debug, const QString &text)
@@ -216,7 +228,8 @@ int main(int argc, char **argv)
     installDetectedPanel(window, popupLists, popupKiller, popupPanels.logList);
     MailScreenView *mailScreen = installMailScreen(window, mailCheck, mailList);
     installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
-    installBannerScreen(window, bannerList, prompt, options);
+    SystemHosts systemHosts(hostsHelperPath());
+    installBannerScreen(window, bannerList, prompt, options, &systemHosts);
 
     // The load step: counters first, then the controller's part, then the lists.
     readMailCounters(store, killLog.mailCounters());

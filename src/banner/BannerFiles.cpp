@@ -2,8 +2,12 @@
 
 #include "core/StoredValue.h"
 
-#include <QFile>
+#include "hostshelper/HostsBlock.h"
 
+#include <QFile>
+#include <QHash>
+
+#include <cstring>
 
 namespace kvorn {
 
@@ -29,14 +33,27 @@ QString bannerVersionText()
     return parts.value(0) + QLatin1Char('.') + parts.value(1, QStringLiteral("0"));
 }
 
-QStringList hostsHeader(const QString &dateText)
+QString sourceCommentLine(const QString &sourceName)
+{
+    // A file name may hold a line break; it must not end the comment and start a line of
+    // the hosts file.
+    QString name = sourceName;
+    for (QChar &c : name) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    return QStringLiteral("#    ") + name;
+}
+
+QStringList hostsHeader(const QString &dateText, const QString &sourceLine)
 {
     return {
         createdLine(dateText),
         kStars,
         QStringLiteral("#"),
         QStringLiteral("#    This list generalted with the help of:"),
-        QStringLiteral("#    a published hosts list of advertising servers"),
+        sourceLine.isEmpty() ? QStringLiteral("#    a published hosts list of advertising servers")
+                             : sourceLine,
         QStringLiteral("#    and custom modified with the help of K-Vorn"),
         QStringLiteral("#"),
         kStars,
@@ -46,14 +63,14 @@ QStringList hostsHeader(const QString &dateText)
     };
 }
 
-QStringList bannerCopyHeader(const QString &dateText)
+QStringList bannerCopyHeader(const QString &dateText, const QString &sourceName)
 {
     return {
         createdLine(dateText),
         kStars,
         QStringLiteral("#"),
         QStringLiteral("#    This list generalted with the help of:"),
-        QStringLiteral("#    the makers of the imported hosts list"),
+        sourceCommentLine(sourceName),
         QStringLiteral("#    We appreciate there generosity in generating"),
         QStringLiteral("#    and sharing this list."),
         QStringLiteral("#"),
@@ -99,16 +116,154 @@ QByteArray bannerListBytes(const std::vector<BannerGroup> &groups)
     return out;
 }
 
-QByteArray hostsBytes(const std::vector<BannerGroup> &groups, const QString &dateText)
+std::optional<BannerCopy> readBannerCopy(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    BannerCopy copy;
+    copy.data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+
+    constexpr QByteArrayView localhost("localhost");
+    constexpr int sourceLineNumber = 5;
+    bool seenLocalhost = false;
+    BannerCopyGroup *current = nullptr;
+    int number = 0;
+    const char *pos = copy.data.constData();
+    const char *const end = pos + copy.data.size();
+    const auto closeGroup = [&](const char *lineStart) {
+        if (current)
+            current->lines = QByteArrayView(current->lines.data(), lineStart - current->lines.data());
+        current = nullptr;
+    };
+    while (pos < end) {
+        const char *const lineStart = pos;
+        const auto *newline = static_cast<const char *>(std::memchr(pos, '\n', end - pos));
+        const char *stop = newline ? newline : end;
+        if (stop > pos && stop[-1] == '\r')
+            --stop;
+        const QByteArrayView line(pos, stop - pos);
+        pos = newline ? newline + 1 : end;
+        ++number;
+
+        if (!seenLocalhost) {
+            if (number == sourceLineNumber && line.startsWith("#    "))
+                copy.sourceLine = decodeLine(line);
+            // The header's comment lines may name a file holding "localhost"; the header's
+            // own localhost line is the first that is no comment.
+            seenLocalhost = line.contains(localhost) && !line.startsWith('#');
+            continue;
+        }
+        // Only the group lines are looked at here: the servers of a group are picked out
+        // when it is ticked, and most are not.
+        if (line.startsWith('#')) {
+            closeGroup(lineStart);
+            if (line.size() > 1) {
+                copy.groups.push_back({decodeLine(line.sliced(1)), QByteArrayView(pos, 0)});
+                current = &copy.groups.back();
+            }
+        }
+    }
+    closeGroup(end);
+    return copy;
+}
+
+namespace {
+/// The host names a "0.0.0.0" line blocks: the names after the address up to a "#", each
+/// checked as a host name. A line with another address, or none of its own, blocks nothing.
+void appendServersOfLine(QByteArrayView line, QList<QByteArrayView> &servers)
+{
+    constexpr QByteArrayView prefix("0.0.0.0");
+    if (!line.startsWith(prefix))
+        return;
+    QByteArrayView rest = line.sliced(prefix.size());
+    // "0.0.0.0.example" or "0.0.0.00" name no server of their own.
+    if (rest.isEmpty() || (rest.front() != ' ' && rest.front() != '\t'))
+        return;
+    const qsizetype comment = rest.indexOf('#');
+    if (comment >= 0)
+        rest = rest.first(comment);
+    qsizetype i = 0;
+    while (i < rest.size()) {
+        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+            ++i;
+        qsizetype j = i;
+        while (j < rest.size() && rest[j] != ' ' && rest[j] != '\t')
+            ++j;
+        if (j > i) {
+            const QByteArrayView name = rest.sliced(i, j - i);
+            if (isBlockableHostName(name))
+                servers.append(name);
+        }
+        i = j;
+    }
+}
+
+void appendServersOfGroup(const BannerCopyGroup &group, QList<QByteArrayView> &servers)
+{
+    const char *pos = group.lines.data();
+    const char *const end = pos + group.lines.size();
+    while (pos < end) {
+        const auto *newline = static_cast<const char *>(std::memchr(pos, '\n', end - pos));
+        const char *stop = newline ? newline : end;
+        if (stop > pos && stop[-1] == '\r')
+            --stop;
+        appendServersOfLine(QByteArrayView(pos, stop - pos), servers);
+        pos = newline ? newline + 1 : end;
+    }
+}
+} // namespace
+
+QList<QByteArrayView> selectedServers(const std::vector<BannerGroup> &groups,
+                                      const BannerCopy &copy)
+{
+    QList<QByteArrayView> servers;
+    std::vector<bool> used(copy.groups.size(), false);
+    QHash<QString, QList<std::size_t>> byName;
+    const auto groupOf = [&](std::size_t row, const QString &name) -> const BannerCopyGroup * {
+        if (row < copy.groups.size() && !used[row] && copy.groups[row].name == name) {
+            used[row] = true;
+            return &copy.groups[row];
+        }
+        // The list and the copy went apart (a list kept from another version, or edited):
+        // the name still tells which servers the row stands for.
+        if (byName.isEmpty()) {
+            for (std::size_t i = 0; i < copy.groups.size(); ++i)
+                byName[copy.groups[i].name].append(i);
+        }
+        for (const std::size_t i : byName.value(name)) {
+            if (!used[i]) {
+                used[i] = true;
+                return &copy.groups[i];
+            }
+        }
+        return nullptr;
+    };
+    for (std::size_t row = 0; row < groups.size(); ++row) {
+        const BannerGroup &group = groups[row];
+        // Every row claims its group, ticked or not, so that a later row of the same name
+        // finds its own.
+        const BannerCopyGroup *found = groupOf(row, group.name);
+        if (group.selected && found)
+            appendServersOfGroup(*found, servers);
+    }
+    return servers;
+}
+
+QByteArray hostsBytes(const std::vector<BannerGroup> &groups, const BannerCopy &copy,
+                      const QString &dateText)
 {
     QByteArray out;
-    for (const QString &line : hostsHeader(dateText))
+    for (const QString &line : hostsHeader(dateText, copy.sourceLine))
         appendLine(out, line);
-    for (const BannerGroup &group : groups) {
-        if (!group.selected)
-            continue;
-        out.append("127.0.0.1      ", 15);
-        out.append(group.name.toUtf8());
+    const QList<QByteArrayView> servers = selectedServers(groups, copy);
+    out.reserve(out.size() + servers.size() * 48);
+    for (const QByteArrayView server : servers) {
+        out.append(kBlockingAddress.data(), kBlockingAddress.size());
+        out.append(kBlockingGap.data(), kBlockingGap.size());
+        out.append(server.data(), server.size());
         out.append("\r\n", 2);
     }
     return out;

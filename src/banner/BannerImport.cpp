@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
 #include <cstring>
 
@@ -15,12 +17,14 @@ namespace {
 constexpr QByteArrayView kLocalhost("localhost");
 constexpr QByteArrayView kServerPrefix("0.0.0.0");
 
-void appendGroupRow(QByteArray &list, QByteArrayView name, qint64 count)
+void appendGroupRow(QByteArray &list, QByteArrayView name, qint64 count,
+                    const QSet<QString> &ticked)
 {
-    list.append('0');
-    list.append(kFieldSeparator);
     // Through the decoder so that a list saved on Windows gives the same text as UTF-8.
-    list.append(decodeLine(name).toUtf8());
+    const QString text = decodeLine(name);
+    list.append(ticked.contains(text) ? '1' : '0');
+    list.append(kFieldSeparator);
+    list.append(text.toUtf8());
     list.append(kFieldSeparator);
     list.append(QByteArray::number(count));
     list.append("\r\n", 2);
@@ -53,8 +57,17 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
         return result;
     }
 
+    const QDir folder(programFolder);
+    // A new version of the same list keeps what the user blocks: the hosts file in force
+    // still blocks those groups until the next apply, and the rows must say so.
+    QSet<QString> ticked;
+    for (const BannerGroup &group : readBannerList(folder.filePath(kBannerListFile))) {
+        if (group.selected)
+            ticked.insert(group.name);
+    }
+
     QByteArray copy;
-    for (const QString &line : bannerCopyHeader(dateText)) {
+    for (const QString &line : bannerCopyHeader(dateText, QFileInfo(sourcePath).fileName())) {
         copy.append(line.toUtf8());
         copy.append("\r\n", 2);
     }
@@ -82,7 +95,7 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
         }
         if (!line.isEmpty() && line.front() == '#') {
             if (haveGroup)
-                appendGroupRow(list, groupName, groupCount);
+                appendGroupRow(list, groupName, groupCount, ticked);
             groupName = line.sliced(1);
             haveGroup = !groupName.isEmpty();
             groupCount = 0;
@@ -95,9 +108,18 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
         copy.append("\r\n", 2);
     }
     if (haveGroup)
-        appendGroupRow(list, groupName, groupCount);
+        appendGroupRow(list, groupName, groupCount, ticked);
 
-    const QDir folder(programFolder);
+    if (list.isEmpty()) {
+        // Many published source lists have no localhost line: replacing the user's list
+        // with nothing would only lose it.
+        result.status = BannerImportResult::Status::NoGroups;
+        result.error = QStringLiteral("No banner server group was found in \"%1\". "
+                                      "The previous list is unchanged.")
+                           .arg(QDir::toNativeSeparators(sourcePath));
+        return result;
+    }
+
     // The small list goes first: should the large copy then fail, only the list's old
     // bytes have to be put back.
     const WriteResult written{replaceFiles({{folder.filePath(kBannerListFile), list},

@@ -11,6 +11,7 @@ struct BannerImportResult
         Done,             ///< "banner.kbl" and "banner.kpm" hold the new list
         SourceUnreadable, ///< the chosen file could not be opened; nothing was written
         WriteFailed,      ///< the new files could not be written; the old ones are whole
+        NoGroups,         ///< the file holds no group; nothing was written
     };
     Status status = Status::Done;
     /// The number of group lines read (a lone "#" counts, though it writes no row).
@@ -23,9 +24,11 @@ struct BannerImportResult
     bool ok() const { return status == Status::Done; }
 };
 
-/// Turns a published hosts list into the banner list: one unticked group per comment line
-/// after the first line holding "localhost", counting the "0.0.0.0" lines under it, written
-/// to "banner.kbl"; the lines after the localhost line go unchanged into "banner.kpm".
+/// Turns a published hosts list into the banner list: one group per comment line after the
+/// first line holding "localhost", counting the "0.0.0.0" lines under it, written to
+/// "banner.kbl" (ticked when a group of that name was ticked in the list it replaces); the
+/// lines after the localhost line go unchanged into "banner.kpm". A file without any group
+/// changes nothing.
 BannerImportResult importBannerList(const QString &sourcePath, const QString &programFolder,
                                     const QString &dateText);
 

@@ -111,8 +111,11 @@ WriteResult BannerList::PostBannerChange()
     const QString date = shortDateText(m_clock.now().date());
     // The hosts file goes first: it is the smaller one to put back should the list fail.
     // It is readable by all, as a hosts file linked into /etc must be.
+    // The servers come from the imported lines: the rows hold only the groups' names.
+    const BannerCopy copy =
+        readBannerCopy(folder.filePath(kBannerCopyFile)).value_or(BannerCopy{});
     return WriteResult{
-        replaceFiles({{folder.filePath(kHostsFile), hostsBytes(m_groups, date)},
+        replaceFiles({{folder.filePath(kHostsFile), hostsBytes(m_groups, copy, date)},
                       {folder.filePath(kBannerListFile), bannerListBytes(m_groups)}},
                      kSharedFile)};
 }
@@ -123,6 +126,19 @@ WriteResult BannerList::apply()
     if (result)
         LoadBannerList();
     return result;
+}
+
+QByteArray BannerList::blockedServerNames() const
+{
+    const auto copy = readBannerCopy(QDir(m_programFolder).filePath(kBannerCopyFile));
+    QByteArray names;
+    if (!copy)
+        return names;
+    for (const QByteArrayView server : selectedServers(m_groups, *copy)) {
+        names.append(server.data(), server.size());
+        names.append('\n');
+    }
+    return names;
 }
 
 void BannerList::setAll(const std::function<bool(bool)> &tick)

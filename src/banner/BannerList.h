@@ -56,6 +56,9 @@ public:
     /// "Cancel": drops the unapplied ticks.
     void cancel() { LoadBannerList(); }
 
+    /// The servers of the ticked groups, one a line (LF), as the system helper takes them.
+    QByteArray blockedServerNames() const;
+
     void selectAll();
     void selectNone();
     void invertSelection();

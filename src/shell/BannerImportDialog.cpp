@@ -74,9 +74,9 @@ void BannerImportDialog::importChosen()
     QApplication::restoreOverrideCursor();
     if (!result.ok()) {
         m_prompt.message(result.error, Prompt::Buttons::Ok,
-                         result.status == BannerImportResult::Status::SourceUnreadable
-                             ? Prompt::Icon::Warning
-                             : Prompt::Icon::Critical,
+                         result.status == BannerImportResult::Status::WriteFailed
+                             ? Prompt::Icon::Critical
+                             : Prompt::Icon::Warning,
                          bannerImportTitle());
         return;
     }

@@ -1,6 +1,7 @@
 #include "shell/BannerScreen.h"
 
 #include "banner/BannerList.h"
+#include "banner/SystemHosts.h"
 #include "core/Options.h"
 #include "core/Prompt.h"
 #include "shell/BannerImportDialog.h"
@@ -15,10 +16,13 @@
 
 namespace kvorn {
 
-BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options &options, QWidget *parent)
+BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options &options,
+                                       SystemHosts *system, QWidget *parent)
     : QWidget(parent), m_list(list), m_prompt(prompt), m_options(options),
       m_view(new QTreeView(this)), m_apply(new QPushButton(QStringLiteral("Apply"), this)),
-      m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
+      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)), m_system(system),
+      m_applySystem(new QPushButton(QStringLiteral("Apply to System"), this)),
+      m_removeSystem(new QPushButton(QStringLiteral("Remove from System"), this))
 {
     setObjectName(QStringLiteral("BannerScreen"));
     m_view->setObjectName(QStringLiteral("lvBanner"));
@@ -37,7 +41,17 @@ BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options
     connect(m_apply, &QPushButton::clicked, this, &BannerScreenWidget::applyChanges);
     connect(m_cancel, &QPushButton::clicked, this, &BannerScreenWidget::cancelChanges);
 
+    m_applySystem->setObjectName(QStringLiteral("cmdApplySystem"));
+    m_removeSystem->setObjectName(QStringLiteral("cmdRemoveSystem"));
+    connect(m_applySystem, &QPushButton::clicked, this, &BannerScreenWidget::applyToSystem);
+    connect(m_removeSystem, &QPushButton::clicked, this, &BannerScreenWidget::removeFromSystem);
+    if (m_system)
+        connect(m_system, &SystemHosts::finished, this, &BannerScreenWidget::systemFinished);
+    updateSystemCommands();
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_applySystem);
+    buttons->addWidget(m_removeSystem);
     buttons->addStretch(1);
     buttons->addWidget(m_apply);
     buttons->addWidget(m_cancel);
@@ -47,7 +61,7 @@ BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options
     layout->addLayout(buttons);
 }
 
-void BannerScreenWidget::applyChanges()
+bool BannerScreenWidget::applyChanges()
 {
     const WriteResult result = m_list.apply();
     if (!result) {
@@ -55,8 +69,49 @@ void BannerScreenWidget::applyChanges()
                                         "The previous banner list and hosts file are unchanged.")
                              .arg(result.error),
                          Prompt::Buttons::Ok, Prompt::Icon::Critical, QStringLiteral("K-Vorn"));
-        return;
+        return false;
     }
+    return true;
+}
+
+bool BannerScreenWidget::systemCommandsEnabled() const
+{
+    return m_system && m_system->available() && !m_system->isRunning();
+}
+
+void BannerScreenWidget::updateSystemCommands()
+{
+    const bool enabled = systemCommandsEnabled();
+    m_applySystem->setEnabled(enabled);
+    m_removeSystem->setEnabled(enabled);
+    Q_EMIT systemCommandsChanged(enabled);
+}
+
+void BannerScreenWidget::applyToSystem()
+{
+    if (!systemCommandsEnabled())
+        return;
+    // The system gets what the program's own hosts file holds, so both say the same.
+    if (!applyChanges())
+        return;
+    m_system->start(SystemHosts::Action::Apply, m_list.blockedServerNames());
+    updateSystemCommands();
+}
+
+void BannerScreenWidget::removeFromSystem()
+{
+    if (!systemCommandsEnabled())
+        return;
+    m_system->start(SystemHosts::Action::Remove);
+    updateSystemCommands();
+}
+
+void BannerScreenWidget::systemFinished(bool ok, const QString &message)
+{
+    updateSystemCommands();
+    m_prompt.message(message, Prompt::Buttons::Ok,
+                     ok ? Prompt::Icon::Information : Prompt::Icon::Critical,
+                     QStringLiteral("K-Vorn"));
 }
 
 void BannerScreenWidget::cancelChanges()
@@ -67,7 +122,10 @@ void BannerScreenWidget::cancelChanges()
 void BannerScreenWidget::importList()
 {
     BannerImportDialog dialog(m_list, m_prompt, window());
-    dialog.exec();
+    // Only an import changed "banner.kbl"; reloading after a cancel would only drop the
+    // user's unapplied ticks.
+    if (dialog.exec() != QDialog::Accepted)
+        return;
     m_list.LoadBannerList();
     autoSizeColumns();
 }
@@ -90,9 +148,9 @@ void BannerScreenWidget::resizeEvent(QResizeEvent *event)
 }
 
 BannerScreenWidget *installBannerScreen(MainWindow &window, BannerList &list, Prompt &prompt,
-                                  Options &options)
+                                  Options &options, SystemHosts *system)
 {
-    auto *screen = new BannerScreenWidget(list, prompt, options);
+    auto *screen = new BannerScreenWidget(list, prompt, options, system);
     window.setScreenWidget(QStringLiteral("tsKbanner"), screen);
 
     const auto bind = [&window, screen](const char *name, auto slot) {
@@ -104,6 +162,17 @@ BannerScreenWidget *installBannerScreen(MainWindow &window, BannerList &list, Pr
     bind("mnuBanInvert", [&list] { list.invertSelection(); });
     bind("mnuBanApply", [screen] { screen->applyChanges(); });
     bind("mnuLoadBanner", [screen] { screen->importList(); });
+    bind("mnuBanApplySystem", [screen] { screen->applyToSystem(); });
+    bind("mnuBanRemoveSystem", [screen] { screen->removeFromSystem(); });
+    const auto enableSystemItems = [&window](bool enabled) {
+        for (const char *name : {"mnuBanApplySystem", "mnuBanRemoveSystem"}) {
+            if (QAction *item = window.action(QString::fromLatin1(name)))
+                item->setEnabled(enabled);
+        }
+    };
+    QObject::connect(screen, &BannerScreenWidget::systemCommandsChanged, screen,
+                     enableSystemItems);
+    enableSystemItems(screen->systemCommandsEnabled());
 
     list.LoadBannerList();
     screen->autoSizeColumns();

@@ -187,6 +187,10 @@ void MainWindow::buildMenus()
     addItem(banners, S("mnuBanInvert"), S("Invert Selection"));
     addItem(banners, S("mnuBanApply"), S("&Apply Changes"));
     banners->addSeparator();
+    // Disabled until the banner screen finds the hosts helper to run them.
+    addItem(banners, S("mnuBanApplySystem"), S("Apply to System"))->setEnabled(false);
+    addItem(banners, S("mnuBanRemoveSystem"), S("Remove from System"))->setEnabled(false);
+    banners->addSeparator();
 
     QMenu *help = addMenu(nullptr, S("mnuHelp"), S("&Help"));
     addItem(help, S("mnuHelpTopics"), S("Help Topics"), QKeySequence(Qt::Key_F1));

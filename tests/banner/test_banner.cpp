@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMultiHash>
+#include <QSet>
 #include <QTest>
 
 #include <atomic>
@@ -78,6 +80,13 @@ private Q_SLOTS:
     void importFailureKeepsFiles_data();
     void importFailureKeepsFiles();
     void statusGoesThroughTheController();
+    void applyBlocksExactlyTheTickedServers_data();
+    void applyBlocksExactlyTheTickedServers();
+    void importWithoutGroupsChangesNothing_data();
+    void importWithoutGroupsChangesNothing();
+    void reimportKeepsTicksOfGroupsStillThere();
+    void sourceLinesNameTheImportedFile_data();
+    void sourceLinesNameTheImportedFile();
     void sourceShrinkingWhileReadIsNoCrash();
 };
 
@@ -93,7 +102,6 @@ void TestBanner::import_data()
     QTest::newRow("two groups of three and two")
         << "two_groups" << 2 << qint64(5)
         << QByteArray("0\xff Ad Network\xff" "3\r\n0\xff Tracker\xff" "2\r\n");
-    QTest::newRow("no localhost line") << "no_localhost" << 0 << qint64(0) << QByteArray();
     // Servers before the first group and under a lone "#" count in the total only; the
     // Windows-1252 group name is stored as UTF-8 while the copy keeps the original byte;
     // LF endings and a missing last line end become CR LF.
@@ -174,6 +182,7 @@ void TestBanner::loadReadsFlagsAndReports()
 void TestBanner::applyWritesExactFiles_data()
 {
     QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QByteArray>("copy");
     QTest::addColumn<bool>("clearTicks");
     QTest::addColumn<QByteArray>("hosts");
     QTest::addColumn<QByteArray>("written");
@@ -183,17 +192,30 @@ void TestBanner::applyWritesExactFiles_data()
     none.replace("\n1\xff", "\n0\xff");
     none[0] = '0';
 
-    QTest::newRow("flags of every kind") << mixed << false << fixture(QStringLiteral("applied.hosts"))
-                                         << fixture(QStringLiteral("applied.kbl"));
-    QTest::newRow("nothing ticked") << mixed << true << fixture(QStringLiteral("header_only.hosts"))
+    const QByteArray copy = fixture(QStringLiteral("list.kpm"));
+    // Each ticked row writes the servers of its group in "banner.kpm", never its name; the
+    // copy lists "Minus" before "Seven", so rows are found by name when positions differ.
+    // (This row used to expect one line per ticked group name.)
+    QTest::newRow("flags of every kind")
+        << mixed << copy << false << fixture(QStringLiteral("applied.hosts"))
+        << fixture(QStringLiteral("applied.kbl"));
+    QTest::newRow("nothing ticked") << mixed << copy << true
+                                    << fixture(QStringLiteral("header_only.hosts"))
+                                        .replace("a published hosts list of advertising servers",
+                                                 "list source.hosts")
                                     << none;
-    QTest::newRow("no banner.kbl") << QByteArray() << false
+    // Without the imported lines there is nothing to block: a name is no server.
+    QTest::newRow("no banner.kpm") << mixed << QByteArray() << false
+                                   << fixture(QStringLiteral("header_only.hosts"))
+                                   << fixture(QStringLiteral("applied.kbl"));
+    QTest::newRow("no banner.kbl") << QByteArray() << QByteArray() << false
                                    << fixture(QStringLiteral("header_only.hosts")) << QByteArray();
 }
 
 void TestBanner::applyWritesExactFiles()
 {
     QFETCH(QByteArray, list);
+    QFETCH(QByteArray, copy);
     QFETCH(bool, clearTicks);
     QFETCH(QByteArray, hosts);
     QFETCH(QByteArray, written);
@@ -201,6 +223,8 @@ void TestBanner::applyWritesExactFiles()
     BannerRig rig;
     if (!list.isNull())
         rig.env.writeFile(QStringLiteral("banner.kbl"), list);
+    if (!copy.isNull())
+        rig.env.writeFile(QStringLiteral("banner.kpm"), copy);
     rig.env.writeFile(QStringLiteral("hosts"), kOldHosts);
     rig.list->LoadBannerList();
     if (clearTicks)
@@ -211,9 +235,13 @@ void TestBanner::applyWritesExactFiles()
     QCOMPARE(rig.env.readFile(QStringLiteral("hosts")), hosts);
     QCOMPARE(rig.env.readFile(QStringLiteral("banner.kbl")), written);
     QVERIFY(QFileInfo::exists(rig.env.file(QStringLiteral("banner.kbl"))));
-    // Nothing but the two files is left behind.
-    QCOMPARE(QDir(rig.env.programFolder()).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{QStringLiteral("banner.kbl"), QStringLiteral("hosts")}));
+    // Nothing but the two files (and the untouched copy) is left behind.
+    QStringList files{QStringLiteral("banner.kbl"), QStringLiteral("hosts")};
+    if (!copy.isNull())
+        files.insert(1, QStringLiteral("banner.kpm"));
+    QCOMPARE(QDir(rig.env.programFolder()).entryList(QDir::Files | QDir::Hidden), files);
+    if (!copy.isNull())
+        QCOMPARE(rig.env.readFile(QStringLiteral("banner.kpm")), copy);
 }
 
 void TestBanner::selectionCommandsChangeOnlyTheRows()
@@ -375,6 +403,226 @@ void TestBanner::sourceShrinkingWhileReadIsNoCrash()
         rig.list->importList(source);
     done = true;
     shrinker.join();
+}
+
+namespace {
+
+/// The names the hosts file maps to an address, as a resolver reading it would see them:
+/// every word after the address of a line that is not a comment.
+QMultiHash<QByteArray, QByteArray> mappedNames(const QByteArray &hosts)
+{
+    QMultiHash<QByteArray, QByteArray> names;
+    for (QByteArray line : hosts.split('\n')) {
+        line = line.trimmed();
+        if (const qsizetype hash = line.indexOf('#'); hash >= 0)
+            line.truncate(hash);
+        const QList<QByteArray> words = line.simplified().split(' ');
+        for (qsizetype i = 1; i < words.size(); ++i)
+            names.insert(words[i], words[0]);
+    }
+    return names;
+}
+
+/// The server names of the source's lines `first` to `last` (1-based) that start
+/// "0.0.0.0 ": the expected servers of hand-picked groups of a real list.
+QList<QByteArray> serversOfLines(const QByteArray &source, int first, int last)
+{
+    QList<QByteArray> out;
+    const QList<QByteArray> lines = source.split('\n');
+    for (int n = first; n <= last; ++n) {
+        const QByteArray line = lines[n - 1].trimmed();
+        if (line.startsWith("0.0.0.0 "))
+            out.append(line.mid(8));
+    }
+    return out;
+}
+
+} // namespace
+
+void TestBanner::applyBlocksExactlyTheTickedServers_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("tick");
+    QTest::addColumn<QList<QByteArray>>("blocked");
+    QTest::addColumn<QList<QByteArray>>("neverBlocked");
+
+    const QByteArray real = fixture(QStringLiteral("stevenblack-2017-excerpt.hosts"));
+    // "[General]" (lines 44 to 125), both groups named "[Google]" (477 to 480, 533 to 535)
+    // and the last "###" comment before the Omniture servers (548 to 560); the comment
+    // "use finer grained hostnames?" and the commented-out "#127.0.0.1 tracking.applift.com"
+    // are groups without servers.
+    QTest::newRow("real published list")
+        << QStringLiteral("stevenblack-2017-excerpt.hosts")
+        << QStringList{" [General]", " [Google]", " use finer grained hostnames?",
+                       "127.0.0.1 tracking.applift.com", "## https://en.wikipedia.org/wiki/Omniture"}
+        << serversOfLines(real, 44, 125) + serversOfLines(real, 477, 480) +
+               serversOfLines(real, 533, 535) + serversOfLines(real, 548, 560)
+        << QList<QByteArray>{"use", "finer", "grained", "hostnames?", "[General]", "[Google]",
+                             "tracking.applift.com", "127.0.0.1", "###", "applift.com",
+                             "ad.doubleclick.net", "trackersimulator.org"};
+    QTest::newRow("odd lines")
+        << QStringLiteral("odd.hosts") << QStringList{" Werbung f\u00fcr Kinder", " use finer"}
+        << QList<QByteArray>{"ads.werbung.example", "tabbed.example", "spaced.example",
+                             "trailing.example", "first.example", "second.example",
+                             "xn--werbung-9wa.example", "finer.example"}
+        << QList<QByteArray>{"0.0.0.0", "Werbung", "use", "finer", "cdn.jsdelivr.net",
+                             "#[affects", "[affects", "shop.example]", "under-commented.example",
+                             "orphan.example", "v6-only.example", "v6-loop.example",
+                             "local-address.example", "bad!name.example", "glued.example",
+                             "localhost"};
+}
+
+void TestBanner::applyBlocksExactlyTheTickedServers()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, tick);
+    QFETCH(QList<QByteArray>, blocked);
+    QFETCH(QList<QByteArray>, neverBlocked);
+
+    BannerRig rig;
+    const BannerImportResult imported =
+        rig.list->importList(dataFile(QStringLiteral("banner/") + source));
+    QVERIFY2(imported.ok(), qPrintable(imported.error));
+    rig.list->LoadBannerList();
+    QStringList ticked;
+    for (int row = 0; row < rig.list->rowCount(); ++row) {
+        if (tick.contains(rig.list->groups()[std::size_t(row)].name)) {
+            rig.list->setSelected(row, true);
+            ticked.append(rig.list->groups()[std::size_t(row)].name);
+        }
+    }
+    ticked.removeDuplicates();
+    QCOMPARE(ticked.size(), tick.size());
+    QVERIFY(rig.list->apply());
+
+    const QByteArray hosts = rig.env.readFile(QStringLiteral("hosts"));
+    const QMultiHash<QByteArray, QByteArray> mapped = mappedNames(hosts);
+    QSet<QByteArray> expected(blocked.cbegin(), blocked.cend());
+    expected.insert("localhost");
+    QCOMPARE(QSet<QByteArray>(mapped.keyBegin(), mapped.keyEnd()), expected);
+    for (const QByteArray &server : blocked)
+        QCOMPARE(mapped.values(server), QList<QByteArray>{"127.0.0.1"});
+    for (const QByteArray &word : neverBlocked)
+        QVERIFY2(!mapped.contains(word) || word == "localhost", word.constData());
+    QCOMPARE(mapped.values("localhost"), QList<QByteArray>{"127.0.0.1"});
+    if (source == QLatin1String("odd.hosts"))
+        QCOMPARE(hosts, fixture(QStringLiteral("odd_applied.hosts")));
+    // The helper for the system's hosts file gets the same servers.
+    QCOMPARE(rig.list->blockedServerNames(), blocked.join('\n') + '\n');
+}
+
+void TestBanner::importWithoutGroupsChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    // Many published source lists have no localhost line at all.
+    QTest::newRow("no localhost line") << fixture(QStringLiteral("no_localhost.hosts"));
+    QTest::newRow("only lone comment marks")
+        << QByteArray("127.0.0.1 localhost\n#\n0.0.0.0 a.example\n#\n");
+    QTest::newRow("empty file") << QByteArray("");
+}
+
+void TestBanner::importWithoutGroupsChangesNothing()
+{
+    QFETCH(QByteArray, source);
+    BannerRig rig;
+    const QByteArray list = fixture(QStringLiteral("list.kbl"));
+    const QByteArray copy = fixture(QStringLiteral("list.kpm"));
+    rig.env.writeFile(QStringLiteral("banner.kbl"), list);
+    rig.env.writeFile(QStringLiteral("banner.kpm"), copy);
+    rig.env.writeFile(QStringLiteral("hosts"), kOldHosts);
+    rig.list->LoadBannerList();
+    rig.list->setSelected(1, true);
+    const QList<bool> ticks = rig.ticks();
+    const QString path = rig.env.root() + QStringLiteral("/source.hosts");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(source);
+    file.close();
+
+    const BannerImportResult result = rig.list->importList(path);
+    QCOMPARE(int(result.status), int(BannerImportResult::Status::NoGroups));
+    QVERIFY2(result.error.contains(QLatin1String("No banner server group was found")),
+             qPrintable(result.error));
+    QCOMPARE(rig.env.readFile(QStringLiteral("banner.kbl")), list);
+    QCOMPARE(rig.env.readFile(QStringLiteral("banner.kpm")), copy);
+    QCOMPARE(rig.env.readFile(QStringLiteral("hosts")), kOldHosts);
+    QCOMPARE(rig.ticks(), ticks);
+}
+
+void TestBanner::reimportKeepsTicksOfGroupsStillThere()
+{
+    BannerRig rig;
+    const QString real = dataFile(QStringLiteral("banner/stevenblack-2017-excerpt.hosts"));
+    QVERIFY(rig.list->importList(real).ok());
+    rig.list->LoadBannerList();
+    QCOMPARE(rig.list->rowCount(), 68);
+    const QStringList names{" [General]", " [Google]", " [Smart Adserver]"};
+    for (int row = 0; row < rig.list->rowCount(); ++row) {
+        if (names.contains(rig.list->groups()[std::size_t(row)].name))
+            rig.list->setSelected(row, true);
+    }
+    QVERIFY(rig.list->apply());
+    const QByteArray hosts = rig.env.readFile(QStringLiteral("hosts"));
+
+    // The same list again, and then one in which "[Smart Adserver]" is gone: the groups still
+    // there stay ticked, so the rows say what the hosts file in force blocks.
+    const QString shorter = rig.env.root() + QStringLiteral("/shorter.hosts");
+    QByteArray data = fixture(QStringLiteral("stevenblack-2017-excerpt.hosts"));
+    data.replace("# [Smart Adserver]", "# [Smart Adserver, renamed]");
+    QFile file(shorter);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    file.close();
+    for (const QString &source : {real, shorter}) {
+        QVERIFY(rig.list->importList(source).ok());
+        rig.list->LoadBannerList();
+        QStringList tickedNames;
+        for (const BannerGroup &group : rig.list->groups()) {
+            if (group.selected)
+                tickedNames.append(group.name);
+        }
+        const QStringList expected = source == real
+                                         ? QStringList{" [Smart Adserver]", " [Google]", " [Google]"}
+                                         : QStringList{" [Google]", " [Google]"};
+        QCOMPARE(tickedNames, QStringList{" [General]"} + expected);
+        QCOMPARE(rig.env.readFile(QStringLiteral("hosts")), hosts);
+    }
+}
+
+void TestBanner::sourceLinesNameTheImportedFile_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("plain") << QStringLiteral("adservers-2017.hosts")
+                           << QByteArray("#    adservers-2017.hosts");
+    // A line break in the name must not start a line of the hosts file, and "localhost" in
+    // it must not be taken for the copy's localhost line.
+    QTest::newRow("line break and localhost") << QStringLiteral("ads\n0.0.0.0 localhost list")
+                                              << QByteArray("#    ads?0.0.0.0 localhost list");
+    QTest::newRow("not ASCII") << QStringLiteral("Werbung-f\u00fcr-alle")
+                               << QByteArray("#    Werbung-f\xc3\xbcr-alle");
+}
+
+void TestBanner::sourceLinesNameTheImportedFile()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, line);
+    BannerRig rig;
+    const QString path = rig.env.root() + QLatin1Char('/') + fileName;
+    QVERIFY(QFile::copy(dataFile(QStringLiteral("banner/two_groups.hosts")), path));
+    QVERIFY(rig.list->importList(path).ok());
+    rig.list->LoadBannerList();
+    rig.list->selectAll();
+    QVERIFY(rig.list->apply());
+    const QList<QByteArray> copy = rig.env.readFile(QStringLiteral("banner.kpm")).split('\n');
+    const QList<QByteArray> hosts = rig.env.readFile(QStringLiteral("hosts")).split('\n');
+    QCOMPARE(copy.value(4), line + '\r');
+    QCOMPARE(hosts.value(4), line + '\r');
+    QCOMPARE(hosts.mid(11), (QList<QByteArray>{"127.0.0.1      ads1.example\r",
+                                               "127.0.0.1      ads2.example\r",
+                                               "127.0.0.1      ads3.example\r",
+                                               "127.0.0.1      track1.example\r",
+                                               "127.0.0.1      track2.example\r", ""}));
 }
 
 QTEST_GUILESS_MAIN(TestBanner)

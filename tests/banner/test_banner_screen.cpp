@@ -1,6 +1,7 @@
 #include "CoreRig.h"
 
 #include "banner/BannerList.h"
+#include "banner/SystemHosts.h"
 #include "shell/BannerImportDialog.h"
 #include "shell/BannerScreen.h"
 #include "shell/MainWindow.h"
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -37,10 +39,12 @@ struct ScreenRig : CoreRig
     MainWindow window{controller, qtTray, options};
     BannerScreenWidget *screen = nullptr;
 
-    explicit ScreenRig(const QByteArray &bannerList = fixture(QStringLiteral("list.kbl")))
+    explicit ScreenRig(const QByteArray &bannerList = fixture(QStringLiteral("list.kbl")),
+                       SystemHosts *system = nullptr)
     {
         env.writeFile(QStringLiteral("banner.kbl"), bannerList);
-        screen = installBannerScreen(window, list, prompt, options);
+        env.writeFile(QStringLiteral("banner.kpm"), fixture(QStringLiteral("list.kpm")));
+        screen = installBannerScreen(window, list, prompt, options, system);
         window.selectScreen(kvorn::BannerScreen);
     }
     QTreeView *view() const { return window.findChild<QTreeView *>(QStringLiteral("lvBanner")); }
@@ -90,6 +94,10 @@ private Q_SLOTS:
     void importThroughTheFileMenu();
     void browsePutsTheChosenFileInTheBox();
     void failedApplyIsShownAndKeepsTheTicks();
+    void importWithoutGroupsKeepsTheView();
+    void systemCommands_data();
+    void systemCommands();
+    void systemCommandsNeedTheHelper();
 };
 
 void TestBannerScreen::commandsOfTheScreenAndMenu_data()
@@ -213,6 +221,137 @@ void TestBannerScreen::failedApplyIsShownAndKeepsTheTicks()
              qPrintable(rig.prompt.messages[0]));
     QCOMPARE(rig.shownTicks(), QList<bool>(7, true));
     QCOMPARE(rig.env.readFile(QStringLiteral("banner.kbl")), fixture(QStringLiteral("list.kbl")));
+}
+
+void TestBannerScreen::importWithoutGroupsKeepsTheView()
+{
+    ScreenRig rig;
+    rig.window.action(QStringLiteral("mnuBanInvert"))->trigger();
+    const QList<bool> unapplied = rig.shownTicks();
+    bool stayedOpen = false;
+    whenDialogOpens([&](BannerImportDialog *dialog) {
+        setFileAndOk(dialog, dataFile(QStringLiteral("banner/no_localhost.hosts")));
+        stayedOpen = dialog->isVisible();
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")),
+                          Qt::LeftButton);
+    });
+    rig.window.action(QStringLiteral("mnuLoadBanner"))->trigger();
+    QVERIFY(stayedOpen);
+    QCOMPARE(rig.prompt.messages.size(), 1);
+    QVERIFY2(rig.prompt.messages[0].startsWith(QLatin1String("No banner server group was found")),
+             qPrintable(rig.prompt.messages[0]));
+    QCOMPARE(rig.shownTicks(), unapplied);
+    QCOMPARE(rig.env.readFile(QStringLiteral("banner.kbl")), fixture(QStringLiteral("list.kbl")));
+    QCOMPARE(rig.env.readFile(QStringLiteral("banner.kpm")), fixture(QStringLiteral("list.kpm")));
+}
+
+void TestBannerScreen::systemCommands_data()
+{
+    QTest::addColumn<QStringList>("runAsRoot");
+    QTest::addColumn<bool>("targetWritable");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("message");
+
+    // The helper run directly stands in for pkexec granting it; a shell exiting as pkexec
+    // does stands in for its refusals.
+    const auto exitingWith = [](int code) {
+        return QStringList{"sh", "-c", QStringLiteral("exit %1").arg(code), "sh"};
+    };
+    QTest::newRow("granted") << QStringList() << true << true << "now blocked";
+    QTest::newRow("authentication dismissed") << exitingWith(126) << true << false << "cancelled";
+    QTest::newRow("not authorized") << exitingWith(127) << true << false << "pkexec refused";
+    QTest::newRow("pkexec missing") << QStringList{"/nonexistent/pkexec"} << true << false
+                                    << "Debian package \"pkexec\"";
+    QTest::newRow("helper fails") << QStringList() << false << false << "kvorn-hosts-helper:";
+}
+
+void TestBannerScreen::systemCommands()
+{
+    QFETCH(QStringList, runAsRoot);
+    QFETCH(bool, targetWritable);
+    QFETCH(bool, ok);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    const QString target = targetWritable ? dir.filePath(QStringLiteral("hosts"))
+                                          : dir.filePath(QStringLiteral("missing/hosts"));
+    const QByteArray machine = "127.0.0.1 localhost\n192.0.2.7 printer.lan\n";
+    if (targetWritable) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(machine);
+    }
+    SystemHosts system(QStringLiteral(KVORN_HOSTS_HELPER), runAsRoot,
+                       {QStringLiteral("--target"), target});
+    ScreenRig rig(fixture(QStringLiteral("list.kbl")), &system);
+    QAction *applyItem = rig.window.action(QStringLiteral("mnuBanApplySystem"));
+    QAction *removeItem = rig.window.action(QStringLiteral("mnuBanRemoveSystem"));
+    QVERIFY(applyItem->isEnabled());
+
+    rig.window.action(QStringLiteral("mnuBanSelectNone"))->trigger();
+    rig.list.setSelected(0, true);
+    rig.list.setSelected(4, true);
+    applyItem->trigger();
+    // The window is not held up while the helper runs; the commands wait for it.
+    QVERIFY(rig.prompt.messages.isEmpty());
+    QVERIFY(!applyItem->isEnabled());
+    QVERIFY(!rig.screen->findChild<QPushButton *>(QStringLiteral("cmdRemoveSystem"))->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.prompt.messages.size(), 1, 20000);
+    QVERIFY2(rig.prompt.messages[0].contains(message), qPrintable(rig.prompt.messages[0]));
+    QVERIFY(applyItem->isEnabled());
+    QVERIFY(removeItem->isEnabled());
+    // The program's own files were applied first either way.
+    QCOMPARE(rig.env.readFile(QStringLiteral("banner.kbl")).left(2), QByteArray("1\xff"));
+
+    QFile file(target);
+    if (!targetWritable) {
+        QVERIFY(!file.exists());
+        return;
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+    if (!ok) {
+        QCOMPARE(written, machine);
+        return;
+    }
+    QVERIFY(written.startsWith(machine));
+    QVERIFY(written.contains("\n127.0.0.1      ad1.example\n127.0.0.1      ad2.example\n"
+                             "127.0.0.1      ad3.example\n127.0.0.1      seven.example\n# END"));
+    QVERIFY(!written.contains("Ad Network"));
+
+    rig.click("cmdRemoveSystem");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.prompt.messages.size(), 2, 20000);
+    QVERIFY2(rig.prompt.messages[1].contains(QLatin1String("removed")),
+             qPrintable(rig.prompt.messages[1]));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), machine);
+    file.close();
+
+    // Applying with nothing ticked blocks nothing, and says so rather than "now blocked".
+    applyItem->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.prompt.messages.size(), 3, 20000);
+    rig.window.action(QStringLiteral("mnuBanSelectNone"))->trigger();
+    applyItem->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.prompt.messages.size(), 4, 20000);
+    QVERIFY2(rig.prompt.messages[3].startsWith(QLatin1String("No banner server group is ticked")),
+             qPrintable(rig.prompt.messages[3]));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), machine);
+}
+
+void TestBannerScreen::systemCommandsNeedTheHelper()
+{
+    SystemHosts missing(QStringLiteral("/nonexistent/kvorn-hosts-helper"), {});
+    for (SystemHosts *system : {&missing, static_cast<SystemHosts *>(nullptr)}) {
+        ScreenRig rig(fixture(QStringLiteral("list.kbl")), system);
+        for (const char *name : {"mnuBanApplySystem", "mnuBanRemoveSystem"})
+            QVERIFY(!rig.window.action(QString::fromLatin1(name))->isEnabled());
+        for (const char *name : {"cmdApplySystem", "cmdRemoveSystem"})
+            QVERIFY(!rig.screen->findChild<QPushButton *>(QString::fromLatin1(name))->isEnabled());
+        rig.window.action(QStringLiteral("mnuBanApplySystem"))->trigger();
+        QVERIFY(rig.prompt.messages.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestBannerScreen)
