@@ -131,8 +131,12 @@ void MailCheck::beginDialogue(const MailAccount &account)
     closeConnection();
     m_busy = true;
     Q_EMIT mailBusyChanged(true);
-    const HostPort hp = splitHostPort(MailServer);
-    m_socket.Connect(hp.host, hp.port);
+    m_tls = account.AcctTLS;
+    const HostPort hp = accountHostPort(account);
+    if (m_tls == MailTls::Implicit)
+        m_socket.ConnectEncrypted(hp.host, hp.port);
+    else
+        m_socket.Connect(hp.host, hp.port);
 }
 
 // --- the run -------------------------------------------------------------------------------

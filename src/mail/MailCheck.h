@@ -105,7 +105,8 @@ public:
     void setMailMode(const QString &mode);
 
     /// Copies the account into the run state, closes the socket, sets `MailBusy` and
-    /// connects to the account's server ("host" or "host:port", port 110 by default).
+    /// connects to the account's server ("host" or "host:port", port 110 by default), over
+    /// TLS from the start when the account asks for implicit TLS.
     void beginDialogue(const MailAccount &account);
     /// Sends a command; CR LF is added. False when no connection is open.
     bool sendCommand(const QString &command);
@@ -207,6 +208,7 @@ private:
     QString m_status;
 
     MailStep m_step = MailStep::AwaitGreeting;
+    MailTls m_tls = MailTls::None;
     bool m_busy = false;
     bool m_running = false;
     bool m_pendingCheck = false;
