@@ -32,6 +32,8 @@ enum class MailStep : int
     AwaitQuitReply = 6,
     AwaitUidl = 7,
     AwaitDeleReply = 8,
+    /// The answer to "STLS"; then the TLS handshake, after which the log-on begins.
+    AwaitStlsReply = 9,
 };
 
 /// The counters and buffers of one account's dialogue.
@@ -126,6 +128,8 @@ public:
     // --- event handlers, public so that tests can drive them ------------------------------
     void Winsock1_DataArrival(qint64 bytesTotal);
     void Winsock1_Error(int number, const QString &description);
+    /// The handshake after "STLS" is done: the log-on goes on as after a greeting.
+    void Winsock1_Encrypted();
     void tmrMailWatch_Timer();
     void tmrMailLoopCheck_Timer();
 
@@ -187,6 +191,7 @@ private:
     void afterReply();
     void completeMessage();
     void sendUidl();
+    void sendUser();
     void nextMessageOrQuit();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);

@@ -1,5 +1,5 @@
-// The mail check and the processing of marked mail over TLS, on a real Dovecot with a CA
-// made by the test.
+// The mail check and the processing of marked mail over TLS: implicit TLS and STLS on a
+// real Dovecot with a CA made by the test.
 #include "DovecotServer.h"
 #include "MailRig.h"
 #include "Pop3Fakes.h"
@@ -85,6 +85,7 @@ void TestMailTls::checkAndProcessingOverTls_data()
     QTest::addColumn<MailTls>("tls");
     QTest::addColumn<QString>("logOn");
     QTest::newRow("implicit") << MailTls::Implicit << QStringLiteral("USER user0\r\n");
+    QTest::newRow("stls") << MailTls::Stls << QStringLiteral("STLS\r\nUSER user0\r\n");
 }
 
 void TestMailTls::checkAndProcessingOverTls()
@@ -124,9 +125,11 @@ void TestMailTls::checkAndProcessingOverTls()
     QCOMPARE(dovecot.messageFiles(user).size(), 1);
     QVERIFY(rig.mail.check.statusText().contains(QLatin1String("DELE 3")));
 
-    // Nothing of the log-on went over the wire in clear.
+    // Nothing of the log-on went over the wire in clear; with STLS only the request did.
     const QByteArray wire = proxy.clientBytes;
     QVERIFY(!wire.contains("USER") && !wire.contains("pass0") && !wire.contains("DELE"));
+    if (tls == MailTls::Stls)
+        QVERIFY2(wire.startsWith("STLS\r\n") && wire.count("STLS\r\n") == 2, wire.left(40));
     // Both sessions, the check's and the processing's, logged on over TLS.
     const QStringList logins = logOns(dovecot, user);
     QCOMPARE(logins.size(), 2);
