@@ -35,6 +35,7 @@ MailCheck::MailCheck(Services services, QObject *parent)
 
     connect(&m_socket, &TcpClientSocket::DataArrival, this, &MailCheck::Winsock1_DataArrival);
     connect(&m_socket, &TcpClientSocket::Error, this, &MailCheck::Winsock1_Error);
+    connect(&m_socket, &TcpClientSocket::Encrypted, this, &MailCheck::Winsock1_Encrypted);
 
     if (m_controller) {
         m_loop = &m_controller->mailLoopTimer();
@@ -131,8 +132,12 @@ void MailCheck::beginDialogue(const MailAccount &account)
     closeConnection();
     m_busy = true;
     Q_EMIT mailBusyChanged(true);
-    const HostPort hp = splitHostPort(MailServer);
-    m_socket.Connect(hp.host, hp.port);
+    m_tls = account.AcctTLS;
+    const HostPort hp = accountHostPort(account);
+    if (m_tls == MailTls::Implicit)
+        m_socket.ConnectEncrypted(hp.host, hp.port);
+    else
+        m_socket.Connect(hp.host, hp.port);
 }
 
 // --- the run -------------------------------------------------------------------------------
@@ -370,6 +375,17 @@ void MailCheck::Winsock1_Error(int number, const QString &description)
     }
 }
 
+void MailCheck::Winsock1_Encrypted()
+{
+    if (m_step != MailStep::AwaitStlsReply || !m_busy || ResetMail)
+        return;
+    sendUser();
+    // The handshake was the server's answer; the time limit counts from here.
+    if (m_running && !m_classifying)
+        m_limit.start(serverTimeout());
+    afterReply();
+}
+
 void MailCheck::closeConnection()
 {
     m_socket.Close();
@@ -495,6 +511,12 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             return LineResult::Ignored;
         appendStatus(line);
         Q_EMIT errorReplyReceived(line);
+        if (m_step == MailStep::AwaitStlsReply) {
+            // The account asked for TLS: without it the password is not sent at all.
+            closeConnection();
+            setMailBusy(false);
+            return LineResult::Stop;
+        }
         setMailBusy(false);
         return LineResult::Continue;
     }
@@ -504,10 +526,20 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
     case MailStep::AwaitGreeting:
         st.MessageCount = 0;
         st.CurrentMessage = 0;
-        m_step = MailStep::AwaitUserReply;
-        sendCommand(QStringLiteral("USER ") + MailUser);
-        appendStatus(QStringLiteral("USER ") + MailUser);
+        if (m_tls == MailTls::Stls && !m_socket.isEncrypted()) {
+            m_step = MailStep::AwaitStlsReply;
+            sendCommand(QStringLiteral("STLS"));
+            appendStatus(QStringLiteral("STLS"));
+            break;
+        }
+        sendUser();
         break;
+    case MailStep::AwaitStlsReply:
+        // Anything after the consent came in plain text and may be forged; the dialogue
+        // goes on only with what arrives through the verified channel.
+        m_lineBuffer.clear();
+        m_socket.StartTls();
+        return LineResult::Stop;
     case MailStep::AwaitUserReply:
         m_step = MailStep::AwaitPassReply;
         sendCommand(QStringLiteral("PASS ") + MailPassword);
@@ -725,6 +757,13 @@ void MailCheck::completeMessage()
                         s->processLines();
                 });
         });
+}
+
+void MailCheck::sendUser()
+{
+    m_step = MailStep::AwaitUserReply;
+    sendCommand(QStringLiteral("USER ") + MailUser);
+    appendStatus(QStringLiteral("USER ") + MailUser);
 }
 
 void MailCheck::sendUidl()

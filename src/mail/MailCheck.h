@@ -32,6 +32,8 @@ enum class MailStep : int
     AwaitQuitReply = 6,
     AwaitUidl = 7,
     AwaitDeleReply = 8,
+    /// The answer to "STLS"; then the TLS handshake, after which the log-on begins.
+    AwaitStlsReply = 9,
 };
 
 /// The counters and buffers of one account's dialogue.
@@ -105,7 +107,8 @@ public:
     void setMailMode(const QString &mode);
 
     /// Copies the account into the run state, closes the socket, sets `MailBusy` and
-    /// connects to the account's server ("host" or "host:port", port 110 by default).
+    /// connects to the account's server ("host" or "host:port", port 110 by default), over
+    /// TLS from the start when the account asks for implicit TLS.
     void beginDialogue(const MailAccount &account);
     /// Sends a command; CR LF is added. False when no connection is open.
     bool sendCommand(const QString &command);
@@ -125,6 +128,8 @@ public:
     // --- event handlers, public so that tests can drive them ------------------------------
     void Winsock1_DataArrival(qint64 bytesTotal);
     void Winsock1_Error(int number, const QString &description);
+    /// The handshake after "STLS" is done: the log-on goes on as after a greeting.
+    void Winsock1_Encrypted();
     void tmrMailWatch_Timer();
     void tmrMailLoopCheck_Timer();
 
@@ -186,6 +191,7 @@ private:
     void afterReply();
     void completeMessage();
     void sendUidl();
+    void sendUser();
     void nextMessageOrQuit();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);
@@ -207,6 +213,7 @@ private:
     QString m_status;
 
     MailStep m_step = MailStep::AwaitGreeting;
+    MailTls m_tls = MailTls::None;
     bool m_busy = false;
     bool m_running = false;
     bool m_pendingCheck = false;

@@ -97,6 +97,26 @@ bool assign(MailSettings &s, const Field &field, const QString &text, Conversion
                       field);
 }
 
+MailTls tlsOf(const QString &stored, const QString &server)
+{
+    const QString s = stored.trimmed();
+    if (s.isEmpty()) {
+        // Files written before the key existed: a POP3S port can only have meant TLS.
+        return splitHostPort(server).port == kPop3sPort ? MailTls::Implicit : MailTls::None;
+    }
+    bool ok = false;
+    const int v = s.toInt(&ok);
+    if (ok && v == static_cast<int>(MailTls::Stls))
+        return MailTls::Stls;
+    if (ok && v == static_cast<int>(MailTls::Implicit))
+        return MailTls::Implicit;
+    // A value a later version may add is never read as "no security": take the strongest
+    // form known here rather than send the password in clear.
+    if (!ok || v != static_cast<int>(MailTls::None))
+        return MailTls::Implicit;
+    return MailTls::None;
+}
+
 } // namespace
 
 void LoadMailSettings(const SettingsStore &store, MailSettings &settings, Prompt &prompt,
@@ -150,6 +170,7 @@ void LoadMailAccounts(const SettingsStore &store, const MailSettings &settings,
         a.AcctDefault = stored::toBool(store.read(section, QStringLiteral("AcctDefault"),
                                                   QStringLiteral("True")))
                             .value_or(true);
+        a.AcctTLS = tlsOf(store.read(section, QStringLiteral("AcctTLS"), QString()), a.AcctPOP3);
     }
 }
 
@@ -169,6 +190,8 @@ QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
         store.write(section, QStringLiteral("AcctPOP3"), a.AcctPOP3);
         store.write(section, QStringLiteral("AcctPass"), EncodeAcctPass(a.AcctPass));
         store.write(section, QStringLiteral("AcctDefault"), stored::fromBool(a.AcctDefault));
+        store.write(section, QStringLiteral("AcctTLS"),
+                    QString::number(static_cast<int>(a.AcctTLS)));
     }
     for (const KeyDef &def : kKeys)
         store.write(kMailSettingsSection, QString::fromLatin1(def.key),
@@ -241,6 +264,12 @@ HostPort splitHostPort(const QString &server, quint16 defaultPort)
     }
     hp.host = s;
     return hp;
+}
+
+HostPort accountHostPort(const MailAccount &account)
+{
+    return splitHostPort(account.AcctPOP3,
+                         account.AcctTLS == MailTls::Implicit ? kPop3sPort : quint16(110));
 }
 
 } // namespace kvorn

@@ -17,6 +17,17 @@ inline const QString kMailSettingsSection = QStringLiteral("Options\\MailSetting
 inline const QString kMailAccountSectionPrefix =
     QStringLiteral("Options\\MailSettings\\Accounts\\");
 
+/// How an account's connection is secured; the numbers are the stored "AcctTLS" values.
+enum class MailTls : int
+{
+    None = 0,     ///< plain text throughout
+    Stls = 1,     ///< plain connect, then "STLS" before the log-on
+    Implicit = 2, ///< TLS from the first byte (POP3S)
+};
+
+/// The POP3S port: an account naming it without "AcctTLS" is read as implicit TLS.
+inline constexpr quint16 kPop3sPort = 995;
+
 /// One POP3 account.
 struct MailAccount
 {
@@ -24,10 +35,13 @@ struct MailAccount
     QString AcctName; ///< nickname
     QString AcctUser;
     QString AcctSMTP;
-    QString AcctPOP3; ///< "host" or "host:port" (port 110 when not given)
+    QString AcctPOP3; ///< "host" or "host:port" (110, or 995 with implicit TLS, when not given)
     QString AcctPass; ///< plain in memory, encoded in the store
     bool AcctDefault = false;
     bool AcctSecure = false; ///< lives in memory only
+    /// Stored as "AcctTLS" after the older keys; an older file without it reads as
+    /// `None`, or as `Implicit` when "AcctPOP3" names port 995.
+    MailTls AcctTLS = MailTls::None;
 };
 
 /// The account table: entry n belongs to the n-th name of the accounts list.
@@ -97,5 +111,8 @@ struct HostPort
     quint16 port = 110;
 };
 HostPort splitHostPort(const QString &server, quint16 defaultPort = 110);
+/// Where an account's server listens: its "AcctPOP3", by default on 995 for implicit TLS
+/// and on 110 otherwise.
+HostPort accountHostPort(const MailAccount &account);
 
 } // namespace kvorn

@@ -2,14 +2,15 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QString>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace kvorn {
 
-/// The mail filter's TCP client socket: connect, send, take what arrived, close; the
-/// events arrive on the thread that runs the user interface.
+/// The mail filter's TCP client socket: connect (plain or TLS), send, take what arrived,
+/// close; the events arrive on the thread that runs the user interface.
 class TcpClientSocket : public QObject
 {
     Q_OBJECT
@@ -22,25 +23,46 @@ public:
     void Close();
     /// Starts a connection and returns at once; the greeting later arrives as data.
     void Connect(const QString &host, quint16 port);
+    /// Starts a TLS connection and returns at once; the greeting arrives as data once the
+    /// server's certificate was verified for `host`.
+    void ConnectEncrypted(const QString &host, quint16 port);
+    /// Turns the open plain connection into a TLS one (after the server agreed to "STLS").
+    /// Whatever arrived in plain text and was not taken yet is dropped: it would otherwise
+    /// pass for an answer from the verified server. `Encrypted` tells the handshake's end.
+    void StartTls();
     /// Sends bytes unchanged (the caller adds CR LF). False when no connection is open.
     bool SendData(const QByteArray &data);
-    /// Everything received since the last call, as received.
+    /// Everything received since the last call, as received (decrypted under TLS).
     QByteArray GetData();
     /// True while connecting or connected.
     bool isOpen() const;
+    /// True once the TLS handshake of the open connection is done.
+    bool isEncrypted() const;
+
+    /// The TLS settings of later connections: the system's CAs unless a test trusts its
+    /// own. The server's certificate and host name are verified whatever this says.
+    void setSslConfiguration(const QSslConfiguration &configuration);
 
 Q_SIGNALS:
     /// Data came in; `bytesTotal` is how much waits to be taken with `GetData`.
     void DataArrival(qint64 bytesTotal);
-    /// A connection or transfer failure, numbered as the classic socket errors are.
+    /// A connection or transfer failure, numbered as the classic socket errors are; a
+    /// refused certificate or handshake carries the reasons in `description`.
     void Error(int number, const QString &description);
+    /// The TLS handshake is done and the server's certificate accepted.
+    void Encrypted();
 
 private:
+    QSslSocket *newSocket();
     void onReadyRead();
     void onError();
 
-    QTcpSocket *m_socket = nullptr;
+    QSslSocket *m_socket = nullptr;
     QByteArray m_pending;
+    QSslConfiguration m_sslConfiguration;
+    QString m_host;
+    /// What the certificate check found wrong on the current connection.
+    QStringList m_sslErrors;
 };
 
 } // namespace kvorn

@@ -25,12 +25,17 @@ QString dovecotProgram()
     return p;
 }
 
-quint16 freePort()
+quint16 freePort(quint16 besides = 0)
 {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return 0;
+        if (probe.serverPort() != besides)
+            return probe.serverPort();
+        probe.close();
+    }
+    return 0;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -105,6 +110,11 @@ void DovecotServer::fixOwnership()
     }
 }
 
+void DovecotServer::enableTls(const QString &subjectAltName)
+{
+    m_tlsSubjectAltName = subjectAltName;
+}
+
 bool DovecotServer::start(QString *error)
 {
     const auto fail = [&](const QString &why) {
@@ -121,6 +131,27 @@ bool DovecotServer::start(QString *error)
         return fail(QStringLiteral("no free port"));
 
     const QString d = m_dir.path();
+    QString ssl = QStringLiteral("ssl = no\n");
+    QString tlsListener;
+    if (!m_tlsSubjectAltName.isEmpty()) {
+        QString why;
+        if (!m_certificates.make(d, m_tlsSubjectAltName, &why))
+            return fail(why);
+        m_tlsPort = freePort(m_port);
+        if (m_tlsPort == 0)
+            return fail(QStringLiteral("no free port for TLS"));
+        ssl = QStringLiteral("ssl = yes\n"
+                             "ssl_cert = <%1\n"
+                             "ssl_key = <%2\n")
+                  .arg(m_certificates.certificateFile(), m_certificates.keyFile());
+        if (QFile::exists(QStringLiteral("/usr/share/dovecot/dh.pem")))
+            ssl += QStringLiteral("ssl_dh = </usr/share/dovecot/dh.pem\n");
+        tlsListener = QStringLiteral("  inet_listener pop3s {\n"
+                                     "    port = %1\n"
+                                     "    ssl = yes\n"
+                                     "  }\n")
+                          .arg(m_tlsPort);
+    }
     const bool root = geteuid() == 0;
     QString userdb;
     QString unprivileged;
@@ -143,7 +174,7 @@ bool DovecotServer::start(QString *error)
                        "log_path = %1/dovecot.log\n"
                        "protocols = pop3\n"
                        "listen = 127.0.0.1\n"
-                       "ssl = no\n"
+                       "%7"
                        "disable_plaintext_auth = no\n"
                        "auth_mechanisms = plain login\n"
                        "auth_failure_delay = 0\n"
@@ -161,13 +192,15 @@ bool DovecotServer::start(QString *error)
                        "  inet_listener pop3 {\n"
                        "    port = %4\n"
                        "  }\n"
+                       "%8"
                        "%5"
                        "}\n"
                        "%6")
             .arg(d, unprivileged, userdb)
             .arg(m_port)
             .arg(root ? QString() : QStringLiteral("  chroot =\n"),
-                 root ? QString() : QStringLiteral("service anvil {\n  chroot =\n}\n"));
+                 root ? QString() : QStringLiteral("service anvil {\n  chroot =\n}\n"))
+            .arg(ssl, tlsListener);
     const QString configFile = d + QStringLiteral("/dovecot.conf");
     if (!writeFile(configFile, config.toUtf8()))
         return fail(QStringLiteral("cannot write %1").arg(configFile));

@@ -1,18 +1,50 @@
 #include "Pop3Fakes.h"
 
+#include <QSslSocket>
 #include <QTimer>
 
 namespace kvorn::test {
 
-ScriptedPop3Server::ScriptedPop3Server(QObject *parent) : QObject(parent)
+namespace {
+/// With a certificate, hands out sockets that can turn to TLS in the middle of a
+/// dialogue (plain TCP until then); without one, the plain sockets of the other tests.
+class StartTlsCapableServer : public QTcpServer
+{
+public:
+    StartTlsCapableServer(const QSslCertificate &certificate, QObject *parent)
+        : QTcpServer(parent), m_certificate(certificate)
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        if (m_certificate.isNull()) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto *socket = new QSslSocket(this);
+        if (socket->setSocketDescriptor(descriptor))
+            addPendingConnection(socket);
+        else
+            delete socket;
+    }
+
+private:
+    const QSslCertificate &m_certificate;
+};
+} // namespace
+
+ScriptedPop3Server::ScriptedPop3Server(QObject *parent)
+    : QObject(parent), m_server(new StartTlsCapableServer(tlsCertificate, this))
 {
     respond = mailbox(0, sampleMessage);
-    connect(&m_server, &QTcpServer::newConnection, this, &ScriptedPop3Server::onConnection);
+    connect(m_server, &QTcpServer::newConnection, this, &ScriptedPop3Server::onConnection);
 }
 
 bool ScriptedPop3Server::listen()
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 QString ScriptedPop3Server::hostPort() const
@@ -22,7 +54,7 @@ QString ScriptedPop3Server::hostPort() const
 
 void ScriptedPop3Server::onConnection()
 {
-    while (QTcpSocket *s = m_server.nextPendingConnection()) {
+    while (QTcpSocket *s = m_server->nextPendingConnection()) {
         ++connections;
         s->setParent(this);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
@@ -55,6 +87,8 @@ void ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
     }
     if (answer.chunk <= 0) {
         socket->write(answer.bytes);
+        if (answer.startTls)
+            startTls(socket);
         if (answer.close)
             socket->disconnectFromHost();
         return;
@@ -75,6 +109,17 @@ void ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
         });
         delay += answer.chunkDelayMs;
     }
+}
+
+void ScriptedPop3Server::startTls(QTcpSocket *socket)
+{
+    auto *ssl = qobject_cast<QSslSocket *>(socket);
+    if (!ssl)
+        return;
+    ssl->setLocalCertificate(tlsCertificate);
+    ssl->setPrivateKey(tlsKey);
+    connect(ssl, &QSslSocket::encrypted, this, [this] { ++encryptedConnections; });
+    ssl->startServerEncryption();
 }
 
 QByteArray ScriptedPop3Server::sampleMessage(int n)

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <functional>
@@ -21,17 +23,18 @@ public:
     /// What to do with a command.
     struct Answer
     {
-        QByteArray bytes;     ///< sent as is
-        bool close = false;   ///< close the connection after sending
-        int chunk = 0;        ///< > 0: send in pieces of this many bytes, each in its own write
-        int chunkDelayMs = 2; ///< pause between pieces
-        int delayMs = 0;      ///< pause before answering
+        QByteArray bytes;      ///< sent as is
+        bool close = false;    ///< close the connection after sending
+        int chunk = 0;         ///< > 0: send in pieces of this many bytes, each in its own write
+        int chunkDelayMs = 2;  ///< pause between pieces
+        int delayMs = 0;       ///< pause before answering
+        bool startTls = false; ///< after sending, begin the TLS handshake (server side)
     };
     using Responder = std::function<Answer(const QByteArray &command)>;
 
     explicit ScriptedPop3Server(QObject *parent = nullptr);
     bool listen();
-    quint16 port() const { return m_server.serverPort(); }
+    quint16 port() const { return m_server->serverPort(); }
     QString hostPort() const;
 
     QByteArray greeting = "+OK scripted ready\r\n";
@@ -43,6 +46,11 @@ public:
     /// Every command line received, over all connections.
     QList<QByteArray> commands;
     int connections = 0;
+    /// What an answer with `startTls` encrypts with; set both before `listen`.
+    QSslCertificate tlsCertificate;
+    QSslKey tlsKey;
+    /// Connections whose TLS handshake completed.
+    int encryptedConnections = 0;
 
     /// A mailbox of `count` messages, message n made by `message(n)`: answers USER, PASS,
     /// STAT, RETR, TOP, UIDL ("+OK n uid-n") and QUIT.
@@ -54,8 +62,9 @@ private:
     void onConnection();
     void onReadyRead(QTcpSocket *socket);
     void send(QTcpSocket *socket, const Answer &answer);
+    void startTls(QTcpSocket *socket);
 
-    QTcpServer m_server;
+    QTcpServer *m_server;
 };
 
 /// Passes a POP3 dialogue through to a real server and records the client's commands.

@@ -32,7 +32,11 @@ private Q_SLOTS:
     void passwordsRoundTrip();
     void splitHostPort_data();
     void splitHostPort();
+    void connectionSecurity_data();
+    void connectionSecurity();
 };
+
+Q_DECLARE_METATYPE(kvorn::MailTls)
 
 void TestMailSettings::defaults()
 {
@@ -360,6 +364,60 @@ void TestMailSettings::splitHostPort()
     const HostPort hp = kvorn::splitHostPort(server);
     QCOMPARE(hp.host, host);
     QCOMPARE(int(hp.port), port);
+}
+
+void TestMailSettings::connectionSecurity_data()
+{
+    QTest::addColumn<QString>("storedTls"); // null: a file written before the key existed
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<MailTls>("tls");
+    QTest::addColumn<int>("port");
+    const QString host = QStringLiteral("pop.example.test");
+    QTest::newRow("older file") << QString() << host << MailTls::None << 110;
+    QTest::newRow("older file, port 995")
+        << QString() << host + QStringLiteral(":995") << MailTls::Implicit << 995;
+    QTest::newRow("older file, other port")
+        << QString() << host + QStringLiteral(":1110") << MailTls::None << 1110;
+    QTest::newRow("none on 995 as chosen")
+        << QStringLiteral("0") << host + QStringLiteral(":995") << MailTls::None << 995;
+    QTest::newRow("stls") << QStringLiteral("1") << host << MailTls::Stls << 110;
+    QTest::newRow("implicit") << QStringLiteral("2") << host << MailTls::Implicit << 995;
+    QTest::newRow("implicit, own port")
+        << QStringLiteral("2") << QStringLiteral("[::1]:9995") << MailTls::Implicit << 9995;
+    // A value this version does not know must not mean sending the password in clear.
+    QTest::newRow("unknown value") << QStringLiteral("7") << host << MailTls::Implicit << 995;
+    QTest::newRow("not a number") << QStringLiteral("yes") << host << MailTls::Implicit << 995;
+}
+
+void TestMailSettings::connectionSecurity()
+{
+    QFETCH(QString, storedTls);
+    QFETCH(QString, server);
+    QFETCH(MailTls, tls);
+    QFETCH(int, port);
+    CoreRig rig;
+    const QString section = kMailAccountSectionPrefix + QStringLiteral("Acct-A");
+    rig.store.write(section, QStringLiteral("AcctPOP3"), server);
+    rig.store.write(section, QStringLiteral("AcctUser"), QStringLiteral("u"));
+    if (!storedTls.isNull())
+        rig.store.write(section, QStringLiteral("AcctTLS"), storedTls);
+    MailSettings s;
+    s.Accounts = QStringLiteral("Acct-A");
+    MailAccounts accounts;
+    LoadMailAccounts(rig.store, s, accounts);
+    QCOMPARE(accounts[0].AcctTLS, tls);
+    QCOMPARE(int(accountHostPort(accounts[0]).port), port);
+
+    // Saved, the choice is kept as a number after the older keys, which stay as they were.
+    QCOMPARE(SaveMailSettings(rig.store, s, accounts), QString());
+    QSettings ini(rig.env.settingsFile(), QSettings::IniFormat);
+    const QString key = QStringLiteral("Options/MailSettings/Accounts/Acct-A/");
+    QCOMPARE(ini.value(key + QStringLiteral("AcctTLS")).toString(),
+             QString::number(static_cast<int>(tls)));
+    QCOMPARE(ini.value(key + QStringLiteral("AcctPOP3")).toString(), server);
+    MailAccounts back;
+    LoadMailAccounts(rig.store, s, back);
+    QCOMPARE(back[0].AcctTLS, tls);
 }
 
 QTEST_GUILESS_MAIN(TestMailSettings)
