@@ -49,15 +49,20 @@ BannerScreenWidget::BannerScreenWidget(BannerList &list, Prompt &prompt, Options
         connect(m_system, &SystemHosts::finished, this, &BannerScreenWidget::systemFinished);
     updateSystemCommands();
 
+    // The system commands get a row of their own: beside Apply and Cancel their texts were
+    // cut in the window's usual width.
+    auto *systemButtons = new QHBoxLayout;
+    systemButtons->addWidget(m_applySystem);
+    systemButtons->addWidget(m_removeSystem);
+    systemButtons->addStretch(1);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(m_applySystem);
-    buttons->addWidget(m_removeSystem);
     buttons->addStretch(1);
     buttons->addWidget(m_apply);
     buttons->addWidget(m_cancel);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view, 1);
+    layout->addLayout(systemButtons);
     layout->addLayout(buttons);
 }
 
