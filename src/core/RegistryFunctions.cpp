@@ -5,7 +5,34 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 namespace kvorn {
+
+namespace {
+// A program path as the Exec key of a desktop entry reads it: quoted when it holds a
+// character the launcher would split or expand at, "%" doubled (field codes), and the
+// key's own backslash escape on top, so that any folder the program lies in starts it.
+QString execArgument(const QString &path)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString arg = path;
+    if (std::any_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); })) {
+        arg.clear();
+        for (QChar c : path) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
+                arg += QLatin1Char('\\');
+            arg += c;
+        }
+        arg = QLatin1Char('"') + arg + QLatin1Char('"');
+    }
+    arg.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    arg.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    arg.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return arg;
+}
+} // namespace
 
 RegistryFunctions::RegistryFunctions(Registry &registry, QString autostartFolder)
     : m_registry(registry), m_autostartFolder(std::move(autostartFolder))
@@ -99,15 +126,14 @@ void RegistryFunctions::writeAutostart(const QString &command) const
 {
     if (!makeFolder(m_autostartFolder))
         return;
-    QString exec = command;
-    if (exec.contains(QLatin1Char(' ')) && !exec.startsWith(QLatin1Char('"')))
-        exec = QLatin1Char('"') + exec + QLatin1Char('"');
+    // A command that comes quoted is a command line already; a bare one is the program.
+    const QString exec = command.startsWith(QLatin1Char('"')) ? command : execArgument(command);
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
                                          "Name=K-Vorn\n"
                                          "Comment=Screens popups, spam mail and banners\n"
                                          "Exec=%1\n"
-                                         "Icon=kvorn\n"
+                                         "Icon=org.kvorn.KVorn\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
                               .arg(exec);

@@ -108,6 +108,41 @@ private Q_SLOTS:
         r.DeleteRegistryValue(RegistryRoot::LocalMachine, kRunKey, kRunValue);
         QVERIFY(!QFile::exists(r.autostartFile()));
     }
+
+    // The autostart entry must start the program from whatever folder it lies in: the
+    // launcher splits the Exec key at blanks and expands "$", "%" and backslashes.
+    void autostartExecQuotesThePath_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QByteArray>("execLine");
+        QTest::newRow("plain") << "/usr/bin/kvorn" << QByteArray("Exec=/usr/bin/kvorn");
+        QTest::newRow("blank") << "/home/ann/my apps/kvorn"
+                               << QByteArray("Exec=\"/home/ann/my apps/kvorn\"");
+        QTest::newRow("percent") << "/opt/100%/kvorn" << QByteArray("Exec=/opt/100%%/kvorn");
+        QTest::newRow("dollar") << "/home/$x/kvorn" << QByteArray("Exec=\"/home/\\\\$x/kvorn\"");
+        QTest::newRow("quote") << "/tmp/a\"b/kvorn"
+                               << QByteArray("Exec=\"/tmp/a\\\\\"b/kvorn\"");
+        QTest::newRow("backslash") << "/tmp/a\\b/kvorn"
+                                   << QByteArray("Exec=\"/tmp/a\\\\\\\\b/kvorn\"");
+    }
+    void autostartExecQuotesThePath()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, execLine);
+        CoreRig rig;
+        rig.registryFunctions.WriteRegistryValue(RegistryRoot::LocalMachine, kRunKey, kRunValue,
+                                                 program, RegistryKind::String);
+        QFile entry(rig.registryFunctions.autostartFile());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = entry.readAll().split('\n');
+        QVERIFY2(lines.contains(execLine), lines.join('\n').constData());
+        QVERIFY(lines.contains(QByteArray("Icon=org.kvorn.KVorn")));
+        // The registry keeps the command as given.
+        QCOMPARE(rig.registryFunctions
+                     .ReadRegistryValue(RegistryRoot::LocalMachine, kRunKey, kRunValue)
+                     .toString(),
+                 program);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRegistry)
