@@ -94,21 +94,23 @@ void printHelp()
                 "$XDG_CONFIG_HOME/kvorn/kvorn.ini holds the settings.\n");
 }
 
+/// The read-only data the program folder is seeded from: the installed copy beside the
+/// program, else the source tree's.
 QString seedFolder()
 {
     const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/kvorn");
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(KVORN_DATA_FROM_BIN));
     if (QFileInfo(installed).isDir())
-        return installed;
+        return QDir::cleanPath(installed);
     return QStringLiteral(KVORN_SOURCE_DATA);
 }
 
-/// The privileged hosts helper: installed beside the program's libexec folder, else the one
-/// of the build tree.
+/// The privileged hosts helper: the installed one beside the program, else the one of the
+/// build tree. pkexec matches the polkit action by this exact path, so it is kept clean.
 QString hostsHelperPath()
 {
     const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .filePath(QStringLiteral("../libexec/kvorn/kvorn-hosts-helper"));
+                                  .filePath(QStringLiteral(KVORN_HOSTS_HELPER_FROM_BIN));
     if (QFileInfo(installed).isExecutable())
         return QDir::cleanPath(installed);
     return QStringLiteral(KVORN_BUILD_HOSTS_HELPER);
@@ -140,6 +142,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("kvorn"));
     QApplication::setApplicationDisplayName(QStringLiteral("K-Vorn"));
     QApplication::setApplicationVersion(QStringLiteral(KVORN_VERSION));
+    // Ties the windows to the installed desktop entry (its name and icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kvorn.KVorn"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const ProgramPaths paths = ProgramPaths::fromEnvironment();
@@ -171,6 +175,7 @@ int main(int argc, char **argv)
         debugLine(true, instance.lastError());
     MainController::writeForceShow(store, ForceShow::None);
 
+    debugLine(cl.debug, QStringLiteral("default data from %1").arg(seedFolder()));
     if (!prepareProgramFolder(paths.programFolder, seedFolder()))
         debugLine(true,
                   QStringLiteral("cannot create the program folder %1").arg(paths.programFolder));
@@ -229,6 +234,7 @@ int main(int argc, char **argv)
     MailScreenView *mailScreen = installMailScreen(window, mailCheck, mailList);
     installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
     SystemHosts systemHosts(hostsHelperPath());
+    debugLine(cl.debug, QStringLiteral("hosts helper %1").arg(hostsHelperPath()));
     installBannerScreen(window, bannerList, prompt, options, &systemHosts);
 
     // The load step: counters first, then the controller's part, then the lists.
