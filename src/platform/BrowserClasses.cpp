@@ -57,6 +57,29 @@ constexpr std::array kLinuxRows = {
     LinuxBrowserRow{L("Konqueror"), L(), L("konqueror"), SurveyRule::CutTitleRequired, false},
 };
 
+// On Wayland a browser names its windows by its desktop entry's name (Chromium-based
+// browsers and Firefox) or by its reverse-domain id (GNOME and KDE programs, Flatpaks).
+// Firefox gives every window the same app id; its other windows have no title separator.
+constexpr std::array kWaylandRows = {
+    LinuxBrowserRow{L("Chromium"), L(), L("chromium"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Chromium"), L(), L("chromium-browser"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Google Chrome"), L(), L("google-chrome"), SurveyRule::CutTitleRequired,
+                    false},
+    LinuxBrowserRow{L("Brave"), L(), L("brave-browser"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Microsoft Edge"), L(), L("microsoft-edge"), SurveyRule::CutTitleRequired,
+                    false},
+    LinuxBrowserRow{L("Vivaldi"), L(), L("vivaldi-stable"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Opera"), L(), L("opera"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Firefox"), L(), L("firefox"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Firefox ESR"), L(), L("firefox-esr"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Firefox"), L(), L("org.mozilla.firefox"), SurveyRule::CutTitleRequired,
+                    false},
+    LinuxBrowserRow{L("Epiphany"), L(), L("org.gnome.Epiphany"), SurveyRule::WholeTitle, false},
+    LinuxBrowserRow{L("Falkon"), L(), L("org.kde.falkon"), SurveyRule::CutTitleRequired, false},
+    LinuxBrowserRow{L("Konqueror"), L(), L("org.kde.konqueror"), SurveyRule::CutTitleRequired,
+                    false},
+};
+
 constexpr std::array kScriptDialogTitles = {
     L("[JavaScript Application]"),
     L("Home Page"),
@@ -77,6 +100,11 @@ std::span<const WindowsClassRow> windowsClassRows()
 std::span<const LinuxBrowserRow> linuxBrowserRows()
 {
     return kLinuxRows;
+}
+
+std::span<const LinuxBrowserRow> waylandBrowserRows()
+{
+    return kWaylandRows;
 }
 
 std::span<const QLatin1String> scriptDialogTitles()
@@ -105,6 +133,13 @@ const WindowsClassRow *findWindowsClassRow(const QString &className, const QStri
 
 const LinuxBrowserRow *findLinuxBrowserRow(const WindowClass &windowClass)
 {
+    if (windowClass.appId) {
+        for (const LinuxBrowserRow &row : kWaylandRows) {
+            if (row.wmClass == windowClass.name)
+                return &row;
+        }
+        return nullptr;
+    }
     for (const LinuxBrowserRow &row : kLinuxRows) {
         if (row.wmClass == windowClass.name &&
             (row.instance.isEmpty() || row.instance == windowClass.instance))

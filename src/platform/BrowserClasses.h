@@ -58,6 +58,10 @@ struct LinuxBrowserRow
     bool verified;
 };
 
+/// The Linux browsers on Wayland, known by their app id (held in `wmClass`; `instance` is
+/// empty).
+std::span<const LinuxBrowserRow> waylandBrowserRows();
+
 /// The Windows classes of the browsers and dialogs the popup killer watches.
 std::span<const WindowsClassRow> windowsClassRows();
 /// The Linux browsers the popup killer watches. X11 shows no address bar, so every row
@@ -66,7 +70,8 @@ std::span<const LinuxBrowserRow> linuxBrowserRows();
 
 /// The Windows row for a class name, after the Netscape rule (see windowsClassAlias), or null.
 const WindowsClassRow *findWindowsClassRow(const QString &className, const QString &title);
-/// The Linux row for a window's WM_CLASS, or null when the window is no browser window.
+/// The Linux row for a window's WM_CLASS (or its Wayland app id), or null when the window
+/// is no browser window.
 const LinuxBrowserRow *findLinuxBrowserRow(const WindowClass &windowClass);
 
 /// The Netscape rule: a class whose lower-cased first 13 characters are "afx:400000:b:"

@@ -12,10 +12,12 @@ using WindowId = std::uint32_t;
 
 /// The two names a window gives its class: the instance (usually the program's name) and
 /// the class proper (for example "chromium" and "Chromium"). Both are compared exactly.
+/// A Wayland window has an app id instead, held in both names.
 struct WindowClass
 {
     QString instance;
     QString name;
+    bool appId = false;
 
     bool isEmpty() const { return instance.isEmpty() && name.isEmpty(); }
     bool operator==(const WindowClass &) const = default;

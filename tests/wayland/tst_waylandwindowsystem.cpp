@@ -87,7 +87,8 @@ private Q_SLOTS:
         QCOMPARE(seen[0].id, popupId);
         QCOMPARE(seen[1].id, firefoxId);
         // The app id is both names of the class.
-        QCOMPARE(seen[0].windowClass, (WindowClass{QStringLiteral("chromium"), QStringLiteral("chromium")}));
+        QCOMPARE(seen[0].windowClass,
+                 (WindowClass{QStringLiteral("chromium"), QStringLiteral("chromium"), true}));
         QCOMPARE(seen[1].windowClass.name, QStringLiteral("firefox-esr"));
         // What Wayland does not show another client.
         QVERIFY(m_windows->descendants(popupId).isEmpty());

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 using namespace kvorn;
 using namespace Qt::StringLiterals;
 
@@ -83,6 +85,41 @@ private Q_SLOTS:
         QCOMPARE(row ? QString(row->browser) : QString(), browser);
         if (row)
             QCOMPARE(int(row->rule), rule);
+    }
+
+    // Wayland windows carry an app id, looked up in the Wayland rows only: an X11 class of
+    // the same spelling is another thing, and the reverse.
+    void waylandRows_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<QString>("browser");
+        QTest::addColumn<int>("rule");
+        const int cut = int(SurveyRule::CutTitleRequired);
+        QTest::newRow("chromium") << "chromium" << "Chromium" << cut;
+        QTest::newRow("chromium-browser") << "chromium-browser" << "Chromium" << cut;
+        QTest::newRow("chrome") << "google-chrome" << "Google Chrome" << cut;
+        QTest::newRow("firefox") << "firefox" << "Firefox" << cut;
+        QTest::newRow("firefox esr") << "firefox-esr" << "Firefox ESR" << cut;
+        QTest::newRow("firefox flatpak") << "org.mozilla.firefox" << "Firefox" << cut;
+        QTest::newRow("epiphany") << "org.gnome.Epiphany" << "Epiphany"
+                                  << int(SurveyRule::WholeTitle);
+        QTest::newRow("X11 class is no app id") << "Chromium" << "" << 0;
+        QTest::newRow("terminal") << "foot" << "" << 0;
+        QTest::newRow("no app id") << "" << "" << 0;
+    }
+    void waylandRows()
+    {
+        QFETCH(QString, appId);
+        QFETCH(QString, browser);
+        QFETCH(int, rule);
+        const LinuxBrowserRow *row = findLinuxBrowserRow({appId, appId, true});
+        QCOMPARE(row ? QString(row->browser) : QString(), browser);
+        if (row)
+            QCOMPARE(int(row->rule), rule);
+        // The same names from X11 never take a Wayland row.
+        const LinuxBrowserRow *x11 = findLinuxBrowserRow({appId, appId});
+        QVERIFY(!x11 || std::none_of(waylandBrowserRows().begin(), waylandBrowserRows().end(),
+                                     [x11](const LinuxBrowserRow &r) { return &r == x11; }));
     }
 
     void windowsRowsStayAsTheyWere()

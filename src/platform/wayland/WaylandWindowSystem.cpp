@@ -327,7 +327,7 @@ QString WaylandWindowSystem::title(WindowId window)
 WindowClass WaylandWindowSystem::windowClass(WindowId window)
 {
     const Private::Toplevel *t = d->shownToplevel(window);
-    return t ? WindowClass{t->appId, t->appId} : WindowClass{};
+    return t ? WindowClass{t->appId, t->appId, true} : WindowClass{};
 }
 
 QString WaylandWindowSystem::staticText(WindowId)

@@ -1,0 +1,95 @@
+// The popup killer from end to end under a Wayland compositor: the controller's own timers
+// run the survey and the kill pass against windows of other programs (foot terminals that
+// carry browsers' app ids), with the same rules as on X11.
+#include "KillerRig.h"
+#include "core/TextFile.h"
+#include "platform/wayland/WaylandWindowSystem.h"
+#include "popups/DetectedListModel.h"
+#include "popups/LogListModel.h"
+#include "wayland/HeadlessSway.h"
+
+#include <QTest>
+
+#include <memory>
+
+using namespace kvorn;
+using namespace kvorn::test;
+
+namespace {
+
+QStringList detectedTitles(KillerRig &rig)
+{
+    QStringList out;
+    for (int row = 0; row < rig.lists.detectedList().count(); ++row)
+        out.append(rig.lists.detectedList().entry(row).text);
+    return out;
+}
+
+} // namespace
+
+class TestWaylandPopupKiller : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<HeadlessSway> m_sway;
+    std::unique_ptr<WaylandWindowSystem> m_windows;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_sway = std::make_unique<HeadlessSway>();
+        QVERIFY2(m_sway->isReady(), qPrintable(m_sway->errorText()));
+        m_windows = std::make_unique<WaylandWindowSystem>(m_sway->socket().constData());
+        QVERIFY(m_windows->offersToplevels());
+    }
+    void cleanupTestCase()
+    {
+        m_windows.reset();
+        m_sway.reset();
+    }
+
+    void blackListedWindowIsClosedAndBookedOthersStay()
+    {
+        FootWindow spared(*m_sway, QStringLiteral("chromium"),
+                          QStringLiteral("Casino Bank - Chromium"));
+        FootWindow news(*m_sway, QStringLiteral("firefox-esr"),
+                        QStringLiteral("Casino News \u2014 Mozilla Firefox"));
+        FootWindow terminal(*m_sway, QStringLiteral("foot"), QStringLiteral("Casino - bash"));
+
+        auto rig = std::make_unique<KillerRig>(*m_windows);
+        rig->core.controller.load();
+        rig->core.options.HideExempt = false; // the white-listed one is listed, and spared
+        rig->blackList(QStringLiteral("*casino*"));
+        rig->lists.whiteList().append({QStringLiteral("*bank*"), true, {}, {}});
+        rig->lists.whiteList().append({QStringLiteral("*news*"), true, {}, {}});
+        // Only browser windows are listed, under their cut titles.
+        QTRY_COMPARE(detectedTitles(*rig),
+                     (QStringList{QStringLiteral("Casino Bank"), QStringLiteral("Casino News")}));
+
+        FootWindow popup(*m_sway, QStringLiteral("chromium"),
+                         QStringLiteral("Free Casino Bonus - Chromium"));
+        QTRY_VERIFY_WITH_TIMEOUT(!popup.isRunning(), 5000);
+        QTRY_COMPARE(detectedTitles(*rig),
+                     (QStringList{QStringLiteral("Casino Bank"), QStringLiteral("Casino News")}));
+        QTest::qWait(300);
+        QVERIFY(spared.isRunning() && news.isRunning() && terminal.isRunning());
+
+        QCOMPARE(rig->lists.logList().count(), 1);
+        const LogEntry &row = rig->lists.logList().entry(0);
+        QCOMPARE(row.text, QStringLiteral("Free Casino Bonus"));
+        QCOMPARE(row.blackListEntry, QStringLiteral("*casino*"));
+        QCOMPARE(rig->log.KilledPops(), 1);
+        QCOMPARE(rig->core.controller.statusTexts().text(PopupScreen, 2),
+                 QStringLiteral("Popups Killed: 1 "));
+        QVERIFY(rig->log.FlushLog());
+        const auto lines = readFieldLines(rig->log.logFilePath());
+        QVERIFY(lines && lines->size() == 1);
+        QCOMPARE(lines->at(0).mid(0, 3),
+                 (QStringList{QStringLiteral("Popup"), QStringLiteral("Free Casino Bonus"),
+                              QStringLiteral("*casino*")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWaylandPopupKiller)
+#include "tst_waylandpopupkiller.moc"
