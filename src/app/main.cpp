@@ -21,7 +21,9 @@
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/CaresResolver.h"
 #include "platform/Clock.h"
+#include "platform/CombinedWindowSystem.h"
 #include "platform/IniRegistry.h"
+#include "platform/wayland/WaylandWindowSystem.h"
 #include "platform/x11/X11KeyboardState.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "popups/PopupKiller.h"
@@ -116,6 +118,65 @@ QString hostsHelperPath()
     return QStringLiteral(KVORN_BUILD_HOSTS_HELPER);
 }
 
+/// The desktop's windows: those of the X server (XWayland included in a Wayland session),
+/// and in a Wayland session the compositor's own where it offers the foreign-toplevel
+/// protocol.
+struct DesktopWindows
+{
+    std::unique_ptr<X11WindowSystem> x11;
+    std::unique_ptr<WaylandWindowSystem> wayland;
+    std::unique_ptr<WindowSystem> combinedOrNone;
+    WindowSystem *windows = nullptr;
+    bool waylandSession = false;
+    /// A Wayland session whose compositor does not show its windows to other programs.
+    bool waylandUnseen = false;
+    QString description;
+};
+
+DesktopWindows openDesktopWindows()
+{
+    DesktopWindows d;
+    const QString platform = QGuiApplication::platformName();
+    d.waylandSession = platform == QLatin1String("wayland") ||
+                       !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                       qgetenv("XDG_SESSION_TYPE") == "wayland";
+    const bool onX11 = platform == QLatin1String("xcb");
+    const bool onDesktop = onX11 || platform == QLatin1String("wayland");
+    if (onX11 || (onDesktop && !qEnvironmentVariableIsEmpty("DISPLAY"))) {
+        d.x11 = std::make_unique<X11WindowSystem>();
+        if (!d.x11->connected())
+            d.x11.reset();
+    }
+    if (onDesktop && d.waylandSession) {
+        d.wayland = std::make_unique<WaylandWindowSystem>();
+        if (!d.wayland->offersToplevels()) {
+            d.wayland.reset();
+            d.waylandUnseen = true;
+        }
+    }
+    if (d.x11 && d.wayland)
+        d.combinedOrNone = std::make_unique<CombinedWindowSystem>(*d.x11, *d.wayland);
+    else if (!d.x11 && !d.wayland)
+        d.combinedOrNone = std::make_unique<NoWindowSystem>();
+    if (d.combinedOrNone)
+        d.windows = d.combinedOrNone.get();
+    else if (d.x11)
+        d.windows = d.x11.get();
+    else
+        d.windows = d.wayland.get();
+    QStringList seen;
+    if (d.x11)
+        seen.append(QStringLiteral("X11 windows"));
+    if (d.wayland)
+        seen.append(QStringLiteral("Wayland windows"));
+    if (d.waylandUnseen)
+        seen.append(QStringLiteral("no Wayland windows (the compositor does not show them)"));
+    if (seen.isEmpty())
+        seen.append(QStringLiteral("no windows"));
+    d.description = QStringLiteral("popup killer sees ") + seen.join(QStringLiteral(", "));
+    return d;
+}
+
 void debugLine(bool debug, const QString &text)
 {
     if (debug) {
@@ -193,15 +254,16 @@ int main(int argc, char **argv)
     LoadMailSettings(store, mailSettings, prompt, clock.now().date());
 
     QtTrayIcon tray;
+    DesktopWindows desktop = openDesktopWindows();
+    WindowSystem &windowSystem = *desktop.windows;
+    // A Wayland session shows no program the keyboard of another one: the keys the popup
+    // killer polls (Ctrl to let windows open, Ctrl+Z, the hot keys) stay off there.
     std::unique_ptr<KeyboardState> keyboard;
-    std::unique_ptr<WindowSystem> windowSystem;
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && !desktop.waylandSession)
         keyboard = std::make_unique<X11KeyboardState>();
-        windowSystem = std::make_unique<X11WindowSystem>();
-    } else {
+    else
         keyboard = std::make_unique<NoKeyboard>();
-        windowSystem = std::make_unique<NoWindowSystem>();
-    }
+    debugLine(cl.debug, desktop.description);
     QtDesktopShell desktopShell;
     CanberraSoundPlayer sound;
 
@@ -216,7 +278,7 @@ int main(int argc, char **argv)
     MailAccounts mailAccounts;
     MessageListModel mailList;
     PopupKiller popupKiller(
-        {controller, popupLists, killLog, *windowSystem, desktopShell, options, clock});
+        {controller, popupLists, killLog, windowSystem, desktopShell, options, clock});
     MailCheck mailCheck({mailSettings, mailAccounts, mailList, prompt, &controller, &options});
     MailLists mailLists(paths.programFolder, clock);
     CaresResolver dnsResolver(CaresResolverSettings{mailSettings.DnsServers});
@@ -241,6 +303,9 @@ int main(int argc, char **argv)
     readMailCounters(store, killLog.mailCounters());
     killLog.rollOverCounters();
     controller.load();
+    if (desktop.waylandUnseen)
+        controller.UpdateStatusBar(PopupScreen, 4,
+                                   QStringLiteral("Wayland windows cannot be seen"));
     const auto showError = [&prompt](const QString &error) {
         if (!error.isEmpty())
             prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,

@@ -60,7 +60,8 @@ public:
             ::chown(QFile::encodeName(run).constData(), nobody->pw_uid, nobody->pw_gid);
             program = QStringLiteral("setpriv");
             args = {QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
-                    QStringLiteral("--regid=%1").arg(nobody->pw_gid), QStringLiteral("--clear-groups"),
+                    QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                    QStringLiteral("--clear-groups"),
                     QStringLiteral("--pdeathsig"), QStringLiteral("TERM"), QStringLiteral("--"),
                     QStringLiteral("env")};
         } else {

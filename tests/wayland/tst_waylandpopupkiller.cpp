@@ -17,11 +17,13 @@ using namespace kvorn::test;
 
 namespace {
 
+// Sorted: the terminals started together map in any order.
 QStringList detectedTitles(KillerRig &rig)
 {
     QStringList out;
     for (int row = 0; row < rig.lists.detectedList().count(); ++row)
         out.append(rig.lists.detectedList().entry(row).text);
+    out.sort();
     return out;
 }
 
