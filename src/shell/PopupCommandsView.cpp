@@ -81,6 +81,12 @@ PopupCommandsView::PopupCommandsView(Services services, const PopupPanels &panel
     }
 }
 
+PopupCommandsView::~PopupCommandsView()
+{
+    // The dialog has no parent to take it along.
+    delete m_addDialog.data();
+}
+
 PopupAddDialog *PopupCommandsView::addDialog() const
 {
     return m_addDialog.data();
@@ -250,7 +256,6 @@ void PopupCommandsView::addCommand(bool fromHotKey, const QString &hotTitle)
         // No parent: the main window is usually hidden while the dialog is wanted.
         m_addDialog = new PopupAddDialog(m_s.lists, m_s.prompt, m_s.clock);
         connect(m_addDialog, &QDialog::finished, m_addDialog, &QObject::deleteLater);
-        connect(this, &QObject::destroyed, m_addDialog, &QObject::deleteLater);
     }
     PopupAddDialog *dialog = m_addDialog;
     dialog->reset();

@@ -43,6 +43,7 @@ public:
     };
 
     PopupCommandsView(Services services, const PopupPanels &panels, QTreeView *detectedView);
+    ~PopupCommandsView() override;
 
     /// "&Add...": opens (or reopens) the add dialog. From the quick-add hot key it shows
     /// the hot key's title, on top of every window, adding to the black list.

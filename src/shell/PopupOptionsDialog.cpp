@@ -187,7 +187,9 @@ PopupOptionsDialog::PopupOptionsDialog(Options &options, Prompt &prompt,
     m_customSlider->setRange(0, 10);
     m_customSlider->setToolTip(QStringLiteral("K-Vorn will use more CPU time for faster detection. "));
     pages[Detection]->addLayout(indent(m_customSlider));
-    pages[Detection]->addLayout(indent(new QLabel(QStringLiteral("Faster          Slower"))));
+    auto *speedLabel = new QLabel(QStringLiteral("Faster          Slower"));
+    speedLabel->setTextFormat(Qt::PlainText);
+    pages[Detection]->addLayout(indent(speedLabel));
     m_detectSafeMode = new QCheckBox(QStringLiteral("Safe Mode"));
     m_detectSafeMode->setObjectName(QStringLiteral("chkDetectSafeMode"));
     pages[Detection]->addLayout(indent(m_detectSafeMode));
