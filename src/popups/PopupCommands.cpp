@@ -213,8 +213,9 @@ void PopupCommands::banIt(PopupPanel shown)
     } else if (shown == PopupPanel::Log) {
         LogListModel &log = m_s.lists.logList();
         const int row = log.currentRow();
-        if (row >= 0) {
-            const QString text = log.entry(row).text;
+        // A window's title may hold a line break, which a list file cannot.
+        const QString text = row >= 0 ? cleanEntryText(log.entry(row).text) : QString();
+        if (!text.isEmpty()) {
             if (m_s.lists.FindPopupEntry(banned, text, true)) {
                 m_s.prompt.message(
                     QStringLiteral("The Selected popup cannot be added because is a banned popup"),
@@ -259,8 +260,8 @@ void PopupCommands::whitelist(PopupPanel shown)
     } else if (shown == PopupPanel::Log) {
         LogListModel &log = m_s.lists.logList();
         const int row = log.currentRow();
-        if (row >= 0) {
-            const QString text = log.entry(row).text;
+        const QString text = row >= 0 ? cleanEntryText(log.entry(row).text) : QString();
+        if (!text.isEmpty()) {
             if (!m_s.lists.FindPopupEntry(white, text, true)) {
                 white.append({text, true, {}, {}});
                 log.removeAt(row);

@@ -270,6 +270,12 @@ private Q_SLOTS:
         rig.commands.whitelist(PopupPanel::Log);
         QCOMPARE(log.count(), 1);
 
+        // A title with a line break (X lets a window have one) goes over as one line.
+        log.bookKill(QStringLiteral("Two\nlines"), QStringLiteral("x"), QStringLiteral("x"));
+        log.selectRow(log.exactRow(QStringLiteral("Two\nlines")));
+        rig.commands.whitelist(PopupPanel::Log);
+        QCOMPARE(Rig::fileTexts(rig.k.lists.whiteListPath()), (QStringList{"Casino", "Two lines"}));
+
         rig.setBlack({"Deals"});
         rig.black().selectOnly(0);
         rig.commands.banIt(PopupPanel::Black);
