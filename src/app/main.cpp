@@ -26,13 +26,17 @@
 #include "platform/wayland/WaylandWindowSystem.h"
 #include "platform/x11/X11KeyboardState.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "popups/HotKeys.h"
+#include "popups/PopupCommands.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
 #include "shell/BannerScreen.h"
 #include "shell/MailListsWindow.h"
 #include "shell/MailScreen.h"
 #include "shell/MainWindow.h"
+#include "shell/PopupCommandsView.h"
 #include "shell/PopupPanels.h"
+#include "shell/QtFileChooser.h"
 #include "shell/QtDesktopShell.h"
 #include "shell/QtTrayIcon.h"
 #include "shell/WidgetPrompt.h"
@@ -292,7 +296,18 @@ int main(int argc, char **argv)
     MainWindow window(controller, tray, options);
     prompt.setParent(&window);
     const PopupPanels popupPanels = installPopupPanels(window, popupLists);
-    installDetectedPanel(window, popupLists, popupKiller, popupPanels.logList);
+    QTreeView *detectedView =
+        installDetectedPanel(window, popupLists, popupKiller, popupPanels.logList);
+    QtFileChooser fileChooser(&window);
+    PopupCommands popupCommands({popupLists, controller, prompt, fileChooser},
+                                paths.programFolder);
+    auto *popupView = new PopupCommandsView({window, controller, popupLists, popupCommands, prompt,
+                                             clock, options, registryFunctions, windowSystem.get()},
+                                            popupPanels, detectedView);
+    HotKeys hotKeys({controller, popupLists, popupKiller, *keyboard, *windowSystem, desktopShell,
+                     prompt, options});
+    QObject::connect(&hotKeys, &HotKeys::quickAddRequested, popupView,
+                     [popupView](const QString &title) { popupView->addCommand(true, title); });
     MailScreenView *mailScreen = installMailScreen(window, mailCheck, mailList);
     installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
     SystemHosts systemHosts(hostsHelperPath());

@@ -102,6 +102,10 @@ void MainController::tmrGetActivePopUps_Timer()
         } else {
             m_ctrlZCount = 0;
         }
+    } else {
+        // A Ctrl held when the key was switched off must not keep the killer halted.
+        m_forceOpen = false;
+        m_ctrlZCount = 0;
     }
 
     if (!m_disabled) {

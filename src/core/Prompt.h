@@ -18,6 +18,11 @@ public:
     /// Shows a message and returns the button the user pressed.
     virtual Answer message(const QString &text, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::None, const QString &title = {}) = 0;
+    /// A Yes/No question whose default button is No (for questions that destroy data).
+    virtual Answer askDefaultNo(const QString &text, Icon icon, const QString &title)
+    {
+        return message(text, Buttons::YesNo, icon, title);
+    }
     /// Asks for one line of text; nothing when the user cancels.
     virtual std::optional<QString> input(const QString &text, const QString &title = {},
                                          const QString &initial = {}) = 0;

@@ -36,7 +36,14 @@ constexpr std::array kWindowsRows = {
 // "Navigator" and its other windows otherwise (the library, dialogs), so the instance
 // keeps those out.
 constexpr std::array kLinuxRows = {
-    LinuxBrowserRow{L("Chromium"), L(), L("Chromium"), SurveyRule::CutTitleRequired, true},
+    LinuxBrowserRow{L("Chromium"), L("chromium"), L("Chromium"), SurveyRule::CutTitleRequired,
+                    true},
+    // A profile of its own ("--user-data-dir") shows in the instance.
+    LinuxBrowserRow{L("Chromium"), L("chromium (*"), L("Chromium"), SurveyRule::CutTitleRequired,
+                    true},
+    // App windows ("chromium --app=URL") and the pop-ups they open carry an instance made
+    // from the address and the bare page title, with no program name after it.
+    LinuxBrowserRow{L("Chromium app"), L(), L("Chromium"), SurveyRule::WholeTitle, true},
     LinuxBrowserRow{L("Chromium"), L(), L("Chromium-browser"), SurveyRule::CutTitleRequired, false},
     LinuxBrowserRow{L("Google Chrome"), L(), L("Google-chrome"), SurveyRule::CutTitleRequired,
                     false},
@@ -141,8 +148,12 @@ const LinuxBrowserRow *findLinuxBrowserRow(const WindowClass &windowClass)
         return nullptr;
     }
     for (const LinuxBrowserRow &row : kLinuxRows) {
-        if (row.wmClass == windowClass.name &&
-            (row.instance.isEmpty() || row.instance == windowClass.instance))
+        if (row.wmClass != windowClass.name)
+            continue;
+        if (row.instance.isEmpty() || row.instance == windowClass.instance)
+            return &row;
+        if (row.instance.endsWith(QLatin1Char('*')) &&
+            windowClass.instance.startsWith(row.instance.chopped(1)))
             return &row;
     }
     return nullptr;

@@ -48,7 +48,8 @@ struct LinuxBrowserRow
 {
     /// The browser's name, for people.
     QLatin1String browser;
-    /// The WM_CLASS instance the browser's windows carry; empty: any instance.
+    /// The WM_CLASS instance the browser's windows carry; empty: any instance; a final "*"
+    /// stands for any ending.
     QLatin1String instance;
     /// The WM_CLASS class, compared exactly.
     QLatin1String wmClass;

@@ -3,7 +3,7 @@
 namespace kvorn {
 
 /// Keys whose state the program polls.
-enum class Key { Control, Shift, Alt, Z, X, F12, Escape };
+enum class Key { Control, Shift, Alt, Z, X, F12, Escape, B };
 
 /// Whether a key is held right now, anywhere on the desktop.
 class KeyboardState

@@ -113,7 +113,7 @@ QVariant DetectedListModel::data(const QModelIndex &index, int role) const
     case 0:
         return e.text;
     case 1:
-        return e.address;
+        return e.addressShown();
     default:
         return e.forcedOpen ? QStringLiteral("True") : QStringLiteral("False");
     }

@@ -11,9 +11,17 @@ struct DetectedEntry
 {
     QString text;             ///< the window's title as the survey read it
     QString key;              ///< the handle in decimal, "x", the title
-    QString address;          ///< "Http: Address": the address, or "N/A"
+    /// "Http: Address": the address, empty while none can be read. The column shows
+    /// `noAddressText()` then; lookups get the empty text, so an entry like "N/A" or "*/*"
+    /// cannot cover every window that has no address.
+    QString address;
     bool forcedOpen = false;  ///< first seen while the force-open key was held
     std::uint64_t handle = 0; ///< the window; 0 while a survey has not found it again
+
+    /// What the address column shows for a window whose address cannot be read.
+    static QString noAddressText() { return QStringLiteral("N/A"); }
+    /// The address as the column shows it.
+    QString addressShown() const { return address.isEmpty() ? noAddressText() : address; }
 
     static QString keyFor(std::uint64_t handle, const QString &title)
     {

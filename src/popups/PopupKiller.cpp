@@ -23,11 +23,6 @@ namespace {
 
 constexpr std::array kDialogKeys = {DialogKey::Escape, DialogKey::N, DialogKey::C};
 
-QString addressText(const QString &address)
-{
-    return address.isEmpty() ? QStringLiteral("N/A") : address;
-}
-
 } // namespace
 
 PopupKiller::PopupKiller(Services services, QObject *parent) : QObject(parent), m_s(services)
@@ -48,6 +43,7 @@ void PopupKiller::SurveyWindows()
 {
     const QList<WindowId> windows = m_s.windows.titledWindows();
     DetectedListModel &detected = m_s.lists.detectedList();
+    m_recordedNew = false;
     detected.resetHandles();
     for (const WindowId id : windows)
         surveyWindow(id);
@@ -61,6 +57,12 @@ void PopupKiller::SurveyWindows()
         }
     }
     setEmptyTextShown(detected.count() == 0);
+
+    // A new or retitled window is judged now rather than at the next monitor tick (up to
+    // half a second away), as a pass that closed something is followed at once. A paused
+    // monitor (a command asking the user) stays paused.
+    if (m_recordedNew && m_s.controller.monitorTimer().isActive())
+        tmrMonitor_Timer();
 }
 
 void PopupKiller::surveyWindow(WindowId id)
@@ -99,7 +101,7 @@ bool PopupKiller::surveyLinuxWindow(WindowId id, const WindowClass &windowClass)
     const LinuxBrowserRow *row = findLinuxBrowserRow(windowClass);
     if (!row)
         return false;
-    // No address bar is visible to other programs here: the address stays empty ("N/A").
+    // No address bar is visible to other programs here: the address stays empty.
     const QString title = m_s.windows.title(id);
     switch (row->rule) {
     case SurveyRule::CutTitleRequired:
@@ -194,13 +196,14 @@ void PopupKiller::RecordDetectedWindow(const QString &title, WindowId handle,
         entry.text = title;
         entry.key = key;
         entry.forcedOpen = m_s.controller.forceOpen();
-        entry.address = addressText(address);
+        entry.address = address;
         entry.handle = handle;
         row = detected.append(std::move(entry));
         m_s.controller.requestMonitorRecheck();
+        m_recordedNew = true;
         // "Block ALL popup windows" hands new windows to a step that takes no action.
     }
-    detected.setAddress(row, addressText(address));
+    detected.setAddress(row, address);
     detected.setHandle(row, handle);
 }
 

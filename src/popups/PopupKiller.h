@@ -95,7 +95,7 @@ public:
 
     /// True while a kill pass runs.
     bool isBusy() const { return m_busy; }
-    /// The address of the last window the black list closed ("N/A" when it had none).
+    /// The address of the last window the black list closed (empty when it had none).
     QString lastClosedAddress() const { return m_lastClosedAddress; }
     /// Where the keystroke cycle for dialogs stands (0: Escape, 1: "n", 2: "c").
     int dialogKeyPosition() const { return m_dialogKeyPos; }
@@ -119,6 +119,7 @@ private:
     Services m_s;
     bool m_emptyTextShown = true;
     bool m_busy = false;
+    bool m_recordedNew = false; ///< the running survey recorded a new detected entry
     int m_dialogKeyPos = 0;
     QString m_lastClosedAddress;
     QElapsedTimer m_monotonic;

@@ -110,13 +110,13 @@ void MainWindow::buildMenus()
     QMenu *file = addMenu(nullptr, S("mnuFile"), S("&File"));
     addItem(file, S("mnuFileOpen"), S("&Open"));
     QMenu *load = addMenu(file, S("mnuFileLoad"), S("&Load..."));
-    addItem(load, S("mnuLoadPopups"), S("Popop Blacklist"));
+    m_popup.load = addItem(load, S("mnuLoadPopups"), S("Popop Blacklist"));
     addItem(load, S("mnuLoadMail"), S("Mail Blacklist"));
     addItem(load, S("mnuLoadBanner"), S("Banner Server List"));
-    addItem(file, S("mnuFileMerge"), S("&Merge..."));
-    addItem(file, S("mnuFileSaveAs"), S("Save &As..."));
+    m_popup.merge = addItem(file, S("mnuFileMerge"), S("&Merge..."));
+    m_popup.saveAs = addItem(file, S("mnuFileSaveAs"), S("Save &As..."));
     addItem(file, S("mnuFileUpdate"), S("&Update..."));
-    addItem(file, S("mnuFileWipe"), S("&Wipe"));
+    m_popup.wipe = addItem(file, S("mnuFileWipe"), S("&Wipe"));
     file->addSeparator();
     connect(addItem(file, S("mnuFileExit"), S("&Exit")), &QAction::triggered, this,
             [this] { m_controller.exitProgram(ExitKind::FileExit); });
@@ -147,13 +147,16 @@ void MainWindow::buildMenus()
             &QAction::triggered, this, &MainWindow::hideWindow);
 
     QMenu *popup = addMenu(nullptr, S("mnuPopup"), S("Popup"));
-    addItem(popup, S("mnuPopAdd"), S("&Add..."), QKeySequence(Qt::CTRL | Qt::Key_A));
-    addItem(popup, S("mnuPopEdit"), S("&Edit..."), QKeySequence(Qt::CTRL | Qt::Key_E));
-    addItem(popup, S("mnuPopDelete"), S("&Delete"), QKeySequence(Qt::CTRL | Qt::Key_D));
-    addItem(popup, S("mnuPopFind"), S("&Find..."), QKeySequence(Qt::Key_F3));
+    m_popup.add = addItem(popup, S("mnuPopAdd"), S("&Add..."), QKeySequence(Qt::CTRL | Qt::Key_A));
+    m_popup.edit =
+        addItem(popup, S("mnuPopEdit"), S("&Edit..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_popup.remove =
+        addItem(popup, S("mnuPopDelete"), S("&Delete"), QKeySequence(Qt::CTRL | Qt::Key_D));
+    m_popup.find = addItem(popup, S("mnuPopFind"), S("&Find..."), QKeySequence(Qt::Key_F3));
     popup->addSeparator();
-    addItem(popup, S("mnuPopBan"), S("&Ban it!"))->setVisible(false);
-    addItem(popup, S("mnuPopWhitelist"), S("&Whitelist (Exclude)"));
+    m_popup.ban = addItem(popup, S("mnuPopBan"), S("&Ban it!"));
+    m_popup.ban->setVisible(false);
+    m_popup.whitelist = addItem(popup, S("mnuPopWhitelist"), S("&Whitelist (Exclude)"));
 
     QMenu *mailList = addMenu(nullptr, S("mnuMailList"), S("Mail"));
     addItem(mailList, S("mnuMailCheck"), S("&Check New Mail"));
@@ -164,7 +167,11 @@ void MainWindow::buildMenus()
     addItem(mailList, S("mnuMailStop"), S("&Stop Mail "), QKeySequence(Qt::CTRL | Qt::Key_F12));
 
     QMenu *settings = addMenu(nullptr, S("mnuSettings"), S("&Settings"));
-    addItem(settings, S("mnuOpPopup"), S("&Popup"));
+    m_popup.options = addItem(settings, S("mnuOpPopup"), S("&Popup"));
+    // No command without its handler: the popup side enables these when it connects them.
+    for (QAction *item : {m_popup.load, m_popup.merge, m_popup.saveAs, m_popup.wipe,
+                          m_popup.options})
+        item->setEnabled(false);
     settings->addSeparator();
     QAction *debug = addItem(settings, S("mnuOpDebug"), S("Debug"));
     debug->setCheckable(true);
@@ -376,18 +383,13 @@ void MainWindow::screenSwitch()
 
 void MainWindow::panelSwitch()
 {
+    // Which items a panel enables is the popup side's business, which also runs them.
     for (const QString &name : kPopupItems)
         action(name)->setEnabled(false);
     const QString key = currentPanelKey();
-    if (key == QLatin1String("tsPopups") || key == QLatin1String("tsDetected")) {
-        for (const QString &name : kPopupItems)
-            action(name)->setEnabled(true);
-    } else if (key == QLatin1String("tsLog")) {
-        for (const char *name : {"mnuPopAdd", "mnuPopBan", "mnuPopWhitelist"})
-            action(QString::fromLatin1(name))->setEnabled(true);
-    }
     if (QWidget *page = m_panelPages.value(key))
         m_panels->setCurrentWidget(page);
+    Q_EMIT panelSwitched(key);
 }
 
 void MainWindow::showStatus(const QString &p1, const QString &p2, const QString &p3,

@@ -15,6 +15,23 @@ class MainController;
 class QtTrayIcon;
 struct Options;
 
+/// The popup killer's menu items, for the popup side to connect. Each stays disabled until
+/// the popup side enables it (per panel, per list).
+struct PopupActions
+{
+    QAction *add = nullptr;       ///< `mnuPopAdd`
+    QAction *edit = nullptr;      ///< `mnuPopEdit`
+    QAction *remove = nullptr;    ///< `mnuPopDelete`
+    QAction *find = nullptr;      ///< `mnuPopFind`
+    QAction *ban = nullptr;       ///< `mnuPopBan` (hidden)
+    QAction *whitelist = nullptr; ///< `mnuPopWhitelist`
+    QAction *load = nullptr;      ///< `mnuLoadPopups`
+    QAction *merge = nullptr;     ///< `mnuFileMerge`
+    QAction *saveAs = nullptr;    ///< `mnuFileSaveAs`
+    QAction *wipe = nullptr;      ///< `mnuFileWipe`
+    QAction *options = nullptr;   ///< `mnuOpPopup`
+};
+
 /// The main window `frmKmain`: three screens behind the tab strip `tsApp`, the popup
 /// panels behind `tsPanels`, the menus, the four-panel status bar and the tray menu.
 /// It keeps no state of its own beyond what is on screen; the controller holds the rest.
@@ -29,6 +46,8 @@ public:
 
     /// A menu item by its object name ("mnuFileExit"), for the features to bind.
     QAction *action(const QString &name) const;
+    /// The popup killer's menu items.
+    const PopupActions &popupActions() const { return m_popup; }
     /// A menu by its object name ("mnuPopup").
     QMenu *menu(const QString &name) const;
 
@@ -60,6 +79,10 @@ public:
     QStringList statusPanels() const;
     /// Applies "ShowInTray" (the rest of the display options come with the lists).
     void ApplyDisplayOptions();
+
+Q_SIGNALS:
+    /// The popup panel shown changed (its key); the "Popup" items were all disabled.
+    void panelSwitched(const QString &panelKey);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -93,6 +116,7 @@ private:
     QLabel *m_statusPanels[4] = {};
     QMenu *m_trayMenu = nullptr;
     QHash<QString, QAction *> m_actions;
+    PopupActions m_popup;
     QHash<QString, QMenu *> m_menus;
 };
 

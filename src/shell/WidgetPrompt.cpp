@@ -8,6 +8,17 @@ namespace kvorn {
 Prompt::Answer WidgetPrompt::message(const QString &text, Buttons buttons, Icon icon,
                                      const QString &title)
 {
+    return show(text, buttons, icon, title, false);
+}
+
+Prompt::Answer WidgetPrompt::askDefaultNo(const QString &text, Icon icon, const QString &title)
+{
+    return show(text, Buttons::YesNo, icon, title, true);
+}
+
+Prompt::Answer WidgetPrompt::show(const QString &text, Buttons buttons, Icon icon,
+                                  const QString &title, bool defaultNo)
+{
     QMessageBox box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("K-Vorn") : title);
     box.setText(text);
@@ -26,6 +37,8 @@ Prompt::Answer WidgetPrompt::message(const QString &text, Buttons buttons, Icon 
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    if (defaultNo)
+        box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::Yes: return Answer::Yes;

@@ -134,6 +134,19 @@ private Q_SLOTS:
         QVERIFY(!rig.controller.isDisabled());
     }
 
+    void switchingTheForceOpenKeyOffWhileCtrlIsHeldLetsTheKillerRun()
+    {
+        LoadedRig rig;
+        rig.keyboard.press(Key::Control);
+        rig.tick();
+        QCOMPARE(rig.controller.runState(), RunState::Halted);
+        // "Disable Force Open Key (Ctrl)" takes effect while Ctrl is still down.
+        rig.options.DisHotKey = true;
+        rig.tick();
+        QVERIFY(!rig.controller.forceOpen());
+        QCOMPARE(rig.controller.runState(), RunState::Active);
+    }
+
     void ctrlZHeldTenTicksDisablesAndOneTickEnables()
     {
         LoadedRig rig;

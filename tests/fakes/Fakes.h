@@ -2,6 +2,7 @@
 
 // Fakes of the platform interfaces: deterministic, inspectable, no desktop needed.
 
+#include "core/FileChooser.h"
 #include "core/Prompt.h"
 #include "platform/Clock.h"
 #include "platform/DesktopShell.h"
@@ -111,6 +112,41 @@ public:
     QStringList messages;
     QStringList titles;
     QStringList inputs;
+};
+
+/// Answers file dialogs from a script (an empty answer is a cancel) and records the titles.
+class ScriptedFileChooser final : public FileChooser
+{
+public:
+    QString openFile(const QString &title, const QString &filter) override
+    {
+        titles.append(title);
+        filters.append(filter);
+        return next();
+    }
+    QString saveFile(const QString &title, const QString &filter,
+                     const QString &defaultName) override
+    {
+        titles.append(title);
+        filters.append(filter);
+        defaultNames.append(defaultName);
+        return next();
+    }
+
+    std::deque<QString> answers;
+    QStringList titles;
+    QStringList filters;
+    QStringList defaultNames;
+
+private:
+    QString next()
+    {
+        if (answers.empty())
+            return {};
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
 };
 
 } // namespace kvorn::test

@@ -58,6 +58,8 @@ private Q_SLOTS:
         const int cut = int(SurveyRule::CutTitleRequired);
         QTest::newRow("chromium") << "chromium" << "Chromium" << "Chromium" << cut;
         QTest::newRow("chromium own profile") << "chromium (/tmp/p)" << "Chromium" << "Chromium" << cut;
+        QTest::newRow("chromium app window") << "casino.example__play" << "Chromium"
+                                             << "Chromium app" << int(SurveyRule::WholeTitle);
         QTest::newRow("chrome") << "google-chrome" << "Google-chrome" << "Google Chrome" << cut;
         QTest::newRow("brave") << "brave-browser" << "Brave-browser" << "Brave" << cut;
         QTest::newRow("edge") << "microsoft-edge" << "Microsoft-edge" << "Microsoft Edge" << cut;

@@ -86,7 +86,7 @@ private Q_SLOTS:
         QTRY_COMPARE(detectedTitles(*rig), want);
         const DetectedEntry &e = rig->lists.detectedList().entry(0);
         QCOMPARE(e.handle, std::uint64_t(popup.id()));
-        QCOMPARE(e.address, QStringLiteral("N/A"));
+        QCOMPARE(e.address, QString());
         QCOMPARE(e.key, QString::number(popup.id()) + QStringLiteral("xFree Casino Bonus"));
         QVERIFY(!rig->killer.emptyTextShown());
 
@@ -149,6 +149,42 @@ private Q_SLOTS:
         QCOMPARE(lines->at(0).mid(0, 3),
                  (QStringList{QStringLiteral("Popup"), QStringLiteral("Free Casino Bonus"),
                               QStringLiteral("*casino*")}));
+    }
+
+    void anEntryCoveringNoAddressClosesNothing()
+    {
+        // The address column reads "N/A" for every window here; entries matching that
+        // text must not stand for every window.
+        TestWindow bank(*m_display, window(QStringLiteral("Navigator"), QStringLiteral("firefox-esr"),
+                                           QStringLiteral("My Bank \u2014 Mozilla Firefox")));
+        TestWindow news(*m_display, chromium(QStringLiteral("News today - Chromium")));
+        QVERIFY(bank.isShown() && news.isShown());
+        auto rig = startKiller();
+        for (const char *entry : {"N/A", "*/*", "*n/a*", "*/a*", "*n/*"})
+            rig->blackList(QString::fromLatin1(entry));
+        QTRY_COMPARE(detectedTitles(*rig).size(), 2);
+        QTest::qWait(700);
+        QVERIFY(!bank.isGone() && !news.isGone());
+        QCOMPARE(bank.closeRequests() + news.closeRequests(), 0);
+        QCOMPARE(rig->lists.logList().count(), 0);
+    }
+
+    void appModeWindowsAreDetectedByTheirWholeTitle()
+    {
+        // "chromium --app=URL" and the pop-ups it opens: class Chromium, an instance of
+        // their own, the bare page title.
+        TestWindow app(*m_display, window(QStringLiteral("casino.example"),
+                                          QStringLiteral("Chromium"),
+                                          QStringLiteral("Casino - Play now")));
+        TestWindow calm(*m_display, window(QStringLiteral("mail.example__inbox"),
+                                           QStringLiteral("Chromium"), QStringLiteral("Inbox")));
+        QVERIFY(app.isShown() && calm.isShown());
+        auto rig = startKiller();
+        rig->blackList(QStringLiteral("casino - *"));
+        QTRY_VERIFY_WITH_TIMEOUT(app.isGone(), 2000);
+        QCOMPARE(rig->lists.logList().entry(0).text, QStringLiteral("Casino - Play now"));
+        QTRY_COMPARE(detectedTitles(*rig), QStringList{QStringLiteral("Inbox")});
+        QVERIFY(!calm.isGone());
     }
 
     void windowLimitClosesTheLastDetected()

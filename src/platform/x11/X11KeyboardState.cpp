@@ -19,7 +19,7 @@ constexpr KeyDef kKeys[] = {
     {Key::Control, XK_Control_L, XK_Control_R}, {Key::Shift, XK_Shift_L, XK_Shift_R},
     {Key::Alt, XK_Alt_L, XK_Alt_R},             {Key::Z, XK_z, XK_Z},
     {Key::X, XK_x, XK_X},                       {Key::F12, XK_F12, XK_F12},
-    {Key::Escape, XK_Escape, XK_Escape},
+    {Key::Escape, XK_Escape, XK_Escape},        {Key::B, XK_b, XK_B},
 };
 
 unsigned char firstCode(xcb_key_symbols_t *symbols, xcb_keysym_t sym)

@@ -25,7 +25,7 @@ public:
 private:
     xcb_connection_t *m_connection = nullptr;
     // Key codes of each key (a key can sit on two codes, as left and right Ctrl do).
-    std::array<std::array<unsigned char, 2>, 7> m_codes{};
+    std::array<std::array<unsigned char, 2>, 8> m_codes{};
 };
 
 } // namespace kvorn
