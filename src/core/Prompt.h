@@ -18,6 +18,14 @@ public:
     /// Shows a message and returns the button the user pressed.
     virtual Answer message(const QString &text, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::None, const QString &title = {}) = 0;
+    /// As `message`, with `defaultAnswer` as the button that Enter presses: a question whose
+    /// safe answer is "no" must not be answered "yes" by a stray key press.
+    virtual Answer ask(const QString &text, Buttons buttons, Icon icon, const QString &title,
+                       Answer defaultAnswer)
+    {
+        (void)defaultAnswer;
+        return message(text, buttons, icon, title);
+    }
     /// Asks for one line of text; nothing when the user cancels.
     virtual std::optional<QString> input(const QString &text, const QString &title = {},
                                          const QString &initial = {}) = 0;

@@ -19,6 +19,8 @@ namespace {
 const QString kGet = QStringLiteral("Get");
 const QString kDel = QStringLiteral("DEL");
 constexpr int kMinuteMs = 60000;
+const QString kLineBreakRefused =
+    QStringLiteral("The account's user name or password holds a line break; it was not sent.");
 } // namespace
 
 MailCheck::MailCheck(Services services, QObject *parent)
@@ -109,7 +111,7 @@ void MailCheck::setMailMode(const QString &mode)
 
 bool MailCheck::sendCommand(const QString &command)
 {
-    return m_socket.SendData(command.toUtf8() + "\r\n");
+    return m_socket.SendCommand(command);
 }
 
 void MailCheck::restartWatch()
@@ -379,7 +381,8 @@ void MailCheck::Winsock1_Encrypted()
 {
     if (m_step != MailStep::AwaitStlsReply || !m_busy || ResetMail)
         return;
-    sendUser();
+    if (!sendUser())
+        return;
     // The handshake was the server's answer; the time limit counts from here.
     if (m_running && !m_classifying)
         m_limit.start(serverTimeout());
@@ -532,7 +535,8 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             appendStatus(QStringLiteral("STLS"));
             break;
         }
-        sendUser();
+        if (!sendUser())
+            return LineResult::Stop;
         break;
     case MailStep::AwaitStlsReply:
         // Anything after the consent came in plain text and may be forged; the dialogue
@@ -542,6 +546,11 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         return LineResult::Stop;
     case MailStep::AwaitUserReply:
         m_step = MailStep::AwaitPassReply;
+        if (TcpClientSocket::hasLineBreak(MailPassword)) {
+            // The socket would refuse it anyway; end at once instead of at the time limit.
+            endAccountWith(kLineBreakRefused);
+            return LineResult::Stop;
+        }
         sendCommand(QStringLiteral("PASS ") + MailPassword);
         break;
     case MailStep::AwaitPassReply:
@@ -759,11 +768,16 @@ void MailCheck::completeMessage()
         });
 }
 
-void MailCheck::sendUser()
+bool MailCheck::sendUser()
 {
     m_step = MailStep::AwaitUserReply;
+    if (TcpClientSocket::hasLineBreak(MailUser)) {
+        endAccountWith(kLineBreakRefused);
+        return false;
+    }
     sendCommand(QStringLiteral("USER ") + MailUser);
     appendStatus(QStringLiteral("USER ") + MailUser);
+    return true;
 }
 
 void MailCheck::sendUidl()

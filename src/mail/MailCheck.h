@@ -110,7 +110,8 @@ public:
     /// connects to the account's server ("host" or "host:port", port 110 by default), over
     /// TLS from the start when the account asks for implicit TLS.
     void beginDialogue(const MailAccount &account);
-    /// Sends a command; CR LF is added. False when no connection is open.
+    /// Sends a command; CR LF is added. False when no connection is open, or when the
+    /// command holds CR or LF (it is then not sent at all).
     bool sendCommand(const QString &command);
     /// Closes the socket; data still arriving from the old connection is dropped.
     void closeSocket() { closeConnection(); }
@@ -191,7 +192,7 @@ private:
     void afterReply();
     void completeMessage();
     void sendUidl();
-    void sendUser();
+    bool sendUser();
     void nextMessageOrQuit();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);

@@ -2,11 +2,24 @@
 
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kvorn {
 
 Prompt::Answer WidgetPrompt::message(const QString &text, Buttons buttons, Icon icon,
                                      const QString &title)
+{
+    return show(text, buttons, icon, title, std::nullopt);
+}
+
+Prompt::Answer WidgetPrompt::ask(const QString &text, Buttons buttons, Icon icon,
+                                 const QString &title, Answer defaultAnswer)
+{
+    return show(text, buttons, icon, title, defaultAnswer);
+}
+
+Prompt::Answer WidgetPrompt::show(const QString &text, Buttons buttons, Icon icon,
+                                  const QString &title, std::optional<Answer> defaultAnswer)
 {
     QMessageBox box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("K-Vorn") : title);
@@ -25,6 +38,19 @@ Prompt::Answer WidgetPrompt::message(const QString &text, Buttons buttons, Icon 
     case Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    }
+    if (defaultAnswer) {
+        const QMessageBox::StandardButton which = [&] {
+            switch (*defaultAnswer) {
+            case Answer::Ok: return QMessageBox::Ok;
+            case Answer::Yes: return QMessageBox::Yes;
+            case Answer::No: return QMessageBox::No;
+            case Answer::Cancel: break;
+            }
+            return QMessageBox::Cancel;
+        }();
+        if (QAbstractButton *b = box.button(which))
+            box.setDefaultButton(static_cast<QPushButton *>(b));
     }
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
