@@ -142,12 +142,16 @@ void MailCommands::buildToolbar()
     connect(lists, &QPushButton::clicked, this,
             [this] { openOptions(MailOptionsDialog::BlacklistAndFriends); });
 
+    // The buttons in a row of their own: beside the toolbar they would push its last
+    // buttons into the overflow at the window's usual width.
     auto *row = new QHBoxLayout;
-    row->addWidget(m_toolbar, 1);
     row->addWidget(accounts);
     row->addWidget(lists);
-    if (auto *layout = qobject_cast<QBoxLayout *>(m_screen.layout()))
-        layout->insertLayout(0, row);
+    row->addStretch();
+    if (auto *layout = qobject_cast<QBoxLayout *>(m_screen.layout())) {
+        layout->insertWidget(0, m_toolbar);
+        layout->insertLayout(1, row);
+    }
 
     // Whatever started the run (menu, toolbar, timer), the buttons show whether one runs.
     connect(&m_c.check, &MailCheck::checkStarted, this, &MailCommands::updateToolbar);

@@ -77,6 +77,7 @@ ClampedNumberBox::ClampedNumberBox(int minimum, int maximum, QWidget *parent)
     layout->addWidget(m_edit);
     layout->addWidget(up);
     layout->addWidget(down);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setValue(minimum);
 }
 
