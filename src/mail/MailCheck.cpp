@@ -161,6 +161,7 @@ bool MailCheck::GetNewMail()
     ResetMail = false;
 
     m_accountNames = mailAccountNames(m_settings);
+    m_runAccounts.assign(m_accounts.begin(), m_accounts.begin() + m_accountNames.size());
     if (m_accountNames.isEmpty()) {
         Q_EMIT checkStarted();
         Q_EMIT checkFinished();
@@ -184,7 +185,7 @@ bool MailCheck::GetNewMail()
 void MailCheck::nextAccount()
 {
     while (++m_accountIndex < m_accountNames.size()) {
-        const MailAccount &account = m_accounts[std::size_t(m_accountIndex)];
+        const MailAccount &account = m_runAccounts[std::size_t(m_accountIndex)];
         if (MailDefaultOnly && !account.AcctDefault)
             continue;
         m_messages.Clear();
@@ -487,7 +488,7 @@ void MailCheck::skipMessage(const QString &text)
     // account goes on after the message instead; nothing was changed on the server.
     appendStatus(text);
     m_resumeAfter = MailCheckState.CurrentMessage;
-    beginDialogue(m_accounts[std::size_t(m_accountIndex)]);
+    beginDialogue(m_runAccounts[std::size_t(m_accountIndex)]);
     appendStatus(QStringLiteral("Checking ") + MailUser);
     m_limit.start(serverTimeout());
     restartWatch();

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace kvorn {
 
@@ -228,6 +229,9 @@ private:
     bool m_replyHandled = false;
     int m_accountIndex = -1;
     QStringList m_accountNames;
+    /// The accounts as they were when the run started: the account dialogs may remove or
+    /// reorder entries meanwhile, and the run must not log on to a neighbour's mailbox.
+    std::vector<MailAccount> m_runAccounts;
     quint64 m_lastRowKey = 0;
     quint64 m_runSerial = 0;
     quint64 m_connectionSerial = 0;

@@ -101,6 +101,7 @@ private Q_SLOTS:
     void trayAccountsKeepsTheTrayIcon();
     void fullTableDisablesAdd();
     void detailKeepsSecurityChoice();
+    void accountRemovedDuringACheck();
     // options
     void minutesBoxClamps_data();
     void minutesBoxClamps();
@@ -419,6 +420,26 @@ void TestMailDialogs::detailKeepsSecurityChoice()
     QCOMPARE(rig.accounts[0].AcctTLS, MailTls::Implicit);
     MailAccountDetail again({rig.settings, rig.accounts, rig.core.store, rig.core.prompt, {}}, 0);
     QCOMPARE(child<QComboBox>(&again, "cboSecurity")->currentText(), QStringLiteral("SSL/TLS"));
+}
+
+void TestMailDialogs::accountRemovedDuringACheck()
+{
+    MailDialogsRig rig;
+    ScriptedPop3Server first;
+    first.greetingChunk = 1; // a slow greeting keeps the first account's dialogue open
+    first.greetingChunkDelayMs = 30;
+    ScriptedPop3Server second;
+    QVERIFY(first.listen() && second.listen());
+    rig.setAccounts({first.hostPort(), second.hostPort()});
+    QSignalSpy finished(&rig.check, &MailCheck::checkFinished);
+    QVERIFY(rig.check.GetNewMail());
+    // The manager removes the first account while the check talks to it: the entries
+    // move up, but the check goes on with the accounts it started with.
+    removeMailAccount(rig.settings, rig.accounts, 0);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(first.connections, 1);
+    QCOMPARE(second.connections, 1);
+    QVERIFY(second.commands.contains("USER user1"));
 }
 
 // --- options --------------------------------------------------------------------------------
