@@ -10,6 +10,7 @@
 #include "shell/MailAccountDialogs.h"
 #include "shell/MailOptionsDialogs.h"
 #include "shell/MailSelectionDialogs.h"
+#include "shell/WidgetPrompt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,12 +19,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -111,6 +114,7 @@ private Q_SLOTS:
     void optionsCancelShowsStoredValuesAgain();
     void bnfAutoDeleteIsOneOption();
     void filterDeleteDefaultsToNo();
+    void messageBoxTakesTheDefaultButton();
     void optionsCaptions();
     // list commands
     void keysAandB();
@@ -568,6 +572,27 @@ void TestMailDialogs::filterDeleteDefaultsToNo()
              QStringLiteral("Are you sure you want to delete this filter ?"));
     QCOMPARE(rig.core.prompt.titles.last(), QStringLiteral("Delete Filter"));
     QCOMPARE(rig.core.prompt.defaults.back(), std::optional(Prompt::Answer::No));
+}
+
+void TestMailDialogs::messageBoxTakesTheDefaultButton()
+{
+    // Enter in the real box presses the default: the safe answer of these questions.
+    WidgetPrompt prompt;
+    const struct
+    {
+        Prompt::Buttons buttons;
+        Prompt::Answer safe;
+    } cases[] = {{Prompt::Buttons::OkCancel, Prompt::Answer::Cancel},
+                 {Prompt::Buttons::YesNo, Prompt::Answer::No}};
+    for (const auto &c : cases) {
+        QTimer::singleShot(50, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(prompt.ask(QStringLiteral("Sure?"), c.buttons, Prompt::Icon::Question,
+                            QStringLiteral("T"), c.safe),
+                 c.safe);
+    }
 }
 
 void TestMailDialogs::optionsCaptions()
