@@ -32,11 +32,13 @@ MailImportResult importMailBlacklist(MailLists &lists, const QString &sourcePath
     MailImportResult result;
     if (sourcePath.isEmpty() || !QFileInfo(sourcePath).isFile()) {
         result.error = QStringLiteral("no file");
+        result.sourceProblem = true;
         return result;
     }
     const std::optional<QList<QStringList>> source = readFieldLines(sourcePath);
     if (!source) {
         result.error = QStringLiteral("%1 could not be read.").arg(sourcePath);
+        result.sourceProblem = true;
         return result;
     }
     const QStringList addresses = mailImportAddresses(*source);

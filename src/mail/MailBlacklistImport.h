@@ -17,6 +17,8 @@ QStringList mailImportAddresses(const QList<QStringList> &sourceLines);
 struct MailImportResult
 {
     QString error; ///< empty on success
+    /// The source could not be read (or none was named); the blacklist file is untouched.
+    bool sourceProblem = false;
     int written = 0;
 };
 

@@ -193,8 +193,11 @@ void MailBlacklistImportDialog::importChosen()
         importMailBlacklist(m_lists, m_fileName->text().trimmed(), m_append->isChecked());
     QApplication::restoreOverrideCursor();
     if (!result.error.isEmpty()) {
-        m_prompt.message(QStringLiteral("Select a valid file name."), Prompt::Buttons::Ok,
-                         Prompt::Icon::Critical, QStringLiteral("File Merge"));
+        // A list that could not be saved or written is a different matter from a wrong
+        // file name, and the user needs its reason.
+        m_prompt.message(result.sourceProblem ? QStringLiteral("Select a valid file name.")
+                                              : result.error,
+                         Prompt::Buttons::Ok, Prompt::Icon::Critical, QStringLiteral("File Merge"));
         return;
     }
     const QString reloadError = m_reload ? m_reload() : QString();
