@@ -31,6 +31,7 @@
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
 #include "shell/BannerScreen.h"
+#include "shell/MailCommands.h"
 #include "shell/MailListsWindow.h"
 #include "shell/MailScreen.h"
 #include "shell/MainWindow.h"
@@ -310,6 +311,17 @@ int main(int argc, char **argv)
                      [popupView](const QString &title) { popupView->addCommand(true, title); });
     MailScreenView *mailScreen = installMailScreen(window, mailCheck, mailList);
     installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
+    // The mail dialogs save at once when closed with OK or Close, so that a crash later in
+    // the run does not take the edits with it.
+    new MailCommands(window, *mailScreen,
+                     {mailSettings, mailAccounts, mailLists, mailList, mailCheck, mailProcessor,
+                      prompt, store,
+                      [&] {
+                          return saveMailAtExit(store, mailSettings, mailAccounts,
+                                                killLog.mailCounters(), mailLists);
+                      },
+                      [&] { return loadMailListsWithProgress(mailLists, &controller, &window); },
+                      &controller});
     SystemHosts systemHosts(hostsHelperPath());
     debugLine(cl.debug, QStringLiteral("hosts helper %1").arg(hostsHelperPath()));
     installBannerScreen(window, bannerList, prompt, options, &systemHosts);

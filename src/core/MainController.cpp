@@ -304,6 +304,16 @@ int MainController::readForceShow(const SettingsStore &store)
 
 bool MainController::SaveProgramSettings(bool unattended)
 {
+    return saveAllSettings(unattended, true);
+}
+
+bool MainController::saveSettingsNow(bool unattended)
+{
+    return saveAllSettings(unattended, false);
+}
+
+bool MainController::saveAllSettings(bool unattended, bool endOfProgram)
+{
     QStringList errors;
     for (const SaveStep &step : m_listSavers) {
         const QString error = step();
@@ -318,7 +328,8 @@ bool MainController::SaveProgramSettings(bool unattended)
         if (!mailError.isEmpty())
             errors.append(mailError);
     }
-    m_s.tray.setPresent(false);
+    if (endOfProgram)
+        m_s.tray.setPresent(false);
     if (errors.isEmpty())
         return true;
     const QString text = QStringLiteral("K-Vorn could not save everything:\n\n%1\n\n"

@@ -128,6 +128,8 @@ public:
     /// the user, or, when `unattended`, through `unattendedSaveFailed` without waiting for
     /// anybody. True when everything was written.
     bool SaveProgramSettings(bool unattended = false);
+    /// The same save while the program goes on: the tray icon stays.
+    bool saveSettingsNow(bool unattended = false);
     /// Ends the program the given way. False when the user declined.
     bool exitProgram(ExitKind kind);
     /// True once the program is on its way out.
@@ -169,6 +171,7 @@ Q_SIGNALS:
     void unattendedSaveFailed(const QString &text);
 
 private:
+    bool saveAllSettings(bool unattended, bool endOfProgram);
     void setRunVisual(int picture, const QString &tip);
     void stopTimersForExit();
     void flushAll();

@@ -18,10 +18,18 @@ public:
     /// Shows a message and returns the button the user pressed.
     virtual Answer message(const QString &text, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::None, const QString &title = {}) = 0;
-    /// A Yes/No question whose default button is No (for questions that destroy data).
-    virtual Answer askDefaultNo(const QString &text, Icon icon, const QString &title)
+    /// As `message`, with `defaultAnswer` as the button that Enter presses: a question whose
+    /// safe answer is "no" must not be answered "yes" by a stray key press.
+    virtual Answer ask(const QString &text, Buttons buttons, Icon icon, const QString &title,
+                       Answer defaultAnswer)
     {
-        return message(text, Buttons::YesNo, icon, title);
+        (void)defaultAnswer;
+        return message(text, buttons, icon, title);
+    }
+    /// A Yes/No question whose default button is No (for questions that destroy data).
+    Answer askDefaultNo(const QString &text, Icon icon, const QString &title)
+    {
+        return ask(text, Buttons::YesNo, icon, title, Answer::No);
     }
     /// Asks for one line of text; nothing when the user cancels.
     virtual std::optional<QString> input(const QString &text, const QString &title = {},

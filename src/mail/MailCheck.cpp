@@ -19,6 +19,8 @@ namespace {
 const QString kGet = QStringLiteral("Get");
 const QString kDel = QStringLiteral("DEL");
 constexpr int kMinuteMs = 60000;
+const QString kLineBreakRefused =
+    QStringLiteral("The account's user name or password holds a line break; it was not sent.");
 } // namespace
 
 MailCheck::MailCheck(Services services, QObject *parent)
@@ -109,7 +111,7 @@ void MailCheck::setMailMode(const QString &mode)
 
 bool MailCheck::sendCommand(const QString &command)
 {
-    return m_socket.SendData(command.toUtf8() + "\r\n");
+    return m_socket.SendCommand(command);
 }
 
 void MailCheck::restartWatch()
@@ -159,6 +161,7 @@ bool MailCheck::GetNewMail()
     ResetMail = false;
 
     m_accountNames = mailAccountNames(m_settings);
+    m_runAccounts.assign(m_accounts.begin(), m_accounts.begin() + m_accountNames.size());
     if (m_accountNames.isEmpty()) {
         Q_EMIT checkStarted();
         Q_EMIT checkFinished();
@@ -182,7 +185,7 @@ bool MailCheck::GetNewMail()
 void MailCheck::nextAccount()
 {
     while (++m_accountIndex < m_accountNames.size()) {
-        const MailAccount &account = m_accounts[std::size_t(m_accountIndex)];
+        const MailAccount &account = m_runAccounts[std::size_t(m_accountIndex)];
         if (MailDefaultOnly && !account.AcctDefault)
             continue;
         m_messages.Clear();
@@ -379,7 +382,8 @@ void MailCheck::Winsock1_Encrypted()
 {
     if (m_step != MailStep::AwaitStlsReply || !m_busy || ResetMail)
         return;
-    sendUser();
+    if (!sendUser())
+        return;
     // The handshake was the server's answer; the time limit counts from here.
     if (m_running && !m_classifying)
         m_limit.start(serverTimeout());
@@ -484,7 +488,7 @@ void MailCheck::skipMessage(const QString &text)
     // account goes on after the message instead; nothing was changed on the server.
     appendStatus(text);
     m_resumeAfter = MailCheckState.CurrentMessage;
-    beginDialogue(m_accounts[std::size_t(m_accountIndex)]);
+    beginDialogue(m_runAccounts[std::size_t(m_accountIndex)]);
     appendStatus(QStringLiteral("Checking ") + MailUser);
     m_limit.start(serverTimeout());
     restartWatch();
@@ -532,7 +536,8 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             appendStatus(QStringLiteral("STLS"));
             break;
         }
-        sendUser();
+        if (!sendUser())
+            return LineResult::Stop;
         break;
     case MailStep::AwaitStlsReply:
         // Anything after the consent came in plain text and may be forged; the dialogue
@@ -542,6 +547,11 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         return LineResult::Stop;
     case MailStep::AwaitUserReply:
         m_step = MailStep::AwaitPassReply;
+        if (TcpClientSocket::hasLineBreak(MailPassword)) {
+            // The socket would refuse it anyway; end at once instead of at the time limit.
+            endAccountWith(kLineBreakRefused);
+            return LineResult::Stop;
+        }
         sendCommand(QStringLiteral("PASS ") + MailPassword);
         break;
     case MailStep::AwaitPassReply:
@@ -759,11 +769,16 @@ void MailCheck::completeMessage()
         });
 }
 
-void MailCheck::sendUser()
+bool MailCheck::sendUser()
 {
     m_step = MailStep::AwaitUserReply;
+    if (TcpClientSocket::hasLineBreak(MailUser)) {
+        endAccountWith(kLineBreakRefused);
+        return false;
+    }
     sendCommand(QStringLiteral("USER ") + MailUser);
     appendStatus(QStringLiteral("USER ") + MailUser);
+    return true;
 }
 
 void MailCheck::sendUidl()

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace kvorn {
 
@@ -110,7 +111,8 @@ public:
     /// connects to the account's server ("host" or "host:port", port 110 by default), over
     /// TLS from the start when the account asks for implicit TLS.
     void beginDialogue(const MailAccount &account);
-    /// Sends a command; CR LF is added. False when no connection is open.
+    /// Sends a command; CR LF is added. False when no connection is open, or when the
+    /// command holds CR or LF (it is then not sent at all).
     bool sendCommand(const QString &command);
     /// Closes the socket; data still arriving from the old connection is dropped.
     void closeSocket() { closeConnection(); }
@@ -191,7 +193,7 @@ private:
     void afterReply();
     void completeMessage();
     void sendUidl();
-    void sendUser();
+    bool sendUser();
     void nextMessageOrQuit();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);
@@ -227,6 +229,9 @@ private:
     bool m_replyHandled = false;
     int m_accountIndex = -1;
     QStringList m_accountNames;
+    /// The accounts as they were when the run started: the account dialogs may remove or
+    /// reorder entries meanwhile, and the run must not log on to a neighbour's mailbox.
+    std::vector<MailAccount> m_runAccounts;
     quint64 m_lastRowKey = 0;
     quint64 m_runSerial = 0;
     quint64 m_connectionSerial = 0;

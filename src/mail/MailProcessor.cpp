@@ -77,6 +77,7 @@ bool MailProcessor::ProcessMail(std::function<void()> then)
     m_running = true;
     m_settled.clear();
     m_accountNames = mailAccountNames(m_settings);
+    m_runAccounts.assign(m_accounts.begin(), m_accounts.begin() + m_accountNames.size());
     m_accountIndex = -1;
     nextAccount();
     return true;
@@ -88,7 +89,7 @@ void MailProcessor::nextAccount()
         endRun();
         return;
     }
-    const MailAccount &account = m_accounts[std::size_t(m_accountIndex)];
+    const MailAccount &account = m_runAccounts[std::size_t(m_accountIndex)];
     m_confirmed.clear();
     m_check.closeSocket();
     m_check.appendStatus(QStringLiteral("Process Spam Mail"));

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 namespace kvorn {
 
@@ -126,6 +127,9 @@ private:
     bool m_deleConfirmed = false;
 
     QStringList m_accountNames;
+    /// The accounts as they were when the run started: the account dialogs may remove or
+    /// reorder entries meanwhile, and the run must not log on to a neighbour's mailbox.
+    std::vector<MailAccount> m_runAccounts;
     int m_accountIndex = -1;
     quint64 m_rowKey = 0;
     std::int32_t m_number = 0;

@@ -128,6 +128,18 @@ bool TcpClientSocket::SendData(const QByteArray &data)
     return m_socket->write(data) == data.size();
 }
 
+bool TcpClientSocket::hasLineBreak(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+bool TcpClientSocket::SendCommand(const QString &command)
+{
+    if (hasLineBreak(command))
+        return false;
+    return SendData(command.toUtf8() + "\r\n");
+}
+
 QByteArray TcpClientSocket::GetData()
 {
     QByteArray data;

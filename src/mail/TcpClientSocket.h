@@ -32,6 +32,12 @@ public:
     void StartTls();
     /// Sends bytes unchanged (the caller adds CR LF). False when no connection is open.
     bool SendData(const QByteArray &data);
+    /// Sends one command line and adds CR LF. A command holding CR or LF is refused and
+    /// nothing is sent: a line break inside a field (a pasted password) would otherwise
+    /// reach the server as a command of its own, "DELE" included.
+    bool SendCommand(const QString &command);
+    /// True when the text holds a character that would end a command line early.
+    static bool hasLineBreak(const QString &text);
     /// Everything received since the last call, as received (decrypted under TLS).
     QByteArray GetData();
     /// True while connecting or connected.

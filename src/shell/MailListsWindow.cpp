@@ -6,13 +6,13 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -22,17 +22,54 @@ namespace kvorn {
 MailListsWindow::MailListsWindow(MailLists &lists, Prompt &prompt, QWidget *parent)
     : QDialog(parent), m_lists(lists), m_prompt(prompt)
 {
-    setObjectName(QStringLiteral("frmMailOptions"));
+    setObjectName(QStringLiteral("frmMailLists"));
     setWindowTitle(QStringLiteral("Mail Blacklist and Friends"));
-    auto *tabs = new QTabWidget(this);
-    tabs->addTab(makePanel(MailListKind::Blacklist), QStringLiteral("Blacklist"));
-    tabs->addTab(makePanel(MailListKind::Friends), QStringLiteral("Friends"));
-    auto *close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(close, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    const struct
+    {
+        MailListKind kind;
+        const char *frame;
+        const char *text;
+    } frames[] = {
+        {MailListKind::Blacklist, "Blacklist",
+         "All messages received from an email address listed below will automatically be "
+         "marked for deletion."},
+        {MailListKind::Friends, "Friends List",
+         "Any mail received from the following addresses will be marked as legiitimate."},
+    };
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(tabs);
+    for (const auto &f : frames) {
+        auto *box = new QGroupBox(QString::fromLatin1(f.frame), this);
+        auto *boxLayout = new QVBoxLayout(box);
+        auto *text = new QLabel(QString::fromLatin1(f.text), box);
+        text->setWordWrap(true);
+        boxLayout->addWidget(text);
+        QWidget *panel = makePanel(f.kind);
+        panel->setParent(box);
+        boxLayout->addWidget(panel);
+        layout->addWidget(box);
+    }
+    auto *close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(close, &QDialogButtonBox::rejected, this, &MailListsWindow::closeWithSave);
+    m_closeBox = close;
     layout->addWidget(close);
-    resize(520, 420);
+    resize(560, 520);
+}
+
+void MailListsWindow::setEmbedded()
+{
+    setWindowFlags(Qt::Widget);
+    m_closeBox->hide();
+}
+
+void MailListsWindow::closeWithSave()
+{
+    hide();
+    if (!m_save)
+        return;
+    const QString error = m_save();
+    if (!error.isEmpty())
+        m_prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Warning,
+                         QStringLiteral("K-Vorn"));
 }
 
 QTreeView *MailListsWindow::view(MailListKind kind) const
@@ -82,6 +119,12 @@ QWidget *MailListsWindow::makePanel(MailListKind kind)
         connect(b, &QPushButton::clicked, this,
                 [this, kind, command = d.command] { (this->*command)(kind); });
         buttons->addWidget(b);
+    }
+    if (black) {
+        auto *options = new QPushButton(QStringLiteral("Options"), panel);
+        options->setObjectName(QStringLiteral("cmdBlOptions"));
+        connect(options, &QPushButton::clicked, this, &MailListsWindow::optionsRequested);
+        buttons->addWidget(options);
     }
     buttons->addStretch();
     auto *layout = new QHBoxLayout(panel);

@@ -27,20 +27,33 @@ public:
 
     QTreeView *view(MailListKind kind) const;
 
+    /// Shown inside another window (the mail options' tab): no close button of its own.
+    void setEmbedded();
+    /// Run when the window is closed with its button: the lists reach their files then,
+    /// not only at the end of the program. Returns the errors, empty on success.
+    void setSaveStep(std::function<QString()> save) { m_save = std::move(save); }
+
     // The buttons' commands, on the list named.
     void addEntry(MailListKind kind);
     void editEntry(MailListKind kind);
     void deleteEntries(MailListKind kind);
     void findEntry(MailListKind kind);
 
+Q_SIGNALS:
+    /// The blacklist's "Options" button.
+    void optionsRequested();
+
 private:
     QWidget *makePanel(MailListKind kind);
+    void closeWithSave();
     void showSelected(MailListKind kind, int row);
 
     MailLists &m_lists;
     Prompt &m_prompt;
     QTreeView *m_black = nullptr;
     QTreeView *m_friends = nullptr;
+    QWidget *m_closeBox = nullptr;
+    std::function<QString()> m_save;
 };
 
 /// `LoadMailLists` as the program runs it: the popup killer's timers pause meanwhile and

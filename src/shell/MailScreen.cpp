@@ -5,7 +5,6 @@
 #include "mail/MailLists.h"
 #include "mail/MailProcessor.h"
 #include "mail/MessageListModel.h"
-#include "shell/MailListsWindow.h"
 #include "shell/MainWindow.h"
 
 #include <QAction>
@@ -159,7 +158,7 @@ QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *par
 }
 
 void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor &processor,
-                       MailLists &lists, MessageListModel &list, Prompt &prompt)
+                       MailLists &lists, MessageListModel &list, Prompt & /*prompt*/)
 {
     if (QAction *a = window.action(QStringLiteral("mnuMailProcess")))
         QObject::connect(a, &QAction::triggered, &processor,
@@ -178,13 +177,6 @@ void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor
                          menu->popup(view->viewport()->mapToGlobal(pos));
                      });
 
-    auto *listsWindow = new MailListsWindow(lists, prompt, &window);
-    if (QAction *a = window.action(QStringLiteral("mnuMailBlacklist")))
-        QObject::connect(a, &QAction::triggered, listsWindow, [listsWindow] {
-            listsWindow->show();
-            listsWindow->raise();
-            listsWindow->activateWindow();
-        });
 }
 
 } // namespace kvorn

@@ -50,8 +50,8 @@ MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MessageL
 QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *parent);
 
 /// Binds the mail filter's commands: "&Process" runs the processing of marked mail,
-/// "&Stop Mail " also stops it, the mail list gets its context menu, and "&Blacklist &&
-/// Friends" opens the lists window. Call after `installMailScreen`.
+/// "&Stop Mail " also stops it, and the mail list gets its context menu. Call after
+/// `installMailScreen`; the other mail commands are `MailCommands`'.
 void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor &processor,
                        MailLists &lists, MessageListModel &list, Prompt &prompt);
 

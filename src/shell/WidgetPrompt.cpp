@@ -2,22 +2,24 @@
 
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kvorn {
 
 Prompt::Answer WidgetPrompt::message(const QString &text, Buttons buttons, Icon icon,
                                      const QString &title)
 {
-    return show(text, buttons, icon, title, false);
+    return show(text, buttons, icon, title, std::nullopt);
 }
 
-Prompt::Answer WidgetPrompt::askDefaultNo(const QString &text, Icon icon, const QString &title)
+Prompt::Answer WidgetPrompt::ask(const QString &text, Buttons buttons, Icon icon,
+                                 const QString &title, Answer defaultAnswer)
 {
-    return show(text, Buttons::YesNo, icon, title, true);
+    return show(text, buttons, icon, title, defaultAnswer);
 }
 
 Prompt::Answer WidgetPrompt::show(const QString &text, Buttons buttons, Icon icon,
-                                  const QString &title, bool defaultNo)
+                                  const QString &title, std::optional<Answer> defaultAnswer)
 {
     QMessageBox box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("K-Vorn") : title);
@@ -37,8 +39,19 @@ Prompt::Answer WidgetPrompt::show(const QString &text, Buttons buttons, Icon ico
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
-    if (defaultNo)
-        box.setDefaultButton(QMessageBox::No);
+    if (defaultAnswer) {
+        const QMessageBox::StandardButton which = [&] {
+            switch (*defaultAnswer) {
+            case Answer::Ok: return QMessageBox::Ok;
+            case Answer::Yes: return QMessageBox::Yes;
+            case Answer::No: return QMessageBox::No;
+            case Answer::Cancel: break;
+            }
+            return QMessageBox::Cancel;
+        }();
+        if (QAbstractButton *b = box.button(which))
+            box.setDefaultButton(static_cast<QPushButton *>(b));
+    }
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::Yes: return Answer::Yes;

@@ -14,13 +14,14 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     Answer message(const QString &text, Buttons buttons, Icon icon, const QString &title) override;
-    Answer askDefaultNo(const QString &text, Icon icon, const QString &title) override;
+    Answer ask(const QString &text, Buttons buttons, Icon icon, const QString &title,
+               Answer defaultAnswer) override;
     std::optional<QString> input(const QString &text, const QString &title,
                                  const QString &initial) override;
 
 private:
     Answer show(const QString &text, Buttons buttons, Icon icon, const QString &title,
-                bool defaultNo);
+                std::optional<Answer> defaultAnswer);
 
     QWidget *m_parent;
 };

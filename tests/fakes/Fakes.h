@@ -15,6 +15,8 @@
 #include <QStringList>
 
 #include <deque>
+#include <optional>
+#include <vector>
 
 namespace kvorn::test {
 
@@ -93,6 +95,16 @@ public:
         return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
                                                                             : Answer::Ok;
     }
+    Answer ask(const QString &text, Buttons buttons, Icon icon, const QString &title,
+               Answer defaultAnswer) override
+    {
+        const Answer a = message(text, buttons, icon, title);
+        defaults.resize(std::size_t(messages.size()));
+        defaults.back() = defaultAnswer;
+        return a;
+    }
+    /// The default button each message had; nothing for a message shown without one.
+    std::vector<std::optional<Answer>> defaults;
 // GCC's -O2 flow analysis takes the moved-from optional<QString> for uninitialised.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "mail/MailSettings.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QTreeWidget;
+
+namespace kvorn {
+
+class Prompt;
+class SettingsStore;
+
+/// What the account dialogs work on: the account table and the accounts list in memory,
+/// the store (to drop the sections of removed accounts), and the step that saves the mail
+/// settings, the accounts and both mail lists at once.
+struct MailAccountsContext
+{
+    MailSettings &settings;
+    MailAccounts &accounts;
+    SettingsStore &store;
+    Prompt &prompt;
+    /// Returns the errors, empty when everything was written.
+    std::function<QString()> saveMail;
+};
+
+/// `frmMailAcctDetail` "Account Detail": shows and changes one account, or adds one.
+class MailAccountDetail : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// `row` is the account edited; -1 adds a new account at the end.
+    MailAccountDetail(MailAccountsContext context, int row, QWidget *parent = nullptr);
+
+    /// "&OK": checks the fields, stores them in the table and closes; stays open (after
+    /// saying why) when a field is missing or the nickname cannot be used.
+    void accept() override;
+    /// The row the account ended up in (after an add), -1 before "&OK".
+    int row() const { return m_row; }
+
+private:
+    MailAccountsContext m_c;
+    int m_row;
+    QLineEdit *m_nickname;
+    QLineEdit *m_address;
+    QLineEdit *m_pop3;
+    QLineEdit *m_smtp;
+    QLineEdit *m_user;
+    QLineEdit *m_password;
+    QComboBox *m_tls;
+    QCheckBox *m_secure;
+    QRadioButton *m_apop;
+    QRadioButton *m_msn;
+    QCheckBox *m_default;
+};
+
+/// `frmMailWizard` "Add Mail Account": adds an account in five pages.
+class MailAccountWizard : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit MailAccountWizard(MailAccountsContext context, QWidget *parent = nullptr);
+
+    int page() const;
+    void next();
+    void back();
+
+Q_SIGNALS:
+    /// An account was appended to the table at `row`.
+    void accountAdded(int row);
+
+private:
+    void showPage(int page);
+    void finish();
+
+    MailAccountsContext m_c;
+    QStackedWidget *m_pages;
+    QPushButton *m_back;
+    QPushButton *m_next;
+    QLineEdit *m_nickname;
+    QLineEdit *m_address;
+    QComboBox *m_serverType;
+    QLineEdit *m_pop3;
+    QLineEdit *m_smtp;
+    QComboBox *m_tls;
+    QLineEdit *m_user;
+    QLineEdit *m_password;
+    QCheckBox *m_secure;
+    QCheckBox *m_default;
+};
+
+/// `frmMailAddAccount` "Manage Mail Accounts": the accounts with add, change and remove.
+/// "&Close" and the window's close box both save, removing only the stored sections of
+/// the accounts removed (or renamed) while it was open.
+class MailAccountManager : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit MailAccountManager(MailAccountsContext context, QWidget *parent = nullptr);
+
+    QTreeWidget *list() const { return m_list; }
+    /// Re-reads the rows from the table and notes the accounts the store holds now.
+    void reload();
+
+    void addAccount();
+    void properties();
+    void removeAccount();
+    /// "&Close": save and hide.
+    void closeManager();
+    /// The wizard of the last "&Add...", while it is open.
+    MailAccountWizard *wizard() const { return m_wizard; }
+
+    /// Escape, like the close box, ends with the save of "&Close".
+    void reject() override { closeManager(); }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void fillRows();
+    int selectedRow() const;
+
+    MailAccountsContext m_c;
+    QTreeWidget *m_list;
+    QPushButton *m_add;
+    MailAccountWizard *m_wizard = nullptr;
+    QStringList m_stored;
+};
+
+/// The labels of the "Connection security:" choice, in the order of the stored values.
+QStringList mailTlsChoices();
+
+} // namespace kvorn
