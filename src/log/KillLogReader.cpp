@@ -1,0 +1,202 @@
+#include "log/KillLogReader.h"
+
+#include "core/TextFile.h"
+
+#include <QFile>
+#include <QHash>
+
+namespace kvorn {
+
+namespace {
+
+constexpr qint64 kChunkBytes = 4 * 1024 * 1024;
+constexpr char kSeparator = char(0xFF);
+
+enum class Stop { End, Cancelled, Failed };
+
+/// Calls `onLine` for every line (without its CR LF) of the bytes the device holds now,
+/// reading them in chunks so that a large log never sits in memory whole.
+template <typename OnLine>
+Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine)
+{
+    const qint64 total = device.isSequential() ? -1 : device.size() - device.pos();
+    if (progress)
+        progress->total = total;
+    QByteArray carry;
+    QByteArray chunk;
+    qint64 done = 0;
+    bool first = true;
+    while (total < 0 || done < total) {
+        if (progress && progress->cancel.load(std::memory_order_relaxed))
+            return Stop::Cancelled;
+        const qint64 want = total < 0 ? kChunkBytes : std::min(kChunkBytes, total - done);
+        chunk.resize(want);
+        const qint64 got = device.read(chunk.data(), want);
+        if (got < 0) {
+            error = device.errorString();
+            return Stop::Failed;
+        }
+        if (got == 0)
+            break;
+        chunk.resize(got);
+        done += got;
+        QByteArrayView data(chunk);
+        if (first) {
+            first = false;
+            if (data.startsWith(QByteArrayView("\xEF\xBB\xBF")))
+                data = data.sliced(3);
+        }
+        qsizetype start = 0;
+        while (true) {
+            const qsizetype end = data.indexOf('\n', start);
+            if (end < 0)
+                break;
+            QByteArrayView line = data.sliced(start, end - start);
+            if (!carry.isEmpty()) {
+                carry.append(line);
+                line = carry;
+            }
+            if (line.endsWith('\r'))
+                line.chop(1);
+            onLine(line);
+            carry.clear();
+            start = end + 1;
+        }
+        carry.append(data.sliced(start));
+        if (progress)
+            progress->done.store(done, std::memory_order_relaxed);
+    }
+    // A last line without its line end is a whole line all the same.
+    QByteArrayView line(carry);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!line.isEmpty())
+        onLine(line);
+    return Stop::End;
+}
+
+/// Up to `max` fields of a line, split at the 0xFF byte; returns how many the line has
+/// (counting no further than `max`).
+int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
+{
+    int n = 0;
+    qsizetype start = 0;
+    while (n < max) {
+        const qsizetype sep = line.indexOf(kSeparator, start);
+        if (sep < 0) {
+            fields[n++] = line.sliced(start);
+            break;
+        }
+        fields[n++] = line.sliced(start, sep - start);
+        start = sep + 1;
+    }
+    return n;
+}
+
+KillLogRead finish(Stop stop, QString error)
+{
+    KillLogRead read;
+    read.cancelled = stop == Stop::Cancelled;
+    if (stop == Stop::Failed)
+        read.error = std::move(error);
+    return read;
+}
+
+} // namespace
+
+KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogProgress *progress)
+{
+    const QByteArray kindBytes = kind.toUtf8();
+    KillLogRecords records;
+    QHash<QByteArray, std::uint32_t> ids;
+    const auto intern = [&](QByteArrayView raw) -> std::uint32_t {
+        if (raw.isEmpty())
+            return 0;
+        const QByteArray key = raw.toByteArray();
+        const auto it = ids.constFind(key);
+        if (it != ids.constEnd())
+            return it.value();
+        const auto id = std::uint32_t(records.texts.size());
+        records.texts.append(decodeLine(raw));
+        ids.insert(key, id);
+        return id;
+    };
+    QString error;
+    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
+        QByteArrayView f[5];
+        // A fifth field means a title that held the separator byte; fields 2 to 4 stay
+        // where they were written.
+        const int n = splitFields(line, f, 5);
+        if (f[0] != QByteArrayView(kindBytes))
+            return;
+        KillLogRecords::Record record;
+        if (n > 1)
+            record.item = intern(f[1]);
+        if (n > 2)
+            record.filter = intern(f[2]);
+        if (n > 3)
+            record.date = decodeLine(f[3]);
+        records.records.append(std::move(record));
+    });
+    KillLogRead read = finish(stop, std::move(error));
+    if (stop == Stop::End)
+        read.records = std::move(records);
+    return read;
+}
+
+KillLogRead countKillLogEntries(QIODevice &device, const QString &kind, KillLogProgress *progress)
+{
+    const QByteArray kindBytes = kind.toUtf8();
+    QList<KillLogCount> counts;
+    // Each spelling is decoded and folded once; the records then only look up its bytes.
+    QHash<QByteArray, qsizetype> rowOfSpelling;
+    QHash<QString, qsizetype> rowOfFolded;
+    QString error;
+    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
+        QByteArrayView f[3];
+        if (splitFields(line, f, 3) < 3 || f[0] != QByteArrayView(kindBytes))
+            return;
+        const QByteArray spelling = f[2].toByteArray();
+        auto it = rowOfSpelling.constFind(spelling);
+        if (it == rowOfSpelling.constEnd()) {
+            const QString entry = decodeLine(f[2]);
+            const QString folded = entry.toCaseFolded();
+            auto row = rowOfFolded.constFind(folded);
+            if (row == rowOfFolded.constEnd()) {
+                row = rowOfFolded.insert(folded, counts.size());
+                counts.append({entry, 0});
+            }
+            it = rowOfSpelling.insert(spelling, row.value());
+        }
+        ++counts[it.value()].count;
+    });
+    KillLogRead read = finish(stop, std::move(error));
+    if (stop == Stop::End)
+        read.counts = std::move(counts);
+    return read;
+}
+
+KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analyse,
+                            KillLogProgress *progress)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        KillLogRead read;
+        read.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return read;
+    }
+    KillLogRead read = analyse ? countKillLogEntries(file, kind, progress)
+                               : readKillLogRecords(file, kind, progress);
+    if (!read.error.isEmpty())
+        read.error = QStringLiteral("%1: %2").arg(path, read.error);
+    return read;
+}
+
+QString countCellText(std::int64_t count)
+{
+    return QString::number(count).rightJustified(7, QLatin1Char(' '));
+}
+
+} // namespace kvorn
