@@ -33,6 +33,8 @@
 #include "shell/PopupPanels.h"
 #include "shell/QtDesktopShell.h"
 #include "shell/QtTrayIcon.h"
+#include "shell/ShellCommands.h"
+#include "shell/TipWindow.h"
 #include "shell/WidgetPrompt.h"
 
 #include <QApplication>
@@ -230,11 +232,16 @@ int main(int argc, char **argv)
     installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
     SystemHosts systemHosts(hostsHelperPath());
     installBannerScreen(window, bannerList, prompt, options, &systemHosts);
+    installShellCommands(
+        window, {killLog, options, store, desktopShell, paths.programFolder,
+                 findHelpPage(QCoreApplication::applicationDirPath(),
+                              QStringLiteral(KVORN_SOURCE_DATA "/../doc/help.html"))});
 
     // The load step: counters first, then the controller's part, then the lists.
     readMailCounters(store, killLog.mailCounters());
     killLog.rollOverCounters();
     controller.load();
+    window.restorePlace(store);
     const auto showError = [&prompt](const QString &error) {
         if (!error.isEmpty())
             prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
@@ -246,6 +253,8 @@ int main(int argc, char **argv)
     bannerList.LoadBannerList();
     window.ApplyDisplayOptions();
     mailCheck.startPeriodicTimerIfOn();
+    if (TipWindow::wantedAtStartup(store, options))
+        TipWindow::open(store, options, paths.programFolder);
 
     // Saved at every end of the program, lists before the mail settings.
     controller.addListSaver([&] { return popupLists.saveAll(); });
@@ -290,6 +299,12 @@ int main(int argc, char **argv)
         });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
+    // The trigger fires inside status updates (from kill passes and mail sockets too), so
+    // it is taken up afterwards. There is no update window yet: it is let pass quietly.
+    QObject::connect(
+        &controller, &MainController::autoUpdateDue, &controller,
+        [&] { debugLine(cl.debug, QStringLiteral("an automatic update is due")); },
+        Qt::QueuedConnection);
     QObject::connect(&controller, &MainController::quitNow, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     if (cl.debug) {
