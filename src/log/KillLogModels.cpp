@@ -57,10 +57,20 @@ void KillLogRecordModel::setRecords(KillLogRecords records)
 
 const std::vector<std::uint32_t> &KillLogRecordModel::ranks()
 {
-    if (m_ranks.size() == std::size_t(m_records.texts.size()))
-        return m_ranks;
+    if (m_ranks.size() != std::size_t(m_records.texts.size()))
+        m_ranks = rankTexts(m_records.texts);
+    return m_ranks;
+}
+
+void KillLogRecordModel::setRanks(std::vector<std::uint32_t> ranks)
+{
+    if (ranks.size() == std::size_t(m_records.texts.size()))
+        m_ranks = std::move(ranks);
+}
+
+std::vector<std::uint32_t> KillLogRecordModel::rankTexts(const QStringList &texts)
+{
     // Each text is folded once; sorting the folded texts then needs no case rules.
-    const QStringList &texts = m_records.texts;
     std::vector<QString> folded(std::size_t(texts.size()));
     for (qsizetype i = 0; i < texts.size(); ++i)
         folded[std::size_t(i)] = texts.at(i).toCaseFolded();
@@ -69,14 +79,14 @@ const std::vector<std::uint32_t> &KillLogRecordModel::ranks()
     std::stable_sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
         return folded[a] < folded[b];
     });
-    m_ranks.assign(folded.size(), 0);
+    std::vector<std::uint32_t> ranks(folded.size(), 0);
     std::uint32_t rank = 0;
     for (std::size_t i = 0; i < byText.size(); ++i) {
         if (i > 0 && folded[byText[i]] != folded[byText[i - 1]])
             ++rank;
-        m_ranks[byText[i]] = rank;
+        ranks[byText[i]] = rank;
     }
-    return m_ranks;
+    return ranks;
 }
 
 void KillLogRecordModel::applyOrder()
@@ -145,7 +155,7 @@ QVariant KillLogRecordModel::data(const QModelIndex &index, int role) const
     case 1:
         return m_records.texts.at(rec.filter);
     case 2:
-        return rec.date;
+        return m_records.date(rec);
     default:
         return {};
     }

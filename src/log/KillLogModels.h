@@ -19,6 +19,11 @@ public:
     explicit KillLogRecordModel(QObject *parent = nullptr);
 
     void setRecords(KillLogRecords records);
+    /// The place of each text in text order (ignoring case), for sorting by "Killed Item"
+    /// or "Filter Applied"; slow for many titles, so it may be made on another thread.
+    static std::vector<std::uint32_t> rankTexts(const QStringList &texts);
+    /// Hands in ranks made by `rankTexts` over this model's texts.
+    void setRanks(std::vector<std::uint32_t> ranks);
     const KillLogRecords &records() const { return m_records; }
 
     int sortColumn() const { return m_sortColumn; }

@@ -5,12 +5,28 @@
 #include <QFile>
 #include <QHash>
 
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
 namespace kvorn {
 
 namespace {
 
-constexpr qint64 kChunkBytes = 4 * 1024 * 1024;
+// Small enough that a cancel is seen within a few milliseconds.
+constexpr qint64 kChunkBytes = 1024 * 1024;
 constexpr char kSeparator = char(0xFF);
+// The dates' block is addressed with 32 bits; a log beyond that shows no further dates.
+constexpr qsizetype kMaxDateBytes = qsizetype(UINT32_MAX);
+
+struct ViewHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const
+    {
+        return std::hash<std::string_view>{}(text);
+    }
+};
 
 enum class Stop { End, Cancelled, Failed };
 
@@ -25,6 +41,7 @@ Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, O
     QByteArray carry;
     QByteArray chunk;
     qint64 done = 0;
+    quint32 lines = 0;
     bool first = true;
     while (total < 0 || done < total) {
         if (progress && progress->cancel.load(std::memory_order_relaxed))
@@ -61,6 +78,8 @@ Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, O
             onLine(line);
             carry.clear();
             start = end + 1;
+            if (progress && (++lines & 1023) == 0 && progress->cancel.load(std::memory_order_relaxed))
+                return Stop::Cancelled;
         }
         carry.append(data.sliced(start));
         if (progress)
@@ -108,17 +127,18 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
 {
     const QByteArray kindBytes = kind.toUtf8();
     KillLogRecords records;
-    QHash<QByteArray, std::uint32_t> ids;
+    // Looked up by the raw bytes without copying them: most texts are met before.
+    std::unordered_map<std::string, std::uint32_t, ViewHash, std::equal_to<>> ids;
     const auto intern = [&](QByteArrayView raw) -> std::uint32_t {
         if (raw.isEmpty())
             return 0;
-        const QByteArray key = raw.toByteArray();
-        const auto it = ids.constFind(key);
-        if (it != ids.constEnd())
-            return it.value();
+        const std::string_view key(raw.data(), std::size_t(raw.size()));
+        const auto it = ids.find(key);
+        if (it != ids.end())
+            return it->second;
         const auto id = std::uint32_t(records.texts.size());
         records.texts.append(decodeLine(raw));
-        ids.insert(key, id);
+        ids.emplace(std::string(key), id);
         return id;
     };
     QString error;
@@ -134,8 +154,11 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
             record.item = intern(f[1]);
         if (n > 2)
             record.filter = intern(f[2]);
-        if (n > 3)
-            record.date = decodeLine(f[3]);
+        if (n > 3 && !f[3].isEmpty() && records.dates.size() + f[3].size() < kMaxDateBytes) {
+            record.dateStart = std::uint32_t(records.dates.size());
+            record.dateLength = std::uint32_t(f[3].size());
+            records.dates.append(f[3]);
+        }
         records.records.append(std::move(record));
     });
     KillLogRead read = finish(stop, std::move(error));
@@ -192,6 +215,13 @@ KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analy
     if (!read.error.isEmpty())
         read.error = QStringLiteral("%1: %2").arg(path, read.error);
     return read;
+}
+
+QString KillLogRecords::date(const Record &record) const
+{
+    if (record.dateLength == 0)
+        return {};
+    return decodeLine(QByteArrayView(dates).sliced(record.dateStart, record.dateLength));
 }
 
 QString countCellText(std::int64_t count)

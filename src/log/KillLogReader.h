@@ -21,11 +21,17 @@ struct KillLogRecords
     {
         std::uint32_t item = 0;
         std::uint32_t filter = 0;
-        QString date;
+        /// The date text's bytes in `dates`: nearly every record has its own, so they are
+        /// kept raw in one block and decoded only when shown.
+        std::uint32_t dateStart = 0;
+        std::uint32_t dateLength = 0;
     };
     QStringList texts{QString()};
+    QByteArray dates;
     /// In file order, which is the order the records were made in: the log only appends.
     QList<Record> records;
+
+    QString date(const Record &record) const;
 };
 
 /// One row of the analysis: a filter entry as first met in the file and its count.

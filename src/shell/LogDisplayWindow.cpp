@@ -178,12 +178,30 @@ void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> resul
         showAnalysis(true);
     } else {
         m_records->setRecords(std::move(result->records));
+        rankInBackground();
         if (m_autoColumn) {
             for (int c = 0; c < m_records->columnCount(); ++c)
                 m_recordView->resizeColumnToContents(c);
         }
     }
     Q_EMIT readingFinished();
+}
+
+void LogDisplayWindow::rankInBackground()
+{
+    // Ordering hundreds of thousands of titles takes a while: it is done before the
+    // user asks for it, so a click on "Killed Item" only has to apply it.
+    const int generation = ++m_generation;
+    auto ranks = std::make_shared<std::vector<std::uint32_t>>();
+    QThread *thread = QThread::create([texts = m_records->records().texts, ranks] {
+        *ranks = KillLogRecordModel::rankTexts(texts);
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, generation, ranks] {
+        if (generation == m_generation)
+            m_records->setRanks(std::move(*ranks));
+    });
+    thread->start(QThread::LowPriority);
 }
 
 void LogDisplayWindow::analyseClicked()

@@ -51,6 +51,7 @@ private:
     void analyseClicked();
     void showAnalysis(bool on);
     void updateProgress();
+    void rankInBackground();
 
     QString m_logFile;
     QString m_kind;
@@ -65,6 +66,7 @@ private:
     QTimer *m_progressTimer = nullptr;
     std::shared_ptr<KillLogProgress> m_reading;
     bool m_readingAnalysis = false;
+    int m_generation = 0;
 };
 
 } // namespace kvorn

@@ -125,7 +125,7 @@ private Q_SLOTS:
         for (int i : {0, 1, n / 2, n - 1}) {
             const auto &rec = read.records.records.at(i);
             QCOMPARE(read.records.texts.at(rec.item), QStringLiteral("title %1").arg(i));
-            QCOMPARE(rec.date, QString::number(i));
+            QCOMPARE(read.records.date(rec), QString::number(i));
         }
         const KillLogRead counts = readCounts(bytes, QStringLiteral("Popup"));
         QCOMPARE(counts.counts.size(), 7);
