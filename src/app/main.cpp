@@ -305,8 +305,12 @@ int main(int argc, char **argv)
         &controller, &MainController::autoUpdateDue, &controller,
         [&] { debugLine(cl.debug, QStringLiteral("an automatic update is due")); },
         Qt::QueuedConnection);
-    QObject::connect(&controller, &MainController::quitNow, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    // Not quit(): that first closes every window and gives up when one stays open, and the
+    // main window only hides on close, which left a tip or statistics window (and the
+    // program) running after "Exit".
+    QObject::connect(
+        &controller, &MainController::quitNow, &app, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     if (cl.debug) {
         // Each change of the status bar once, so that a log shows what the program did.
         auto last = std::make_shared<QString>();
