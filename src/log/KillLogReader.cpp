@@ -1,6 +1,8 @@
 #include "log/KillLogReader.h"
 
+#include "core/DateText.h"
 #include "core/TextFile.h"
+#include "log/KillHistory.h"
 
 #include <QFile>
 #include <QHash>
@@ -215,6 +217,78 @@ KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analy
     if (!read.error.isEmpty())
         read.error = QStringLiteral("%1: %2").arg(path, read.error);
     return read;
+}
+
+KillHistory countKillHistory(QIODevice &device, const QDate &today, KillLogProgress *progress)
+{
+    KillHistory history;
+    history.today = today;
+    const QDate firstMonth = QDate(today.year(), today.month(), 1).addMonths(-(KillHistory::kMonths - 1));
+    // The date part cannot be found by splitting at the first blank (some short formats
+    // hold blanks), so the longest readable prefix ending at a blank is taken, and reused
+    // for the following records of the same day.
+    QByteArray lastPrefix;
+    QDate lastDate;
+    const auto dateOf = [&](QByteArrayView text) -> QDate {
+        if (!lastPrefix.isEmpty() && text.startsWith(lastPrefix) &&
+            (text.size() == lastPrefix.size() || text.at(lastPrefix.size()) == ' '))
+            return lastDate;
+        const QString decoded = decodeLine(text);
+        qsizetype end = decoded.size();
+        while (end > 0) {
+            const QDate date = parseShortDate(decoded.left(end));
+            if (date.isValid()) {
+                lastPrefix = decoded.left(end).toUtf8();
+                if (lastPrefix != text.first(std::min(text.size(), lastPrefix.size())))
+                    lastPrefix.clear(); // not plain UTF-8: no shortcut
+                lastDate = date;
+                return date;
+            }
+            end = decoded.lastIndexOf(QLatin1Char(' '), end - 1);
+        }
+        return {};
+    };
+    QString error;
+    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
+        QByteArrayView f[4];
+        if (splitFields(line, f, 4) < 4)
+            return;
+        const bool popup = f[0] == QByteArrayView("Popup");
+        if (!popup && f[0] != QByteArrayView("Mail"))
+            return;
+        const QDate date = dateOf(f[3]);
+        if (!date.isValid()) {
+            ++history.undated;
+            return;
+        }
+        const qint64 daysAgo = date.daysTo(today);
+        if (daysAgo >= 0 && daysAgo < KillHistory::kDays)
+            ++(popup ? history.popupsPerDay : history.mailPerDay)[std::size_t(KillHistory::kDays - 1 - daysAgo)];
+        if (date >= firstMonth && date <= today) {
+            const int month = (date.year() - firstMonth.year()) * 12 + date.month() - firstMonth.month();
+            ++(popup ? history.popupsPerMonth : history.mailPerMonth)[std::size_t(month)];
+        }
+    });
+    if (stop == Stop::Failed)
+        history.error = error;
+    return history;
+}
+
+KillHistory countKillHistoryFile(const QString &path, const QDate &today, KillLogProgress *progress)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        KillHistory history;
+        history.today = today;
+        return history;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        KillHistory history;
+        history.today = today;
+        history.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return history;
+    }
+    return countKillHistory(file, today, progress);
 }
 
 QString KillLogRecords::date(const Record &record) const

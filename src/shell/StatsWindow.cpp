@@ -1,7 +1,9 @@
 #include "shell/StatsWindow.h"
 
 #include "core/Options.h"
+#include "log/KillHistory.h"
 #include "log/KillLog.h"
+#include "shell/KillChart.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -9,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace kvorn {
@@ -22,7 +25,8 @@ const char *const kValueNames[] = {"lblPopSession", "lblPopMonth", "lblPopYear",
 } // namespace
 
 StatsWindow::StatsWindow(KillLog &log, Options &options,
-                         std::function<void(const QString &)> openLog, QWidget *parent)
+                         std::function<void(const QString &)> openLog, QWidget *parent,
+                         QDate today)
     : QDialog(parent), m_log(log), m_options(options), m_openLog(std::move(openLog))
 {
     setObjectName(QStringLiteral("frmViewStat"));
@@ -60,11 +64,34 @@ StatsWindow::StatsWindow(KillLog &log, Options &options,
     auto *row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(close);
+    m_chart = new KillChart(this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(groups);
+    layout->addWidget(m_chart, 1);
     layout->addLayout(row);
 
     refresh();
+
+    // The counters keep no history: the chart comes from the log, read in the background.
+    auto progress = std::make_shared<KillLogProgress>();
+    auto history = std::make_shared<KillHistory>();
+    m_reading = progress;
+    QThread *thread = QThread::create([path = m_log.logFilePath(), today, progress, history] {
+        *history = countKillHistoryFile(path, today, progress.get());
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, history] {
+        m_reading.reset();
+        m_chart->setHistory(*history);
+        Q_EMIT historyRead();
+    });
+    thread->start(QThread::LowPriority);
+}
+
+StatsWindow::~StatsWindow()
+{
+    if (m_reading)
+        m_reading->cancel = true;
 }
 
 StatsWindow *StatsWindow::open(KillLog &log, Options &options,

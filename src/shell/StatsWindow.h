@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QDate>
 #include <QDialog>
 #include <functional>
+#include <memory>
 
 class QLabel;
 
 namespace kvorn {
 
+class KillChart;
 class KillLog;
+struct KillLogProgress;
 struct Options;
 
 /// The statistics window `frmViewStat` ("Stats Display"): the kill counters for popups
@@ -18,8 +22,10 @@ class StatsWindow : public QDialog
 
 public:
     /// `openLog` opens the log display for "Popup" or "Mail".
+    /// The chart of the kills is counted from the log up to `today`, off the window's thread.
     StatsWindow(KillLog &log, Options &options, std::function<void(const QString &)> openLog,
-                QWidget *parent = nullptr);
+                QWidget *parent = nullptr, QDate today = QDate::currentDate());
+    ~StatsWindow() override;
 
     /// Opens the window, or raises the open one with the values read again.
     static StatsWindow *open(KillLog &log, Options &options,
@@ -30,6 +36,11 @@ public:
     void refresh();
     /// The shown values, top to bottom, popups then mail (for tests).
     QStringList values() const;
+    KillChart *chart() const { return m_chart; }
+
+Q_SIGNALS:
+    /// The chart has its figures.
+    void historyRead();
 
 private:
     void listDetails(const QString &kind);
@@ -38,6 +49,8 @@ private:
     Options &m_options;
     std::function<void(const QString &)> m_openLog;
     QLabel *m_values[8] = {};
+    KillChart *m_chart = nullptr;
+    std::shared_ptr<KillLogProgress> m_reading;
 };
 
 } // namespace kvorn

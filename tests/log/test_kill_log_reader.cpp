@@ -1,3 +1,4 @@
+#include "log/KillHistory.h"
 #include "log/KillLogModels.h"
 #include "log/KillLogReader.h"
 
@@ -244,6 +245,45 @@ private Q_SLOTS:
             QVERIFY2(!read.error.isEmpty(), "a log that cannot be read must be reported");
             QVERIFY(read.error.contains(QStringLiteral("k-vorn.log")));
         }
+    }
+
+    void historyCountsPerDayAndMonth()
+    {
+        TestEnv env; // the dates are read in en_US
+        const QByteArray bytes =
+            line({"Mail", "a@example.test", "False", "1/2/05 8:00:00 AM"}) +
+            line({"Popup", "t", "e", "1/1/05"}) + line({"Popup", "t", "e", "1/1/05 9:00:00 AM"}) +
+            line({"Popup", "t", "e", "12/31/04 11:59:59 PM"}) +
+            line({"Popup", "t", "e", "12/4/04 1:00:00 AM"}) +
+            line({"Popup", "t", "e", "10/1/04 10:00:00 PM"}) +
+            line({"Mail", "b@example.test", "False", "9/30/04 9:00:00 PM"}) +
+            line({"Popup", "t", "e", "1/2/04 9:00:00 PM"}) +
+            line({"Popup", "t", "e", "the day after"}) + line({"popup", "t", "e", "1/1/05"}) +
+            line({"Popup", "short"});
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const KillHistory h = countKillHistory(buffer, QDate(2005, 1, 2));
+        QVERIFY(h.error.isEmpty());
+        QCOMPARE(h.mailPerDay[29], 1);
+        QCOMPARE(h.popupsPerDay[29], 0);
+        QCOMPARE(h.popupsPerDay[28], 2);
+        QCOMPARE(h.popupsPerDay[27], 1);
+        QCOMPARE(h.popupsPerDay[0], 1); // 12/4/04 is 29 days back
+        qint64 days = 0;
+        for (qint64 n : h.popupsPerDay)
+            days += n;
+        QCOMPARE(days, 4);
+        QCOMPARE(h.popupsPerMonth[11], 2); // January 2005
+        QCOMPARE(h.popupsPerMonth[10], 2); // December 2004
+        QCOMPARE(h.popupsPerMonth[8], 1);  // October 2004
+        QCOMPARE(h.mailPerMonth[7], 1);    // September 2004
+        QCOMPARE(h.mailPerMonth[11], 1);
+        qint64 months = 0;
+        for (qint64 n : h.popupsPerMonth)
+            months += n;
+        QCOMPARE(months, 5); // January 2004 is beyond the twelve months
+        QCOMPARE(h.undated, 1);
     }
 
     void cancelStopsTheReading()

@@ -2,6 +2,7 @@
 
 #include "core/SettingsStore.h"
 #include "log/KillLog.h"
+#include "shell/KillChart.h"
 #include "shell/LogDisplayWindow.h"
 #include "shell/StatsWindow.h"
 #include "shell/TipWindow.h"
@@ -156,6 +157,25 @@ private Q_SLOTS:
         QCOMPARE(stats.values().first(), QStringLiteral("0"));
         StatsWindow again(rig.log, rig.options, {});
         QCOMPARE(again.values(), (QStringList{"1", "6", "51", "501", "0", "7", "70", "700"}));
+    }
+
+    void statsChartsTheLog()
+    {
+        LogRig rig;
+        rig.env.writeFile(QStringLiteral("k-vorn.log"), fixtureLog());
+        StatsWindow stats(rig.log, rig.options, {}, nullptr, QDate(2004, 12, 31));
+        QSignalSpy read(&stats, &StatsWindow::historyRead);
+        if (!stats.chart()->history())
+            QVERIFY(read.wait(10000));
+        const KillHistory &h = *stats.chart()->history();
+        QCOMPARE(h.popupsPerDay[29], 1); // Café, 12/31/04
+        QCOMPARE(h.popupsPerMonth[11], 1); // December 2004
+        QCOMPARE(h.popupsPerMonth[9], 2);  // October 2004
+        QCOMPARE(h.popupsPerMonth[8], 1);
+        QCOMPARE(h.mailPerMonth[9], 1);
+        QCOMPARE(stats.chart()->note(), QStringLiteral("Kills from k-vorn.log"));
+        stats.resize(500, 500);
+        QVERIFY(!stats.grab().isNull());
     }
 
     void statsRollsOverWhenShown_data()
