@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeView>
@@ -488,7 +489,11 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     storePlace();
-    if (m_options.AutoColumn)
+    // Only a change of size the user made: each list fits itself when it is filled, and
+    // columns that moved under the pointer right after the window appeared would take a
+    // header click meant for another one.
+    if (m_options.AutoColumn && isVisible() && event->oldSize().isValid() &&
+        event->oldSize() != event->size())
         m_fitLater->start();
 }
 
