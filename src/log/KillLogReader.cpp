@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QHash>
 
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kvorn {
 
@@ -21,14 +23,6 @@ constexpr char kSeparator = char(0xFF);
 // The dates' block is addressed with 32 bits; a log beyond that shows no further dates.
 constexpr qsizetype kMaxDateBytes = qsizetype(UINT32_MAX);
 
-struct ViewHash
-{
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const
-    {
-        return std::hash<std::string_view>{}(text);
-    }
-};
 
 enum class Stop { End, Cancelled, Failed };
 
@@ -129,8 +123,27 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
 {
     const QByteArray kindBytes = kind.toUtf8();
     KillLogRecords records;
-    // Looked up by the raw bytes without copying them: most texts are met before.
-    std::unordered_map<std::string, std::uint32_t, ViewHash, std::equal_to<>> ids;
+    // Looked up by the raw bytes without copying them: most texts are met before. The keys
+    // of new texts are kept in blocks that never move, one allocation per megabyte.
+    std::unordered_map<std::string_view, std::uint32_t> ids;
+    ids.reserve(1 << 16);
+    std::vector<std::unique_ptr<char[]>> blocks;
+    std::size_t blockLeft = 0;
+    char *blockAt = nullptr;
+    const auto keep = [&](QByteArrayView raw) -> std::string_view {
+        const auto n = std::size_t(raw.size());
+        if (n > blockLeft) {
+            const std::size_t size = std::max<std::size_t>(n, 1 << 20);
+            blocks.push_back(std::make_unique<char[]>(size));
+            blockAt = blocks.back().get();
+            blockLeft = size;
+        }
+        std::memcpy(blockAt, raw.data(), n);
+        const std::string_view kept(blockAt, n);
+        blockAt += n;
+        blockLeft -= n;
+        return kept;
+    };
     const auto intern = [&](QByteArrayView raw) -> std::uint32_t {
         if (raw.isEmpty())
             return 0;
@@ -140,7 +153,7 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
             return it->second;
         const auto id = std::uint32_t(records.texts.size());
         records.texts.append(decodeLine(raw));
-        ids.emplace(std::string(key), id);
+        ids.emplace(keep(raw), id);
         return id;
     };
     QString error;
