@@ -193,8 +193,11 @@ void LogDisplayWindow::rankInBackground()
     // user asks for it, so a click on "Killed Item" only has to apply it.
     const int generation = ++m_generation;
     auto ranks = std::make_shared<std::vector<std::uint32_t>>();
-    QThread *thread = QThread::create([texts = m_records->records().texts, ranks] {
+    QThread *thread = QThread::create([texts = m_records->records().texts, ranks]() mutable {
         *ranks = KillLogRecordModel::rankTexts(texts);
+        // When the window closed meanwhile this is the last reference: the texts are then
+        // freed here rather than on the window's thread.
+        texts = QStringList();
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     connect(thread, &QThread::finished, this, [this, generation, ranks] {
