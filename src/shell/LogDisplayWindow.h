@@ -52,6 +52,7 @@ private:
     void showAnalysis(bool on);
     void updateProgress();
     void rankInBackground();
+    static void fitColumns(QTreeView *view);
 
     QString m_logFile;
     QString m_kind;
