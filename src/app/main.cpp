@@ -40,6 +40,8 @@
 #include "shell/QtFileChooser.h"
 #include "shell/QtDesktopShell.h"
 #include "shell/QtTrayIcon.h"
+#include "shell/ShellCommands.h"
+#include "shell/TipWindow.h"
 #include "shell/WidgetPrompt.h"
 
 #include <QApplication>
@@ -303,9 +305,9 @@ int main(int argc, char **argv)
     PopupCommands popupCommands({popupLists, controller, prompt, fileChooser},
                                 paths.programFolder);
     auto *popupView = new PopupCommandsView({window, controller, popupLists, popupCommands, prompt,
-                                             clock, options, registryFunctions, windowSystem.get()},
+                                             clock, options, registryFunctions, &windowSystem},
                                             popupPanels, detectedView);
-    HotKeys hotKeys({controller, popupLists, popupKiller, *keyboard, *windowSystem, desktopShell,
+    HotKeys hotKeys({controller, popupLists, popupKiller, *keyboard, windowSystem, desktopShell,
                      prompt, options});
     QObject::connect(&hotKeys, &HotKeys::quickAddRequested, popupView,
                      [popupView](const QString &title) { popupView->addCommand(true, title); });
@@ -325,6 +327,10 @@ int main(int argc, char **argv)
     SystemHosts systemHosts(hostsHelperPath());
     debugLine(cl.debug, QStringLiteral("hosts helper %1").arg(hostsHelperPath()));
     installBannerScreen(window, bannerList, prompt, options, &systemHosts);
+    installShellCommands(
+        window, {killLog, options, store, desktopShell, paths.programFolder,
+                 findHelpPage(QCoreApplication::applicationDirPath(),
+                              QStringLiteral(KVORN_SOURCE_DATA "/../doc/help.html"))});
 
     // The load step: counters first, then the controller's part, then the lists.
     readMailCounters(store, killLog.mailCounters());
@@ -333,6 +339,7 @@ int main(int argc, char **argv)
     if (desktop.waylandUnseen)
         controller.UpdateStatusBar(PopupScreen, 4,
                                    QStringLiteral("Wayland windows cannot be seen"));
+    window.restorePlace(store);
     const auto showError = [&prompt](const QString &error) {
         if (!error.isEmpty())
             prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
@@ -344,6 +351,8 @@ int main(int argc, char **argv)
     bannerList.LoadBannerList();
     window.ApplyDisplayOptions();
     mailCheck.startPeriodicTimerIfOn();
+    if (TipWindow::wantedAtStartup(store, options))
+        TipWindow::open(store, options, paths.programFolder);
 
     // Saved at every end of the program, lists before the mail settings.
     controller.addListSaver([&] { return popupLists.saveAll(); });
@@ -388,8 +397,18 @@ int main(int argc, char **argv)
         });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
-    QObject::connect(&controller, &MainController::quitNow, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    // The trigger fires inside status updates (from kill passes and mail sockets too), so
+    // it is taken up afterwards. There is no update window yet: it is let pass quietly.
+    QObject::connect(
+        &controller, &MainController::autoUpdateDue, &controller,
+        [&] { debugLine(cl.debug, QStringLiteral("an automatic update is due")); },
+        Qt::QueuedConnection);
+    // Not quit(): that first closes every window and gives up when one stays open, and the
+    // main window only hides on close, which left a tip or statistics window (and the
+    // program) running after "Exit".
+    QObject::connect(
+        &controller, &MainController::quitNow, &app, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     if (cl.debug) {
         // Each change of the status bar once, so that a log shows what the program did.
         auto last = std::make_shared<QString>();

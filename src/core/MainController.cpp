@@ -257,10 +257,15 @@ void MainController::checkAutoUpdate()
     // huge one would overflow).
     if (!ok || days < 0 || days > kMaxUpdateIntervalDays)
         return;
-    const QDate last = parseShortDate(m_s.options.LastUpdate);
+    // The default and texts of the Windows era are month/day/year whatever the locale;
+    // a text that no form reads counts as never updated.
+    const QString text = m_s.options.LastUpdate.trimmed();
+    QDate last = parseShortDate(text);
     if (!last.isValid())
-        return;
-    if (m_s.clock.now().date().addDays(-days) > last) {
+        last = QDate::fromString(text, QStringLiteral("M/d/yyyy"));
+    if (!last.isValid())
+        last = QDate::fromString(text, Qt::ISODate);
+    if (!last.isValid() || m_s.clock.now().date().addDays(-days) > last) {
         // Fires once per run: the flag stays set from here on.
         m_startupInProgress = true;
         Q_EMIT autoUpdateDue();

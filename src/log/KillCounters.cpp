@@ -42,10 +42,12 @@ void rollOverCounters(std::int16_t &logDate, std::int32_t &logMonth, std::int32_
     if (logDate == 0)
         logDate = std::int16_t(currentMonth);
     if (currentMonth != logDate) {
+        // An earlier month than the stored one means the year turned since: the program
+        // may run for weeks, so January itself may never be seen.
+        if (currentMonth < logDate)
+            logYear = 0;
         logMonth = 0;
         logDate = std::int16_t(currentMonth);
-        if (logDate == 1)
-            logYear = 0;
     }
 }
 

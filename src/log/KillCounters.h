@@ -27,8 +27,9 @@ void readMailCounters(const SettingsStore &store, KillCounters &counters);
 /// Writes the mail counters into their section (reaches the file at the store's next save).
 void writeMailCounters(SettingsStore &store, const KillCounters &counters);
 
-/// The start-up rollover of one counter set: a month count of another month starts again
-/// at 0, and a year count is cleared by a start-up that finds such a change in January.
+/// The rollover of one counter set, run before every count and every showing: a month
+/// count of another month starts again at 0, and a year count is cleared when the current
+/// month comes before the stored one (the year turned since).
 void rollOverCounters(std::int16_t &logDate, std::int32_t &logMonth, std::int32_t &logYear,
                       int currentMonth);
 inline void rollOverCounters(KillCounters &c, int currentMonth)

@@ -71,6 +71,7 @@ bool KillLog::writeOut(QList<QStringList> lines)
 
 void KillLog::countPopupKill(const QString &title, const QString &blackListEntry)
 {
+    rollOverCounters();
     countUp(m_options.LogForever);
     countUp(m_options.LogMonth);
     countUp(m_options.LogYear);
@@ -82,6 +83,7 @@ void KillLog::countPopupKill(const QString &title, const QString &blackListEntry
 
 void KillLog::countMailDeletion(const QString &sender, const QString &blacklistColumn)
 {
+    rollOverCounters();
     ++m_killedMail;
     WriteLogEntry(QStringLiteral("Mail"), sender, blacklistColumn);
     m_controller.UpdateStatusBar(MailScreen, 4,

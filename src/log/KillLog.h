@@ -46,7 +46,8 @@ public:
     /// One message deleted on the server: counters, the log record, "Mail Deleted: ".
     void countMailDeletion(const QString &sender, const QString &blacklistColumn);
 
-    /// The start-up rollover of the popup counters and then the mail counters.
+    /// The rollover of the popup counters and then the mail counters: at start-up, before
+    /// every count and whenever the counters are shown, as the program runs for weeks.
     void rollOverCounters();
 
     /// This session's counts; never reset while the program runs.

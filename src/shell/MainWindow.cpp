@@ -3,9 +3,18 @@
 #include "core/MainController.h"
 #include "core/Options.h"
 #include "shell/QtTrayIcon.h"
+#include "shell/ScrambleDelegate.h"
+#include "shell/WindowPlace.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStackedWidget>
@@ -68,6 +77,12 @@ MainWindow::MainWindow(MainController &controller, QtTrayIcon &tray, Options &op
             [this](bool on) { action(QStringLiteral("mnuOpDebug"))->setChecked(on); });
     connect(&m_tray, &TrayIcon::doubleClicked, this, &MainWindow::onTrayDoubleClick);
     connect(&m_tray, &TrayIcon::mouseUp, this, &MainWindow::onTrayMouseUp);
+
+    // A drag sends dozens of resize events a second: the lists are fitted once it rests.
+    m_fitLater = new QTimer(this);
+    m_fitLater->setSingleShot(true);
+    m_fitLater->setInterval(100);
+    connect(m_fitLater, &QTimer::timeout, this, &MainWindow::fitListColumns);
 
     selectScreen(PopupScreen);
 }
@@ -435,6 +450,65 @@ void MainWindow::ApplyDisplayOptions()
     if (!m_options.accepted)
         return;
     m_tray.setPresent(m_options.ShowInTray);
+    if (auto *titles = findChild<QAbstractItemView *>(QStringLiteral("lvTitles")))
+        setScrambled(*titles, m_options.ScrambleText);
+}
+
+void MainWindow::restorePlace(SettingsStore &store)
+{
+    QList<QRect> screens;
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        screens.append(primary->availableGeometry());
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            screens.append(screen->availableGeometry());
+    }
+    const QRect place = WindowPlace::restore(store, screens, minimumSize());
+    m_restoringPlace = true;
+    resize(place.size());
+    move(place.topLeft());
+    m_restoringPlace = false;
+    m_placeStore = &store;
+}
+
+void MainWindow::storePlace()
+{
+    if (!m_placeStore || m_restoringPlace)
+        return;
+    // A maximised or minimised window keeps the place it will come back to.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    WindowPlace::store(*m_placeStore, pos(), size());
+}
+
+void MainWindow::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    storePlace();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    storePlace();
+    // Only a change of size the user made: each list fits itself when it is filled, and
+    // columns that moved under the pointer right after the window appeared would take a
+    // header click meant for another one.
+    if (m_options.AutoColumn && isVisible() && event->oldSize().isValid() &&
+        event->oldSize() != event->size())
+        m_fitLater->start();
+}
+
+void MainWindow::fitListColumns()
+{
+    for (QTreeView *view : centralWidget()->findChildren<QTreeView *>()) {
+        if (!view->model())
+            continue;
+        for (int c = 0; c < view->model()->columnCount(); ++c) {
+            if (!view->isColumnHidden(c))
+                view->resizeColumnToContents(c);
+        }
+    }
 }
 
 void MainWindow::onTrayDoubleClick()

@@ -8,12 +8,14 @@ class QLabel;
 class QMenu;
 class QStackedWidget;
 class QTabBar;
+class QTimer;
 
 namespace kvorn {
 
 class MainController;
 class QtTrayIcon;
 struct Options;
+class SettingsStore;
 
 /// The popup killer's menu items, for the popup side to connect. Each stays disabled until
 /// the popup side enables it (per panel, per list).
@@ -77,8 +79,13 @@ public:
     QMenu *trayMenu() const { return m_trayMenu; }
     /// The four status panels' texts, for tests.
     QStringList statusPanels() const;
-    /// Applies "ShowInTray" (the rest of the display options come with the lists).
+    /// Applies "ShowInTray" and "ScrambleText" (the rest come with the lists).
     void ApplyDisplayOptions();
+    /// Restores the window's place from "Left", "Top", "Width" and "Height", and from
+    /// then on stores it there whenever the window is moved or resized.
+    void restorePlace(SettingsStore &store);
+    /// Sizes every list's columns to the wider of header and contents.
+    void fitListColumns();
 
 Q_SIGNALS:
     /// The popup panel shown changed (its key); the "Popup" items were all disabled.
@@ -88,6 +95,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildMenus();
@@ -101,6 +110,7 @@ private:
     void panelSwitch();
     void onTrayDoubleClick();
     void onTrayMouseUp(int button);
+    void storePlace();
 
     MainController &m_controller;
     QtTrayIcon &m_tray;
@@ -118,6 +128,9 @@ private:
     QHash<QString, QAction *> m_actions;
     PopupActions m_popup;
     QHash<QString, QMenu *> m_menus;
+    SettingsStore *m_placeStore = nullptr;
+    bool m_restoringPlace = false;
+    QTimer *m_fitLater = nullptr;
 };
 
 } // namespace kvorn

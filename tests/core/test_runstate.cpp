@@ -283,6 +283,30 @@ private Q_SLOTS:
         QCOMPARE(due.count(), 0);
     }
 
+    void autoUpdateReadsTheDateInAnyLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("lastUpdate");
+        QTest::newRow("de_DE, the default") << "de_DE" << "01/01/2003";
+        QTest::newRow("ja_JP, the default") << "ja_JP" << "01/01/2003";
+        QTest::newRow("en_US, ISO") << "en_US" << "2003-01-01";
+        QTest::newRow("unreadable") << "en_US" << "last spring";
+    }
+
+    void autoUpdateReadsTheDateInAnyLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, lastUpdate);
+        LoadedRig rig;
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        QSignalSpy due(&rig.controller, &MainController::autoUpdateDue);
+        rig.options.LastUpdate = lastUpdate;
+        rig.controller.UpdateStatusBar(0, 0, QString());
+        QLocale::setDefault(before);
+        QCOMPARE(due.count(), 1);
+    }
+
     void autoUpdateIgnoresAnIntervalOutOfRange()
     {
         LoadedRig rig;

@@ -181,7 +181,9 @@ private Q_SLOTS:
         QTest::newRow("same month") << 5 << 5 << 5 << 40 << 400;
         QTest::newRow("later month") << 5 << 6 << 6 << 0 << 400;
         QTest::newRow("january") << 12 << 1 << 1 << 0 << 0;
-        QTest::newRow("march after december") << 12 << 3 << 3 << 0 << 400;
+        QTest::newRow("march after december") << 12 << 3 << 3 << 0 << 0;
+        QTest::newRow("november after march") << 3 << 11 << 11 << 0 << 400;
+        QTest::newRow("january after january") << 1 << 1 << 1 << 40 << 400;
         QTest::newRow("never set") << 0 << 7 << 7 << 40 << 400;
         QTest::newRow("never set, january") << 0 << 1 << 1 << 40 << 400;
     }
@@ -210,6 +212,31 @@ private Q_SLOTS:
             QCOMPARE(c.LogYear, wantYear);
             QCOMPARE(c.LogForever, 4000);
         }
+    }
+
+    void countingRollsOverWhileRunning()
+    {
+        // The program stays in the tray across a month end and a year end.
+        Rig rig;
+        rig.core.clock.current = QDateTime(QDate(2026, 12, 30), QTime(9, 0));
+        rig.log.rollOverCounters();
+        rig.core.options.LogMonth = 40;
+        rig.core.options.LogYear = 400;
+        rig.log.mailCounters().LogMonth = 40;
+        rig.log.mailCounters().LogYear = 400;
+        rig.core.clock.current = QDateTime(QDate(2027, 1, 2), QTime(9, 0));
+        rig.log.countPopupKill(QStringLiteral("t"), QStringLiteral("e"));
+        rig.log.countMailDeletion(QStringLiteral("s@example.test"), QStringLiteral("False"));
+        QCOMPARE(int(rig.core.options.LogDate), 1);
+        QCOMPARE(rig.core.options.LogMonth, 1);
+        QCOMPARE(rig.core.options.LogYear, 1);
+        QCOMPARE(int(rig.log.mailCounters().LogDate), 1);
+        QCOMPARE(rig.log.mailCounters().LogMonth, 1);
+        QCOMPARE(rig.log.mailCounters().LogYear, 1);
+        rig.core.clock.current = QDateTime(QDate(2027, 2, 1), QTime(0, 0, 1));
+        rig.log.countPopupKill(QStringLiteral("t"), QStringLiteral("e"));
+        QCOMPARE(rig.core.options.LogMonth, 1);
+        QCOMPARE(rig.core.options.LogYear, 2);
     }
 
     void mailCountersInTheStore()

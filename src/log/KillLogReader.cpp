@@ -1,0 +1,319 @@
+#include "log/KillLogReader.h"
+
+#include "core/DateText.h"
+#include "core/TextFile.h"
+#include "log/KillHistory.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kvorn {
+
+namespace {
+
+// Small enough that a cancel is seen within a few milliseconds.
+constexpr qint64 kChunkBytes = 1024 * 1024;
+constexpr char kSeparator = char(0xFF);
+// The dates' block is addressed with 32 bits; a log beyond that shows no further dates.
+constexpr qsizetype kMaxDateBytes = qsizetype(UINT32_MAX);
+
+
+enum class Stop { End, Cancelled, Failed };
+
+/// Calls `onLine` for every line (without its CR LF) of the bytes the device holds now,
+/// reading them in chunks so that a large log never sits in memory whole.
+template <typename OnLine>
+Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine)
+{
+    const qint64 total = device.isSequential() ? -1 : device.size() - device.pos();
+    if (progress)
+        progress->total = total;
+    QByteArray carry;
+    QByteArray chunk;
+    qint64 done = 0;
+    quint32 lines = 0;
+    bool first = true;
+    while (total < 0 || done < total) {
+        if (progress && progress->cancel.load(std::memory_order_relaxed))
+            return Stop::Cancelled;
+        const qint64 want = total < 0 ? kChunkBytes : std::min(kChunkBytes, total - done);
+        chunk.resize(want);
+        const qint64 got = device.read(chunk.data(), want);
+        if (got < 0) {
+            error = device.errorString();
+            return Stop::Failed;
+        }
+        if (got == 0)
+            break;
+        chunk.resize(got);
+        done += got;
+        QByteArrayView data(chunk);
+        if (first) {
+            first = false;
+            if (data.startsWith(QByteArrayView("\xEF\xBB\xBF")))
+                data = data.sliced(3);
+        }
+        qsizetype start = 0;
+        while (true) {
+            const qsizetype end = data.indexOf('\n', start);
+            if (end < 0)
+                break;
+            QByteArrayView line = data.sliced(start, end - start);
+            if (!carry.isEmpty()) {
+                carry.append(line);
+                line = carry;
+            }
+            if (line.endsWith('\r'))
+                line.chop(1);
+            onLine(line);
+            carry.clear();
+            start = end + 1;
+            if (progress && (++lines & 1023) == 0 && progress->cancel.load(std::memory_order_relaxed))
+                return Stop::Cancelled;
+        }
+        carry.append(data.sliced(start));
+        if (progress)
+            progress->done.store(done, std::memory_order_relaxed);
+    }
+    // A last line without its line end is a whole line all the same.
+    QByteArrayView line(carry);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!line.isEmpty())
+        onLine(line);
+    return Stop::End;
+}
+
+/// Up to `max` fields of a line, split at the 0xFF byte; returns how many the line has
+/// (counting no further than `max`).
+int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
+{
+    int n = 0;
+    qsizetype start = 0;
+    while (n < max) {
+        const qsizetype sep = line.indexOf(kSeparator, start);
+        if (sep < 0) {
+            fields[n++] = line.sliced(start);
+            break;
+        }
+        fields[n++] = line.sliced(start, sep - start);
+        start = sep + 1;
+    }
+    return n;
+}
+
+KillLogRead finish(Stop stop, QString error)
+{
+    KillLogRead read;
+    read.cancelled = stop == Stop::Cancelled;
+    if (stop == Stop::Failed)
+        read.error = std::move(error);
+    return read;
+}
+
+} // namespace
+
+KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogProgress *progress)
+{
+    const QByteArray kindBytes = kind.toUtf8();
+    KillLogRecords records;
+    // Looked up by the raw bytes without copying them: most texts are met before. The keys
+    // of new texts are kept in blocks that never move, one allocation per megabyte.
+    std::unordered_map<std::string_view, std::uint32_t> ids;
+    ids.reserve(1 << 16);
+    std::vector<std::unique_ptr<char[]>> blocks;
+    std::size_t blockLeft = 0;
+    char *blockAt = nullptr;
+    const auto keep = [&](QByteArrayView raw) -> std::string_view {
+        const auto n = std::size_t(raw.size());
+        if (n > blockLeft) {
+            const std::size_t size = std::max<std::size_t>(n, 1 << 20);
+            blocks.push_back(std::make_unique<char[]>(size));
+            blockAt = blocks.back().get();
+            blockLeft = size;
+        }
+        std::memcpy(blockAt, raw.data(), n);
+        const std::string_view kept(blockAt, n);
+        blockAt += n;
+        blockLeft -= n;
+        return kept;
+    };
+    const auto intern = [&](QByteArrayView raw) -> std::uint32_t {
+        if (raw.isEmpty())
+            return 0;
+        const std::string_view key(raw.data(), std::size_t(raw.size()));
+        const auto it = ids.find(key);
+        if (it != ids.end())
+            return it->second;
+        const auto id = std::uint32_t(records.texts.size());
+        records.texts.append(decodeLine(raw));
+        ids.emplace(keep(raw), id);
+        return id;
+    };
+    QString error;
+    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
+        QByteArrayView f[5];
+        // A fifth field means a title that held the separator byte; fields 2 to 4 stay
+        // where they were written.
+        const int n = splitFields(line, f, 5);
+        if (f[0] != QByteArrayView(kindBytes))
+            return;
+        KillLogRecords::Record record;
+        if (n > 1)
+            record.item = intern(f[1]);
+        if (n > 2)
+            record.filter = intern(f[2]);
+        if (n > 3 && !f[3].isEmpty() && records.dates.size() + f[3].size() < kMaxDateBytes) {
+            record.dateStart = std::uint32_t(records.dates.size());
+            record.dateLength = std::uint32_t(f[3].size());
+            records.dates.append(f[3]);
+        }
+        records.records.append(std::move(record));
+    });
+    KillLogRead read = finish(stop, std::move(error));
+    if (stop == Stop::End)
+        read.records = std::move(records);
+    return read;
+}
+
+KillLogRead countKillLogEntries(QIODevice &device, const QString &kind, KillLogProgress *progress)
+{
+    const QByteArray kindBytes = kind.toUtf8();
+    QList<KillLogCount> counts;
+    // Each spelling is decoded and folded once; the records then only look up its bytes.
+    QHash<QByteArray, qsizetype> rowOfSpelling;
+    QHash<QString, qsizetype> rowOfFolded;
+    QString error;
+    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
+        QByteArrayView f[3];
+        if (splitFields(line, f, 3) < 3 || f[0] != QByteArrayView(kindBytes))
+            return;
+        const QByteArray spelling = f[2].toByteArray();
+        auto it = rowOfSpelling.constFind(spelling);
+        if (it == rowOfSpelling.constEnd()) {
+            const QString entry = decodeLine(f[2]);
+            const QString folded = entry.toCaseFolded();
+            auto row = rowOfFolded.constFind(folded);
+            if (row == rowOfFolded.constEnd()) {
+                row = rowOfFolded.insert(folded, counts.size());
+                counts.append({entry, 0});
+            }
+            it = rowOfSpelling.insert(spelling, row.value());
+        }
+        ++counts[it.value()].count;
+    });
+    KillLogRead read = finish(stop, std::move(error));
+    if (stop == Stop::End)
+        read.counts = std::move(counts);
+    return read;
+}
+
+KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analyse,
+                            KillLogProgress *progress)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        KillLogRead read;
+        read.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return read;
+    }
+    KillLogRead read = analyse ? countKillLogEntries(file, kind, progress)
+                               : readKillLogRecords(file, kind, progress);
+    if (!read.error.isEmpty())
+        read.error = QStringLiteral("%1: %2").arg(path, read.error);
+    return read;
+}
+
+KillHistory countKillHistory(QIODevice &device, const QDate &today, KillLogProgress *progress)
+{
+    KillHistory history;
+    history.today = today;
+    const QDate firstMonth = QDate(today.year(), today.month(), 1).addMonths(-(KillHistory::kMonths - 1));
+    // The date part cannot be found by splitting at the first blank (some short formats
+    // hold blanks), so the longest readable prefix ending at a blank is taken, and reused
+    // for the following records of the same day.
+    QByteArray lastPrefix;
+    QDate lastDate;
+    const auto dateOf = [&](QByteArrayView text) -> QDate {
+        if (!lastPrefix.isEmpty() && text.startsWith(lastPrefix) &&
+            (text.size() == lastPrefix.size() || text.at(lastPrefix.size()) == ' '))
+            return lastDate;
+        const QString decoded = decodeLine(text);
+        qsizetype end = decoded.size();
+        while (end > 0) {
+            const QDate date = parseShortDate(decoded.left(end));
+            if (date.isValid()) {
+                lastPrefix = decoded.left(end).toUtf8();
+                if (lastPrefix != text.first(std::min(text.size(), lastPrefix.size())))
+                    lastPrefix.clear(); // not plain UTF-8: no shortcut
+                lastDate = date;
+                return date;
+            }
+            end = decoded.lastIndexOf(QLatin1Char(' '), end - 1);
+        }
+        return {};
+    };
+    QString error;
+    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
+        QByteArrayView f[4];
+        if (splitFields(line, f, 4) < 4)
+            return;
+        const bool popup = f[0] == QByteArrayView("Popup");
+        if (!popup && f[0] != QByteArrayView("Mail"))
+            return;
+        const QDate date = dateOf(f[3]);
+        if (!date.isValid()) {
+            ++history.undated;
+            return;
+        }
+        const qint64 daysAgo = date.daysTo(today);
+        if (daysAgo >= 0 && daysAgo < KillHistory::kDays)
+            ++(popup ? history.popupsPerDay : history.mailPerDay)[std::size_t(KillHistory::kDays - 1 - daysAgo)];
+        if (date >= firstMonth && date <= today) {
+            const int month = (date.year() - firstMonth.year()) * 12 + date.month() - firstMonth.month();
+            ++(popup ? history.popupsPerMonth : history.mailPerMonth)[std::size_t(month)];
+        }
+    });
+    if (stop == Stop::Failed)
+        history.error = error;
+    return history;
+}
+
+KillHistory countKillHistoryFile(const QString &path, const QDate &today, KillLogProgress *progress)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        KillHistory history;
+        history.today = today;
+        return history;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        KillHistory history;
+        history.today = today;
+        history.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return history;
+    }
+    return countKillHistory(file, today, progress);
+}
+
+QString KillLogRecords::date(const Record &record) const
+{
+    if (record.dateLength == 0)
+        return {};
+    return decodeLine(QByteArrayView(dates).sliced(record.dateStart, record.dateLength));
+}
+
+QString countCellText(std::int64_t count)
+{
+    return QString::number(count).rightJustified(7, QLatin1Char(' '));
+}
+
+} // namespace kvorn

@@ -1,0 +1,89 @@
+#include "shell/ShellCommands.h"
+
+#include "core/Options.h"
+#include "core/SettingsStore.h"
+#include "log/KillLog.h"
+#include "platform/DesktopShell.h"
+#include "shell/LogDisplayWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/StatsWindow.h"
+#include "shell/TipWindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace kvorn {
+
+void installShellCommands(MainWindow &window, const ShellCommandServices &s)
+{
+    KillLog *log = &s.log;
+    Options *options = &s.options;
+    SettingsStore *store = &s.store;
+    DesktopShell *desktop = &s.desktop;
+    MainWindow *main = &window;
+    const QString folder = s.programFolder;
+
+    QObject::connect(window.action(QStringLiteral("mnuViewStats")), &QAction::triggered, &window,
+                     [=] {
+                         // The log display belongs to the main window: the statistics
+                         // window closes right after opening it.
+                         StatsWindow::open(
+                             *log, *options,
+                             [=](const QString &kind) {
+                                 LogDisplayWindow::open(log->logFilePath(), kind,
+                                                        options->AutoColumn, main);
+                             },
+                             main);
+                     });
+    QObject::connect(window.action(QStringLiteral("mnuHelpTip")), &QAction::triggered, &window,
+                     [=] { TipWindow::open(*store, *options, folder); });
+    QObject::connect(window.action(QStringLiteral("mnuHelpAbout")), &QAction::triggered, &window,
+                     [=] {
+                         QMessageBox::about(
+                             main, QStringLiteral("About K-Vorn"),
+                             QStringLiteral("K-Vorn %1\n\nScreens popups, spam mail and "
+                                            "advertising banners.\n\nProgram folder: %2\n"
+                                            "Settings: %3")
+                                 .arg(QStringLiteral(KVORN_VERSION),
+                                      QDir::toNativeSeparators(folder),
+                                      QDir::toNativeSeparators(store->filePath())));
+                     });
+
+    const bool haveHelp = !s.helpPage.isEmpty() && QFileInfo(s.helpPage).isFile();
+    const struct
+    {
+        const char *item;
+        const char *anchor;
+    } helpItems[] = {{"mnuHelpTopics", ""}, {"mnuHelpFAQ", "faq"}, {"mnuHelpIndex", "index"}};
+    for (const auto &h : helpItems) {
+        QAction *item = window.action(QString::fromLatin1(h.item));
+        item->setEnabled(haveHelp);
+        if (!haveHelp)
+            continue;
+        QUrl url = QUrl::fromLocalFile(QFileInfo(s.helpPage).absoluteFilePath());
+        if (*h.anchor)
+            url.setFragment(QString::fromLatin1(h.anchor));
+        QObject::connect(item, &QAction::triggered, &window, [=] {
+            if (!desktop->open(url.toString()))
+                QMessageBox::warning(main, QStringLiteral("K-Vorn"),
+                                     QStringLiteral("No program to show %1 was found.")
+                                         .arg(QDir::toNativeSeparators(url.toLocalFile())));
+        });
+    }
+}
+
+QString findHelpPage(const QString &programDir, const QString &sourceFallback)
+{
+    const QString installed =
+        QDir(programDir).filePath(QStringLiteral("../share/doc/kvorn/help.html"));
+    if (QFileInfo(installed).isFile())
+        return QDir::cleanPath(installed);
+    if (!sourceFallback.isEmpty() && QFileInfo(sourceFallback).isFile())
+        return sourceFallback;
+    return {};
+}
+
+} // namespace kvorn
