@@ -123,14 +123,15 @@ void MainWindow::buildMenus()
     const auto S = [](const char *text) { return QString::fromUtf8(text); };
 
     QMenu *file = addMenu(nullptr, S("mnuFile"), S("&File"));
-    addItem(file, S("mnuFileOpen"), S("&Open"));
+    // "Open" has never had a command, and the online update is not built yet.
+    addItem(file, S("mnuFileOpen"), S("&Open"))->setEnabled(false);
     QMenu *load = addMenu(file, S("mnuFileLoad"), S("&Load..."));
     m_popup.load = addItem(load, S("mnuLoadPopups"), S("Popop Blacklist"));
     addItem(load, S("mnuLoadMail"), S("Mail Blacklist"));
     addItem(load, S("mnuLoadBanner"), S("Banner Server List"));
     m_popup.merge = addItem(file, S("mnuFileMerge"), S("&Merge..."));
     m_popup.saveAs = addItem(file, S("mnuFileSaveAs"), S("Save &As..."));
-    addItem(file, S("mnuFileUpdate"), S("&Update..."));
+    addItem(file, S("mnuFileUpdate"), S("&Update..."))->setEnabled(false);
     m_popup.wipe = addItem(file, S("mnuFileWipe"), S("&Wipe"));
     file->addSeparator();
     connect(addItem(file, S("mnuFileExit"), S("&Exit")), &QAction::triggered, this,
@@ -311,7 +312,8 @@ void MainWindow::buildTrayMenu()
     m_trayMenu->setDefaultAction(open);
     connect(open, &QAction::triggered, this, &MainWindow::openWindow);
     m_trayMenu->addSeparator();
-    addItem(m_trayMenu, S("mnuSbOptions"), S("&Options"));
+    // Has never had a command; the mail settings below have theirs.
+    addItem(m_trayMenu, S("mnuSbOptions"), S("&Options"))->setEnabled(false);
     QMenu *mail = addMenu(m_trayMenu, S("mnuSbMail"), S("Mail Settings"));
     addItem(mail, S("mnuSbMailOptions"), S("&Options"));
     addItem(mail, S("mnuSbMailAccounts"), S("&Accounts"));

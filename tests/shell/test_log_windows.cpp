@@ -473,7 +473,8 @@ private Q_SLOTS:
             if (l.isEmpty())
                 continue;
             ++tips;
-            QVERIFY2(!l.contains("Ctrl+Shift+X"), l.constData());
+            // The online update is not built yet.
+            QVERIFY2(!l.contains("Update") && !l.contains("update"), l.constData());
         }
         QVERIFY(tips >= 10);
     }

@@ -172,6 +172,9 @@ private Q_SLOTS:
         QCOMPARE(captions, (QStringList{"&Open K-Vorn", "&Options", "Mail Settings", "&Disable",
                                         "&Hide K-Vorn", "E&xit"}));
         QCOMPARE(rig.window.trayMenu()->defaultAction()->text(), QStringLiteral("&Open K-Vorn"));
+        // Items without a command are shown disabled, never as a click that does nothing.
+        for (const char *name : {"mnuSbOptions", "mnuFileOpen", "mnuFileUpdate"})
+            QVERIFY2(!rig.window.action(QString::fromLatin1(name))->isEnabled(), name);
         // Disable from the tray ticks both Disable items.
         rig.window.action(QStringLiteral("mnuSbDisable"))->trigger();
         QVERIFY(rig.controller.isDisabled());
