@@ -3,6 +3,7 @@
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "mail/MailAccountEdit.h"
+#include "shell/DialogWidgets.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -23,6 +24,8 @@
 namespace kvorn {
 
 namespace {
+using widgets::checkBox;
+using widgets::button;
 
 const QString kAccountNameTitle = QStringLiteral("Account Name");
 
@@ -42,21 +45,6 @@ QComboBox *tlsChoice(QWidget *parent)
                                  "protected; with STLS or SSL/TLS the server's certificate "
                                  "is checked before the password is sent."));
     return c;
-}
-
-QCheckBox *checkBox(const QString &caption, const char *name, QWidget *parent)
-{
-    auto *b = new QCheckBox(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
-QPushButton *button(const QString &caption, const char *name, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/Prompt.h"
 #include "mail/MailCheck.h"
 #include "mail/MailLists.h"
+#include "shell/DialogWidgets.h"
 #include "shell/MailListsWindow.h"
 
 #include <QButtonGroup>
@@ -28,21 +29,8 @@
 namespace kvorn {
 
 namespace {
-
-QCheckBox *checkBox(const QString &caption, const char *name, QWidget *parent)
-{
-    auto *b = new QCheckBox(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
-QPushButton *button(const QString &caption, const char *name, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
+using widgets::checkBox;
+using widgets::button;
 
 QSpinBox *dayBox(const char *name, QWidget *parent)
 {

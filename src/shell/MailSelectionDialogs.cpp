@@ -5,6 +5,7 @@
 #include "mail/MailLists.h"
 #include "mail/MessageListModel.h"
 #include "mail/MessageSelection.h"
+#include "shell/DialogWidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,13 +26,7 @@
 namespace kvorn {
 
 namespace {
-QPushButton *button(const QString &caption, const char *name, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
+using widgets::button;
 } // namespace
 
 // --- Advanced Select ------------------------------------------------------------------------
