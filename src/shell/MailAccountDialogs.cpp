@@ -439,7 +439,6 @@ void MailAccountManager::addAccount()
         if (QTreeWidgetItem *item = m_list->topLevelItem(row))
             m_list->setCurrentItem(item);
     });
-    connect(m_wizard, &QObject::destroyed, this, [this] { m_wizard = nullptr; });
     m_wizard->show();
 }
 

@@ -3,6 +3,7 @@
 #include "mail/MailSettings.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -136,7 +137,9 @@ private:
     MailAccountsContext m_c;
     QTreeWidget *m_list;
     QPushButton *m_add;
-    MailAccountWizard *m_wizard = nullptr;
+    // A guarded pointer, not a "destroyed" handler: the wizard is destroyed as this
+    // window's child, when this object is no longer a manager.
+    QPointer<MailAccountWizard> m_wizard;
     QStringList m_stored;
 };
 

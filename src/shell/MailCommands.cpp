@@ -64,6 +64,7 @@ MailCommands::MailCommands(MainWindow &window, MailScreenView &screen, MailComma
         // "Find Blacklist Item" opens the dialog even without a row.
         connect(menu, &QMenu::aboutToShow, find, [find] { find->setEnabled(true); });
     }
+    m_listView = view;
     view->installEventFilter(this);
 
     const auto bind = [this](const char *name, auto slot) {
@@ -290,7 +291,7 @@ void MailCommands::openBlacklistImport()
 
 bool MailCommands::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_screen.view() || event->type() != QEvent::KeyPress)
+    if (watched != m_listView || event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
     if (key->key() != Qt::Key_A && key->key() != Qt::Key_B)

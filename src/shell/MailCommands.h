@@ -85,6 +85,9 @@ private:
 
     MainWindow &m_window;
     MailScreenView &m_screen;
+    /// The list the A and B keys act on. Kept apart from the screen because its events
+    /// still arrive while the screen is being destroyed, when it can no longer be asked.
+    QPointer<QWidget> m_listView;
     MailCommandsContext m_c;
     QToolBar *m_toolbar = nullptr;
     QToolButton *m_checkButton = nullptr;

@@ -67,8 +67,9 @@ PopupCommandsView::PopupCommandsView(Services services, const PopupPanels &panel
     }
     if (m_panels.blackList) {
         m_panels.blackList->setAcceptDrops(true);
-        m_panels.blackList->viewport()->setAcceptDrops(true);
-        m_panels.blackList->viewport()->installEventFilter(this);
+        m_blackViewport = m_panels.blackList->viewport();
+        m_blackViewport->setAcceptDrops(true);
+        m_blackViewport->installEventFilter(this);
     }
     if (m_detectedView) {
         connect(m_detectedView, &QAbstractItemView::doubleClicked, this,
@@ -207,7 +208,7 @@ void PopupCommandsView::rightClick(PopupPanel list, const QPoint &viewportPos)
 
 bool PopupCommandsView::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool onBlackViewport = m_panels.blackList && watched == m_panels.blackList->viewport();
+    const bool onBlackViewport = m_blackViewport && watched == m_blackViewport;
     switch (event->type()) {
     case QEvent::KeyPress: {
         const auto *key = static_cast<QKeyEvent *>(event);

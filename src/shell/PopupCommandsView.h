@@ -71,6 +71,9 @@ private:
 
     Services m_s;
     PopupPanels m_panels;
+    /// Drops land on it. Kept here because its events still arrive while the list is being
+    /// destroyed, when the list can no longer be asked for it.
+    QPointer<QWidget> m_blackViewport;
     QTreeView *m_detectedView;
     QPointer<PopupAddDialog> m_addDialog;
 };
