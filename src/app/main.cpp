@@ -266,7 +266,9 @@ int main(int argc, char **argv)
     // A Wayland session shows no program the keyboard of another one: the keys the popup
     // killer polls (Ctrl to let windows open, Ctrl+Z, the hot keys) stay off there.
     std::unique_ptr<KeyboardState> keyboard;
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !desktop.waylandSession)
+    const bool keysRead =
+        QGuiApplication::platformName() == QLatin1String("xcb") && !desktop.waylandSession;
+    if (keysRead)
         keyboard = std::make_unique<X11KeyboardState>();
     else
         keyboard = std::make_unique<NoKeyboard>();
@@ -307,6 +309,10 @@ int main(int argc, char **argv)
     auto *popupView = new PopupCommandsView({window, controller, popupLists, popupCommands, prompt,
                                              clock, options, registryFunctions, &windowSystem},
                                             popupPanels, detectedView);
+    if (!keysRead)
+        popupView->setKeysUnavailable(QStringLiteral(
+            "On Wayland no program may read the keyboard of another one: the hot keys, "
+            "Ctrl to let windows open and Ctrl+Z are off."));
     HotKeys hotKeys({controller, popupLists, popupKiller, *keyboard, windowSystem, desktopShell,
                      prompt, options});
     QObject::connect(&hotKeys, &HotKeys::quickAddRequested, popupView,

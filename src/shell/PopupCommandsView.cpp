@@ -286,6 +286,7 @@ void PopupCommandsView::popupOptions()
 {
     {
         PopupOptionsDialog dialog(m_s.options, m_s.prompt, m_s.registry, &m_s.window);
+        dialog.setKeysUnavailable(m_keysOffReason);
         dialog.exec();
     }
     m_s.window.ApplyDisplayOptions();

@@ -45,6 +45,9 @@ public:
     PopupCommandsView(Services services, const PopupPanels &panels, QTreeView *detectedView);
     ~PopupCommandsView() override;
 
+    /// Why the options that act on key presses are off in this session (empty: they work).
+    void setKeysUnavailable(const QString &reason) { m_keysOffReason = reason; }
+
     /// "&Add...": opens (or reopens) the add dialog. From the quick-add hot key it shows
     /// the hot key's title, on top of every window, adding to the black list.
     void addCommand(bool fromHotKey = false, const QString &hotTitle = QString());
@@ -76,6 +79,7 @@ private:
     QPointer<QWidget> m_blackViewport;
     QTreeView *m_detectedView;
     QPointer<PopupAddDialog> m_addDialog;
+    QString m_keysOffReason;
 };
 
 } // namespace kvorn

@@ -212,6 +212,11 @@ PopupOptionsDialog::PopupOptionsDialog(Options &options, Prompt &prompt,
     connect(button("cmdCancel", "Cancel"), &QPushButton::clicked, this,
             &PopupOptionsDialog::reject);
     connect(button("cmdApply", "Apply"), &QPushButton::clicked, this, &PopupOptionsDialog::apply);
+    m_keysOff = new QLabel(this);
+    m_keysOff->setObjectName(QStringLiteral("lblKeysOff"));
+    m_keysOff->setWordWrap(true);
+    m_keysOff->hide();
+    layout->addWidget(m_keysOff);
     layout->addLayout(buttons);
 
     for (const char *master : {"JumpHome", "UseCustomIETitle", "StoreLog", "HotAddFast",
@@ -238,6 +243,13 @@ void PopupOptionsDialog::load()
     m_tabs->setCurrentIndex(General);
 }
 
+void PopupOptionsDialog::setKeysUnavailable(const QString &reason)
+{
+    m_keysOff->setText(reason);
+    m_keysOff->setVisible(!reason.isEmpty());
+    applyRules();
+}
+
 void PopupOptionsDialog::applyRules()
 {
     const auto on = [this](const char *key) {
@@ -258,6 +270,10 @@ void PopupOptionsDialog::applyRules()
     m_windows->setEnabled(on("WinLmtMode"));
     m_customSlider->setEnabled(m_customSpeed->isChecked());
     m_detectSafeMode->setEnabled(m_customSpeed->isChecked());
+    // Their values are still kept, for a session where the keys can be read.
+    const bool keysRead = m_keysOff->text().isEmpty();
+    follow("HotAddKey", keysRead);
+    follow("DisHotKey", keysRead);
 }
 
 void PopupOptionsDialog::copyEdited(const Options &from, Options &to)

@@ -6,6 +6,7 @@
 #include <QHash>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSlider;
@@ -30,6 +31,10 @@ public:
     /// The check box that edits a key ("StartWithWindows"), or null.
     QCheckBox *checkBox(const QString &key) const { return m_checks.value(key); }
 
+    /// Where the keyboard of other programs cannot be read (Wayland), the options that act on
+    /// key presses are shown disabled, with `reason` above the buttons.
+    void setKeysUnavailable(const QString &reason);
+
     /// "Apply": copies every control into the record; closes unless the custom title is
     /// ticked and empty.
     void apply();
@@ -48,6 +53,7 @@ private:
     const RegistryFunctions &m_registry;
     Options m_opened;
     QHash<QString, QCheckBox *> m_checks;
+    QLabel *m_keysOff = nullptr;
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_homePage = nullptr;
     QLineEdit *m_customTitle = nullptr;

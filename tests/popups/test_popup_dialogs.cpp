@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -487,6 +488,33 @@ private Q_SLOTS:
         dialog.apply();
         QCOMPARE(o.AUDays, storedDays);
         QCOMPARE(int(o.WinLmtWindows), storedWindows);
+    }
+
+    void optionsSayWhenKeysCannotBeRead()
+    {
+        // On Wayland the key options cannot work: shown off with the reason, values kept.
+        PopupWindowRig rig;
+        Options &o = rig.k.core.options;
+        o.HotAddKey = true;
+        o.DisHotKey = false;
+        PopupOptionsDialog dialog(o, rig.k.core.prompt, rig.k.core.registryFunctions);
+        auto *reason = dialog.findChild<QLabel *>(QStringLiteral("lblKeysOff"));
+        QVERIFY(reason);
+        QVERIFY(reason->isHidden());
+        for (const char *key : {"HotAddKey", "DisHotKey"})
+            QVERIFY2(dialog.checkBox(QString::fromLatin1(key))->isEnabled(), key);
+
+        dialog.setKeysUnavailable(QStringLiteral("no keys here"));
+        QVERIFY(!reason->isHidden());
+        QCOMPARE(reason->text(), QStringLiteral("no keys here"));
+        for (const char *key : {"HotAddKey", "DisHotKey"})
+            QVERIFY2(!dialog.checkBox(QString::fromLatin1(key))->isEnabled(), key);
+        // A rule that re-enables boxes on a toggle leaves these off.
+        dialog.checkBox(QStringLiteral("ShowInTray"))->toggle();
+        QVERIFY(!dialog.checkBox(QStringLiteral("HotAddKey"))->isEnabled());
+        dialog.apply();
+        QVERIFY(o.HotAddKey);
+        QVERIFY(!o.DisHotKey);
     }
 
     void optionsDefaultTitle()
