@@ -169,6 +169,29 @@ private Q_SLOTS:
         QCOMPARE(column(model, 1), (QStringList{"Zeta", "beta", "alpha", "Alpha"}));
     }
 
+    void textSortWaitsForRanksMadeElsewhere()
+    {
+        // The window ranks a big log on another thread; a header click before that ends
+        // must neither block to rank it again nor lose the request.
+        QByteArray bytes = line({"Popup", "banana", "x", "1"}) + line({"Popup", "cherry", "x", "2"}) +
+                           line({"Popup", "Apple", "x", "3"});
+        KillLogRecordModel model;
+        model.expectRanks();
+        model.setRecords(readRecords(bytes, QStringLiteral("Popup")).records);
+        const QPersistentModelIndex cherry = model.index(1, 0);
+        model.sort(0, Qt::AscendingOrder);
+        QCOMPARE(model.sortColumn(), 0);
+        QCOMPARE(column(model, 0), (QStringList{"banana", "cherry", "Apple"}));
+
+        model.setRanks(KillLogRecordModel::rankTexts(model.records().texts));
+        QCOMPARE(column(model, 0), (QStringList{"Apple", "banana", "cherry"}));
+        QCOMPARE(cherry.row(), 2);
+        QCOMPARE(cherry.data().toString(), QStringLiteral("cherry"));
+        model.sort(2, Qt::DescendingOrder);
+        QCOMPARE(column(model, 0), (QStringList{"Apple", "cherry", "banana"}));
+        QCOMPARE(cherry.row(), 1);
+    }
+
     void analysisCountsPerEntryIgnoringCase_data()
     {
         QTest::addColumn<QString>("kind");

@@ -269,9 +269,11 @@ private Q_SLOTS:
         // The first click on the sort column reverses: newest first.
         clickHeader(list, 2);
         QCOMPARE(cells(list, 0).first(), QStringLiteral("Café"));
+        // Text order comes from a ranking made in the background; a click before it is
+        // ready is applied when it arrives.
         clickHeader(list, 0);
-        QCOMPARE(cells(list, 0), (QStringList{"Café", "casino night", "Casino Royale",
-                                              "only two", "Poker night"}));
+        QTRY_COMPARE(cells(list, 0), (QStringList{"Café", "casino night", "Casino Royale",
+                                                  "only two", "Poker night"}));
 
         analyse->click();
         QVERIFY(waitRead(&w));
