@@ -78,9 +78,8 @@ std::vector<std::uint32_t> KillLogRecordModel::rankTexts(const QStringList &text
         folded[std::size_t(i)] = texts.at(i).toCaseFolded();
     std::vector<std::uint32_t> byText(folded.size());
     std::iota(byText.begin(), byText.end(), 0U);
-    std::stable_sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return folded[a] < folded[b];
-    });
+    std::stable_sort(byText.begin(), byText.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return folded[a] < folded[b]; });
     std::vector<std::uint32_t> ranks(folded.size(), 0);
     std::uint32_t rank = 0;
     for (std::size_t i = 0; i < byText.size(); ++i) {

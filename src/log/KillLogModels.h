@@ -45,8 +45,8 @@ private:
     bool haveRanks() const;
 
     KillLogRecords m_records;
-    std::vector<std::uint32_t> m_order;  // display row -> record
-    std::vector<std::uint32_t> m_ranks;  // text id -> place in text order; made on demand
+    std::vector<std::uint32_t> m_order; // display row -> record
+    std::vector<std::uint32_t> m_ranks; // text id -> place in text order; made on demand
     bool m_ranksExpected = false;
     int m_sortColumn = 2;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
