@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -313,6 +314,25 @@ private Q_SLOTS:
     }
 
     // --- the options dialog -----------------------------------------------------------------
+    void optionsApplyWritesTheSettingsFileAtOnce()
+    {
+        PopupWindowRig rig;
+        const bool before = rig.k.core.options.StoreLog;
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<PopupOptionsDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            child<QCheckBox>(dialog, "chkStoreLog")->toggle();
+            child<QPushButton>(dialog, "cmdApply")->click();
+        });
+        rig.actions().options->trigger();
+        QCOMPARE(rig.k.core.options.StoreLog, !before);
+        // What a crash would leave: the file as it is on disk now (another settings object
+        // in this process would share the unsaved values).
+        QFile onDisk(rig.k.core.env.settingsFile());
+        QVERIFY(onDisk.open(QIODevice::ReadOnly));
+        QVERIFY(onDisk.readAll().contains(before ? "StoreLog=False" : "StoreLog=True"));
+    }
+
     void optionsDialogShowsAndStoresEveryKey()
     {
         PopupWindowRig rig;
