@@ -11,6 +11,7 @@
 #include "core/UnixSignalWatcher.h"
 #include "log/KillCounters.h"
 #include "log/KillLog.h"
+#include "log/KillNotifier.h"
 #include "mail/MailCheck.h"
 #include "mail/MailExitSave.h"
 #include "mail/MailLists.h"
@@ -282,6 +283,7 @@ int main(int argc, char **argv)
     controller.setStartupInProgress(true);
 
     KillLog killLog(options, controller, clock, paths.programFolder);
+    KillNotifier killNotifier(killLog, options, tray);
     PopupLists popupLists({controller, tray, clock}, paths.programFolder);
     BannerList bannerList(paths.programFolder, tray, clock, controller);
     MailAccounts mailAccounts;

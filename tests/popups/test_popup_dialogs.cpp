@@ -373,6 +373,7 @@ private Q_SLOTS:
             {"ShowInTray", "Show Tray Icon", &Options::ShowInTray},
             {"ScrambleText", "Scramble Popups Text", &Options::ScrambleText},
             {"Sound", "Enable Sound Effects", &Options::Sound},
+            {"KillNotify", "Notify on Every Kill", &Options::KillNotify},
             {"AutoColumn", "Auto Adjust column to maximum text width", &Options::AutoColumn},
             {"DisHotKey", "Disable Force Open Key (Ctrl)", &Options::DisHotKey},
             {"OptDwsp", "Password required for Exit, disable and Option Changes",
