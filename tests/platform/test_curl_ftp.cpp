@@ -4,7 +4,10 @@
 #include "FtpTestServers.h"
 #include "platform/CurlFtpClient.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -15,6 +18,7 @@
 #include <csignal>
 #include <curl/curl.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -90,6 +94,8 @@ private:
     PyFtpServer m_server;
     QTemporaryDir m_local;
 
+    static bool inPrivateNetwork() { return qEnvironmentVariableIsSet("KVORN_PRIVATE_NETWORK"); }
+
     QString local(const QString &name) const { return m_local.path() + QLatin1Char('/') + name; }
     QStringList localFiles() const
     {
@@ -99,6 +105,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
+        if (inPrivateNetwork())
+            return; // only the name test runs there
         if (!PyFtpServer::available())
             QSKIP("pyftpdlib is not installed");
         QVERIFY(m_server.putFile(QStringLiteral("a.txt"), "twenty-six bytes of text\r\n"));
@@ -488,6 +496,47 @@ private Q_SLOTS:
                               local(QStringLiteral("kvornupdate.bin"))),
                  qPrintable(ftp.lastErrorMessage()));
         QCOMPARE(readFile(local(QStringLiteral("kvornupdate.bin"))), bytes);
+    }
+
+    // ---- a name nobody can resolve
+
+    // Made-up names are looked up only inside a network namespace of their own, so no
+    // question can leave the machine.
+    void unresolvableName()
+    {
+        const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+        if (geteuid() != 0 || unshare.isEmpty())
+            QSKIP("needs root and unshare for a private network namespace");
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KVORN_PRIVATE_NETWORK"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(unshare, {QStringLiteral("-n"), QStringLiteral("--"),
+                              QCoreApplication::applicationFilePath(),
+                              QStringLiteral("unresolvableNameInside")});
+        QVERIFY(child.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(child.readAll());
+        QVERIFY2(child.exitCode() == 0, qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("PASS   : TestCurlFtp::unresolvableNameInside()")),
+                 qPrintable(out));
+    }
+    void unresolvableNameInside()
+    {
+        if (!inPrivateNetwork())
+            QSKIP("runs inside the private network namespace of unresolvableName");
+        FtpEndpoint e;
+        e.host = QStringLiteral("no-such-host.invalid");
+        e.security = FtpSecurity::Plain;
+        e.timeoutSeconds = 10;
+        CurlFtpClient ftp;
+        Events events;
+        QVERIFY(!ftp.open(e, events.callback()));
+        QCOMPARE(ftp.lastError(), 12007);
+        QVERIFY(!events.list.isEmpty());
+        QCOMPARE(events.list.first().kind, Kind::HandleCreated);
+        QVERIFY(events.has(Kind::ResolvingName, QStringLiteral("no-such-host.invalid")));
+        QVERIFY(!events.has(Kind::ConnectingToServer));
     }
 
     // ---- the code table
