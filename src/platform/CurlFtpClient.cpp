@@ -330,9 +330,12 @@ void CurlFtpClient::close()
 {
     if (!m_curl)
         return;
-    // The goodbye must not wait long on a server that stopped answering.
+    // The goodbye must not wait long on a server that stopped answering, and its reply
+    // must not hide the one that explains a failure.
+    const QString reply = m_lastResponse;
     curl_easy_setopt(handle(m_curl), CURLOPT_SERVER_RESPONSE_TIMEOUT, 5L);
     curl_easy_cleanup(handle(m_curl));
+    m_lastResponse = reply;
     m_curl = nullptr;
     m_controlSockets.clear();
     m_controlConnected = false;
@@ -400,7 +403,6 @@ bool CurlFtpClient::download(const QString &remotePath, const QString &localPath
     // The old file must stay whole until the new one is complete.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly)) {
-        emitStatus(FtpStatusEvent::Kind::HandleClosing);
         return fail(kInternalError, QStringLiteral("%1 cannot be written: %2")
                                         .arg(QDir::toNativeSeparators(localPath),
                                              file.errorString()));
@@ -424,7 +426,9 @@ bool CurlFtpClient::download(const QString &remotePath, const QString &localPath
                                           file.errorString()));
         file.cancelWriting();
     }
-    emitStatus(FtpStatusEvent::Kind::HandleClosing);
+    // The closing handle reads as "Download complete." in the dialog: only for a whole file.
+    if (ok)
+        emitStatus(FtpStatusEvent::Kind::HandleClosing);
     return ok;
 }
 

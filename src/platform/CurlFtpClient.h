@@ -39,6 +39,8 @@ public:
     /// -1 when the file exists but the server does not tell its size. A missing file gives
     /// nothing with lastError() 12003 and the server's "550 …" in lastResponse().
     std::optional<qint64> fileSize(const QString &remotePath) override;
+    /// Reports the file's bytes as response-received events and ends a whole fetch with
+    /// a handle-closing event; a failed fetch ends without one.
     bool download(const QString &remotePath, const QString &localPath) override;
     /// Never creates folders: an upload into a missing folder fails with the server's reply.
     bool upload(const QString &localPath, const QString &remotePath) override;

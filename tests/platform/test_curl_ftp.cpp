@@ -239,10 +239,14 @@ private Q_SLOTS:
     void failedFetchLeavesTheOldFileWhole()
     {
         CurlFtpClient ftp;
-        QVERIFY(ftp.open(plainEndpoint(m_server), {}));
+        Events events;
+        QVERIFY(ftp.open(plainEndpoint(m_server), events.callback()));
         QVERIFY(writeFile(local(QStringLiteral("keep.txt")), "the good old list"));
         QVERIFY(!ftp.download(QStringLiteral("missing.txt"), local(QStringLiteral("keep.txt"))));
         QCOMPARE(ftp.lastError(), 12003);
+        QVERIFY(!events.has(Kind::HandleClosing)); // it would read "Download complete."
+        QVERIFY2(ftp.lastResponse().startsWith(QStringLiteral("550")),
+                 qPrintable(ftp.lastResponse()));
         QCOMPARE(readFile(local(QStringLiteral("keep.txt"))), QByteArray("the good old list"));
         QCOMPARE(localFiles(), QStringList{QStringLiteral("keep.txt")});
         // A fetch into a folder that does not exist fails without touching the server's file.
@@ -444,7 +448,10 @@ private Q_SLOTS:
         e.user = QStringLiteral("tls-probe");
         e.security = FtpSecurity::ExplicitTls;
         QVERIFY(!ftp.open(e, {}));
-        QVERIFY(ftp.lastError() != 0);
+        QCOMPARE(ftp.lastError(), 12157);
+        // The refusal of AUTH explains it, not the goodbye that follows.
+        QVERIFY2(ftp.lastResponse().startsWith(QStringLiteral("5")),
+                 qPrintable(ftp.lastResponse()));
         const QStringList commands = m_server.commands();
         QVERIFY2(commands.filter(QStringLiteral("AUTH")).size() > 0,
                  qPrintable(commands.join(u'|')));
