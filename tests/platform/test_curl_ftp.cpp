@@ -326,6 +326,37 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
     }
 
+    void serverFallingSilentMidFetchEndsWithinTheBound()
+    {
+        PyFtpServer slow;
+        slow.setSendLimit(20000);
+        QVERIFY(slow.putFile(QStringLiteral("big.bin"), randomBytes(400000)));
+        QString error;
+        QVERIFY2(slow.start(&error), qPrintable(error));
+        FtpEndpoint e = plainEndpoint(slow);
+        e.timeoutSeconds = 3;
+        CurlFtpClient ftp;
+        Events events;
+        QVERIFY(ftp.open(e, events.callback()));
+        QVERIFY(writeFile(local(QStringLiteral("big.bin")), "old"));
+        const qint64 pid = slow.processId();
+        std::thread freezer([pid] {
+            QThread::msleep(1000);
+            ::kill(pid_t(pid), SIGSTOP); // the connection stays up; nothing more comes
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const bool ok = ftp.download(QStringLiteral("big.bin"), local(QStringLiteral("big.bin")));
+        const qint64 elapsed = clock.elapsed();
+        freezer.join();
+        ::kill(pid_t(pid), SIGCONT);
+        QVERIFY(!ok);
+        QVERIFY(events.sum(Kind::ResponseReceived) > 0);
+        QCOMPARE(ftp.lastError(), 12002);
+        QVERIFY2(elapsed < 30000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(readFile(local(QStringLiteral("big.bin"))), QByteArray("old"));
+    }
+
     void abortFromAnotherThreadEndsTheCall()
     {
         QTcpServer silent;
