@@ -26,6 +26,7 @@ namespace kvorn {
 namespace {
 using widgets::button;
 using widgets::checkBox;
+using widgets::okCancelRow;
 
 const QString kAccountNameTitle = QStringLiteral("Account Name");
 
@@ -136,15 +137,7 @@ MailAccountDetail::MailAccountDetail(MailAccountsContext context, int row, QWidg
     secureRow->addWidget(m_msn);
     secureRow->addStretch();
 
-    auto *ok = button(QStringLiteral("&OK"), "cmdOK", this);
-    ok->setDefault(true);
-    auto *cancel = button(QStringLiteral("&Cancel"), "cmdCancel", this);
-    connect(ok, &QPushButton::clicked, this, &MailAccountDetail::accept);
-    connect(cancel, &QPushButton::clicked, this, &MailAccountDetail::reject);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout *buttons = okCancelRow(this, [this] { accept(); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);

@@ -36,18 +36,10 @@ ProxyDialog::ProxyDialog(SettingsStore &store, QWidget *parent)
     frameLayout->addWidget(m_use);
     frameLayout->addLayout(form);
 
-    QPushButton *ok = widgets::button(QStringLiteral("&OK"), "cmdOK", this);
-    QPushButton *cancel = widgets::button(QStringLiteral("&Cancel"), "cmdCancel", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    QHBoxLayout *buttons = widgets::okCancelRow(this, [this] {
         saveValues();
         accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     layout->addLayout(buttons);

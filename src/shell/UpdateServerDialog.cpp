@@ -58,18 +58,10 @@ UpdateServerDialog::UpdateServerDialog(SettingsStore &store, QWidget *parent)
     form->addRow(QStringLiteral("Folder:"), m_folder);
     form->addRow(QStringLiteral("Security:"), m_security);
 
-    QPushButton *ok = widgets::button(QStringLiteral("&OK"), "cmdOK", this);
-    QPushButton *cancel = widgets::button(QStringLiteral("&Cancel"), "cmdCancel", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    QHBoxLayout *buttons = widgets::okCancelRow(this, [this] {
         saveValues();
         accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
