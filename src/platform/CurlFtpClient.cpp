@@ -28,7 +28,6 @@ constexpr int kUnrecognizedScheme = 12006;
 constexpr int kNameNotResolved = 12007;
 constexpr int kIncorrectUserName = 12013;
 constexpr int kIncorrectPassword = 12014;
-constexpr int kLoginFailure = 12015;
 constexpr int kOperationCancelled = 12017;
 constexpr int kNotProxyRequest = 12020;
 constexpr int kCannotConnect = 12029;
