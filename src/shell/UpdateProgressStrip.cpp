@@ -1,5 +1,7 @@
 #include "shell/UpdateProgressStrip.h"
 
+#include "update/InternetTexts.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
@@ -88,6 +90,17 @@ void UpdateProgressStrip::paintEvent(QPaintEvent *)
     p.setClipRect(bar);
     p.setPen(Qt::white);
     p.drawText(textArea, flags, m_text);
+}
+
+void ShowInternetStatus(const InternetStatusAction &action, const FtpTransferState &state,
+                        UpdateProgressStrip &strip, UpdateStatusLog &log)
+{
+    if (action.progress)
+        strip.FloodUpdateTextPC(state.TransferTotal, state.BytesReceived);
+    if (action.strip)
+        strip.FloodShowConnectAction(*action.strip);
+    if (action.line)
+        log.AddStatusLine(*action.line);
 }
 
 } // namespace kvorn

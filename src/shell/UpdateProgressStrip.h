@@ -6,6 +6,10 @@
 
 namespace kvorn {
 
+struct FtpTransferState;
+struct InternetStatusAction;
+class UpdateStatusLog;
+
 /// The progress strip of the update dialog (`tbFlood`): a white strip that shows one
 /// text, the progress of a fetch as a navy bar with the text inverted inside it, or the
 /// result of a transfer in its colour.
@@ -54,5 +58,10 @@ private:
     double m_bar = 0;
     QColor m_fore = kNavy;
 };
+
+/// Shows what one status event means (see OnInternetStatus) on the strip and in the
+/// status log: the progress first, then the strip's text, then the status line.
+void ShowInternetStatus(const InternetStatusAction &action, const FtpTransferState &state,
+                        UpdateProgressStrip &strip, UpdateStatusLog &log);
 
 } // namespace kvorn

@@ -214,6 +214,18 @@ VsftpdServer::VsftpdServer()
     QDir().mkpath(m_dir.path() + QStringLiteral("/empty"));
     openUp(m_dir.path() + QStringLiteral("/anon"));
     openUp(m_dir.path() + QStringLiteral("/empty"));
+    // The root must not be writable by the anonymous user; one folder below it is.
+    QDir().mkpath(incoming());
+    openUp(incoming());
+    if (const passwd *pw = getpwnam("ftp"); pw && geteuid() == 0) {
+        if (::chown(QFile::encodeName(incoming()).constData(), pw->pw_uid, pw->pw_gid) != 0)
+            qWarning("cannot hand the upload folder to ftp");
+    }
+}
+
+QString VsftpdServer::incoming() const
+{
+    return m_dir.path() + QStringLiteral("/anon/incoming");
 }
 
 VsftpdServer::~VsftpdServer()
@@ -259,8 +271,10 @@ bool VsftpdServer::start(QString *error)
                              "require_ssl_reuse=NO\n"
                              "ssl_ciphers=HIGH\n"
                              "rsa_cert_file=%1\n"
-                             "rsa_private_key_file=%2\n")
-                  .arg(m_certificates.certificateFile(), m_certificates.keyFile());
+                             "rsa_private_key_file=%2\n"
+                             "%3")
+                  .arg(m_certificates.certificateFile(), m_certificates.keyFile(),
+                       m_implicit ? QStringLiteral("implicit_ssl=YES\n") : QString());
     }
     m_port = freeLocalPort();
     if (m_port == 0)
@@ -274,7 +288,10 @@ bool VsftpdServer::start(QString *error)
                                           "anon_root=%2/anon\n"
                                           "no_anon_password=YES\n"
                                           "local_enable=NO\n"
-                                          "write_enable=NO\n"
+                                          "write_enable=YES\n"
+                                          "anon_upload_enable=YES\n"
+                                          "anon_other_write_enable=YES\n"
+                                          "anon_umask=022\n"
                                           "ftp_username=ftp\n"
                                           "secure_chroot_dir=%2/empty\n"
                                           "seccomp_sandbox=NO\n"
@@ -296,7 +313,8 @@ bool VsftpdServer::start(QString *error)
         if (m_process.state() != QProcess::Running)
             return fail(QStringLiteral("vsftpd ended: %1")
                             .arg(QString::fromLocal8Bit(m_process.readAll())));
-        if (answers(m_port, "220"))
+        // With implicit TLS the greeting comes only after a handshake.
+        if (answers(m_port, m_implicit ? QByteArray() : QByteArray("220")))
             return true;
         QThread::msleep(50);
     }

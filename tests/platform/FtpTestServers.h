@@ -75,6 +75,10 @@ public:
     bool putFile(const QString &name, const QByteArray &bytes) const;
     /// Plain FTP instead of TLS (still anonymous). Call before start.
     void setPlain(bool plain) { m_plain = plain; }
+    /// TLS from the first byte instead of AUTH TLS. Call before start.
+    void setImplicit(bool implicit) { m_implicit = implicit; }
+    /// The folder "incoming/" where anonymous uploads may land and replace files.
+    QString incoming() const;
     bool start(QString *error = nullptr);
     void stop();
 
@@ -87,6 +91,7 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
     bool m_plain = false;
+    bool m_implicit = false;
     TestCertificates m_certificates;
 };
 

@@ -326,6 +326,37 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
     }
 
+    void serverFallingSilentMidFetchEndsWithinTheBound()
+    {
+        PyFtpServer slow;
+        slow.setSendLimit(20000);
+        QVERIFY(slow.putFile(QStringLiteral("big.bin"), randomBytes(400000)));
+        QString error;
+        QVERIFY2(slow.start(&error), qPrintable(error));
+        FtpEndpoint e = plainEndpoint(slow);
+        e.timeoutSeconds = 3;
+        CurlFtpClient ftp;
+        Events events;
+        QVERIFY(ftp.open(e, events.callback()));
+        QVERIFY(writeFile(local(QStringLiteral("big.bin")), "old"));
+        const qint64 pid = slow.processId();
+        std::thread freezer([pid] {
+            QThread::msleep(1000);
+            ::kill(pid_t(pid), SIGSTOP); // the connection stays up; nothing more comes
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const bool ok = ftp.download(QStringLiteral("big.bin"), local(QStringLiteral("big.bin")));
+        const qint64 elapsed = clock.elapsed();
+        freezer.join();
+        ::kill(pid_t(pid), SIGCONT);
+        QVERIFY(!ok);
+        QVERIFY(events.sum(Kind::ResponseReceived) > 0);
+        QCOMPARE(ftp.lastError(), 12002);
+        QVERIFY2(elapsed < 30000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(readFile(local(QStringLiteral("big.bin"))), QByteArray("old"));
+    }
+
     void abortFromAnotherThreadEndsTheCall()
     {
         QTcpServer silent;
@@ -462,15 +493,20 @@ private Q_SLOTS:
     void ftpsDownload_data()
     {
         QTest::addColumn<bool>("trusted");
-        QTest::newRow("the test CA") << true;
-        QTest::newRow("an untrusted certificate") << false;
+        QTest::addColumn<bool>("implicit");
+        QTest::newRow("AUTH TLS, the test CA") << true << false;
+        QTest::newRow("AUTH TLS, an untrusted certificate") << false << false;
+        QTest::newRow("implicit TLS, the test CA") << true << true;
+        QTest::newRow("implicit TLS, an untrusted certificate") << false << true;
     }
     void ftpsDownload()
     {
         QFETCH(bool, trusted);
+        QFETCH(bool, implicit);
         if (!VsftpdServer::available())
             QSKIP("vsftpd needs root and the package");
         VsftpdServer server;
+        server.setImplicit(implicit);
         const QByteArray bytes = randomBytes(200000);
         QVERIFY(server.putFile(QStringLiteral("kvornupdate.bin"), bytes));
         QString error;
@@ -484,7 +520,7 @@ private Q_SLOTS:
         e.host = QStringLiteral("127.0.0.1");
         e.port = server.port();
         e.user = QStringLiteral("anonymous");
-        e.security = FtpSecurity::ExplicitTls;
+        e.security = implicit ? FtpSecurity::ImplicitTls : FtpSecurity::ExplicitTls;
         e.caFile = trusted ? server.certificates().caFile() : other.caFile();
         e.timeoutSeconds = 20;
         CurlFtpClient ftp;
@@ -503,6 +539,15 @@ private Q_SLOTS:
                               local(QStringLiteral("kvornupdate.bin"))),
                  qPrintable(ftp.lastErrorMessage()));
         QCOMPARE(readFile(local(QStringLiteral("kvornupdate.bin"))), bytes);
+
+        // Uploads go over the protected data connection too, and replace.
+        const QString dump = local(QStringLiteral("mail.dmp"));
+        for (const QByteArray &content : {QByteArray("first\r\n"), QByteArray("second\r\n")}) {
+            QVERIFY(writeFile(dump, content));
+            QVERIFY2(ftp.upload(dump, QStringLiteral("incoming/1234567")),
+                     qPrintable(ftp.lastErrorMessage() + ftp.lastResponse()));
+            QCOMPARE(readFile(server.incoming() + QStringLiteral("/1234567")), content);
+        }
     }
 
     // ---- a name nobody can resolve

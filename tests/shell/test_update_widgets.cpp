@@ -11,6 +11,7 @@
 #include "shell/ShellCommands.h"
 #include "shell/UpdateProgressStrip.h"
 #include "shell/UpdateServerDialog.h"
+#include "update/InternetTexts.h"
 #include "update/UpdateServerSettings.h"
 
 #include <QAction>
@@ -128,6 +129,49 @@ private Q_SLOTS:
         strip.FloodShowConnectAction(QStringLiteral("Closing connection"));
         QCOMPARE(strip.foreground(), UpdateProgressStrip::kNavy);
         QCOMPARE(pixel(strip, 0.98, -1), QColor(Qt::white));
+    }
+
+    // A fetch as the client reports it, with and without StatusDetail: the strip moves
+    // either way, the status lines only with it.
+    void statusEventsDriveTheStripAndTheLog_data()
+    {
+        QTest::addColumn<bool>("detail");
+        QTest::newRow("StatusDetail set") << true;
+        QTest::newRow("StatusDetail cleared") << false;
+    }
+    void statusEventsDriveTheStripAndTheLog()
+    {
+        QFETCH(bool, detail);
+        using Kind = FtpStatusEvent::Kind;
+        UpdateProgressStrip strip;
+        strip.resize(400, 24);
+        UpdateStatusLog log;
+        log.StatusDetail = detail;
+        FtpTransferState state;
+        const auto event = [&](Kind kind, const QString &info = {}, quint64 n = 0) {
+            ShowInternetStatus(OnInternetStatus({kind, info, n}, state), state, strip, log);
+        };
+        event(Kind::ConnectedToServer, QStringLiteral("127.0.0.1"));
+        QCOMPARE(strip.text(), QStringLiteral("Connected to 127.0.0.1"));
+        state.TransferTotal = 400;
+        state.BytesReceived = 0;
+        strip.FloodDisplay(400, QStringLiteral("Downloading a to b"));
+        state.TransferKind = kTransferDownloading;
+        event(Kind::HandleCreated);
+        event(Kind::ResponseReceived, {}, 100);
+        QCOMPARE(strip.text(), QStringLiteral("Downloading a to b 25%"));
+        event(Kind::ResponseReceived, {}, 300);
+        QCOMPARE(strip.barFraction(), 1.0);
+        event(Kind::HandleClosing);
+        QCOMPARE(state.TransferKind, 0);
+        if (detail) {
+            QCOMPARE(log.lines(), (QStringList{"Downloading   100 of 400", "Downloading   400 of 400",
+                                               "Download complete. "}));
+            QCOMPARE(log.statusLine(), QStringLiteral("Download complete. "));
+        } else {
+            QVERIFY(log.lines().isEmpty());
+            QVERIFY(log.statusLine().isEmpty());
+        }
     }
 
     void extendedErrorShowsTheReplyAsPlainText()
