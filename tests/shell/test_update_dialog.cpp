@@ -41,6 +41,8 @@ struct Rig : CoreRig
         config.server.Host = QStringLiteral("127.0.0.1");
         config.server.Port = port;
         config.server.Security = FtpSecurity::Plain;
+        config.server.User = QStringLiteral("upd");
+        config.server.Password = QStringLiteral("updpass");
         config.server.Timeout = 10;
         config.makeClient = [] { return std::make_unique<CurlFtpClient>(); };
         return std::make_unique<UpdateSession>(
@@ -116,6 +118,40 @@ private Q_SLOTS:
         QCOMPARE(exit->text(), QStringLiteral("&Abort"));
         QVERIFY(!rig.controller.debugChecked());
         QVERIFY(QApplication::overrideCursor() == nullptr);
+        exit->click();
+        QTRY_VERIFY(rig.dialogs().isEmpty());
+    }
+
+    void aWholeSessionThroughTheDialog()
+    {
+        if (!PyFtpServer::available())
+            QSKIP("pyftpdlib is not installed");
+        Rig rig;
+        PyFtpServer server;
+        QVERIFY(server.putFile(QStringLiteral("version.txt"), QByteArray(KVORN_VERSION) + ",x.run\r\n"));
+        QVERIFY(server.putFile(QStringLiteral("spamnew.pbl"), "New Popup\r\n"));
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        auto session = rig.session(server.port());
+        auto *dialog = new UpdateDialog(std::move(session), QStringLiteral("127.0.0.1"), false);
+        dialog->show();
+        child<QCheckBox>(*dialog, QStringLiteral("ckOption6"))->setChecked(false);
+        auto *start = child<QPushButton>(*dialog, QStringLiteral("cmdStart"));
+        auto *exit = child<QPushButton>(*dialog, QStringLiteral("cmdExit"));
+        start->click();
+        QTRY_COMPARE_WITH_TIMEOUT(exit->text(), QStringLiteral("Finish"), 90000);
+        QVERIFY(!start->isEnabled());
+        QCOMPARE(child<QLabel>(*dialog, QStringLiteral("lblStatus"))->text(),
+                 QStringLiteral("Update Complete..."));
+        const StepPicture want[] = {StepPicture::Done,    StepPicture::Done, StepPicture::Skipped,
+                                    StepPicture::Done,    StepPicture::Skipped, StepPicture::Done,
+                                    StepPicture::Skipped};
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(dialog->stepPicture(i), want[i]);
+        QCOMPARE(rig.popups.blackList().count(), 1);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        if (qEnvironmentVariableIsSet("KVORN_SHOT"))
+            dialog->grab().save(qEnvironmentVariable("KVORN_SHOT"));
         exit->click();
         QTRY_VERIFY(rig.dialogs().isEmpty());
     }
