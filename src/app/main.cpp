@@ -31,6 +31,7 @@
 #include "popups/PopupCommands.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
+#include "update/UpdateSignature.h"
 #include "shell/BannerScreen.h"
 #include "shell/MailCommands.h"
 #include "shell/MailListsWindow.h"
@@ -43,6 +44,7 @@
 #include "shell/QtTrayIcon.h"
 #include "shell/ShellCommands.h"
 #include "shell/TipWindow.h"
+#include "shell/UpdateCommands.h"
 #include "shell/WidgetPrompt.h"
 
 #include <QApplication>
@@ -405,8 +407,10 @@ int main(int argc, char **argv)
         });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
-    // The trigger fires inside status updates (from kill passes and mail sockets too), so
-    // it is taken up afterwards. There is no update window yet: it is let pass quietly.
+    // Only this build's own key may let a downloaded program run.
+    installUpdateCommands(window, {options, store, controller, popupLists, mailLists, mailList,
+                                   prompt, clock, paths.programFolder,
+                                   publicKeyFromHex(QStringLiteral(KVORN_UPDATE_PUBLIC_KEY))});
     QObject::connect(
         &controller, &MainController::autoUpdateDue, &controller,
         [&] { debugLine(cl.debug, QStringLiteral("an automatic update is due")); },

@@ -32,24 +32,30 @@ int weekCode(const QDate &date)
     return yearDigit * 100 + sundayWeekOfYear(date);
 }
 
-QDate lastUpdateDate(const QString &stored, const QDate &today)
+QDate readStoredDate(const QString &stored)
 {
     const QString text = stored.trimmed();
-    QDate date;
-    if (!text.isEmpty()) {
-        // The program has always written month-first dates; read them before the locale's
-        // own form so "01/02/03" means the same on every machine.
+    if (text.isEmpty())
+        return {};
+    // What the program wrote itself is in the user's short date format, so that form
+    // comes first (under en_GB "05/11/2024" is 5 November). The month-first defaults
+    // of old ("01/01/2003", "01/01/03") are read in every locale after it.
+    QDate date = parseShortDate(text);
+    if (!date.isValid())
         date = QDate::fromString(text, QStringLiteral("M/d/yyyy"));
-        if (!date.isValid()) {
-            date = QDate::fromString(text, QStringLiteral("M/d/yy"));
-            if (date.isValid() && date.year() < 1950)
-                date = date.addYears(100);
-        }
-        if (!date.isValid())
-            date = QDate::fromString(text, Qt::ISODate);
-        if (!date.isValid())
-            date = parseShortDate(text);
+    if (!date.isValid()) {
+        date = QDate::fromString(text, QStringLiteral("M/d/yy"));
+        if (date.isValid() && date.year() < 1950)
+            date = date.addYears(100);
     }
+    if (!date.isValid())
+        date = QDate::fromString(text, Qt::ISODate);
+    return date;
+}
+
+QDate lastUpdateDate(const QString &stored, const QDate &today)
+{
+    QDate date = readStoredDate(stored);
     if (!date.isValid())
         date = QDate(2003, 1, 1);
     if (today.isValid() && date > today)

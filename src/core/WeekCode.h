@@ -13,6 +13,10 @@ int sundayWeekOfYear(const QDate &date);
 /// The name part of the weekly server lists: last digit of the year, then two week digits.
 int weekCode(const QDate &date);
 
+/// Reads a date the program stored: the user's short date, the month-first forms of old
+/// ("01/01/2003", "01/01/03") and ISO, whatever the locale. Invalid when no form reads it.
+QDate readStoredDate(const QString &stored);
+
 /// Reads the stored "LastUpdate" text whatever the locale: the user's short date, the
 /// month-first forms the program has always stored ("01/01/2003", "01/01/03") and ISO.
 /// Empty or unreadable text means 1 January 2003; a date after today means today.

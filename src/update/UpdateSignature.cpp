@@ -49,18 +49,34 @@ QByteArray publicKeyFromHex(const QString &hex)
 
 bool isAcceptableUpdateFileName(const QString &name, const QStringList &ownFiles)
 {
-    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
-        return false;
-    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
-        || name.contains(QLatin1Char(':')) || name.startsWith(QLatin1Char('.')))
+    // A plain, short name of letters, digits, ".", "_", "+" and "-": nothing a shell, a
+    // path or an option parser reads anything into.
+    if (name.isEmpty() || name.size() > 100 || name.startsWith(QLatin1Char('.'))
+        || name.startsWith(QLatin1Char('-')))
         return false;
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        const char16_t u = c.unicode();
+        const bool plain = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z')
+            || (u >= u'0' && u <= u'9') || u == u'.' || u == u'_' || u == u'-' || u == u'+';
+        if (!plain)
             return false;
     }
     if (name.endsWith(QStringLiteral(".sig"), Qt::CaseInsensitive))
         return false;
     return !ownFiles.contains(name, Qt::CaseInsensitive);
+}
+
+QStringList programOwnFileNames()
+{
+    return {QStringLiteral("spamlist.kbl"), QStringLiteral("banned.kbl"),
+            QStringLiteral("spamex.kbl"),   QStringLiteral("banner.kbl"),
+            QStringLiteral("hosts"),        QStringLiteral("hosts.txt"),
+            QStringLiteral("mail.mbl"),     QStringLiteral("mail.mfl"),
+            QStringLiteral("kvorn.log"),    QStringLiteral("k-vorn.log"),
+            QStringLiteral("TIPOFDAY.TXT"), QStringLiteral("SOUNDS"),
+            QStringLiteral("version.txt"),  QStringLiteral("message.txt"),
+            QStringLiteral("spamnew.pbl"),  QStringLiteral("Popups.dmp"),
+            QStringLiteral("mail.dmp")};
 }
 
 } // namespace kvorn

@@ -26,7 +26,11 @@ SignatureCheck checkUpdateSignature(const QString &filePath, const QByteArray &p
 QByteArray publicKeyFromHex(const QString &hex);
 
 /// Whether the update file name the server names may be fetched into the program folder:
-/// a plain file name, no folder parts, none of the program's own files.
+/// a plain file name of at most 100 letters, digits, ".", "_", "+" and "-" (not starting
+/// with "." or "-"), not a signature, none of the program's own files (case ignored).
 bool isAcceptableUpdateFileName(const QString &name, const QStringList &ownFiles);
+
+/// The names of the files the program keeps in its folder.
+QStringList programOwnFileNames();
 
 } // namespace kvorn

@@ -89,11 +89,12 @@ private Q_SLOTS:
         QTest::addColumn<QDate>("date");
 
         const QDate today(2026, 12, 10);
-        for (const char *name : {"C", "en_US", "de_DE", "sv_SE"}) {
+        for (const char *name : {"C", "en_US", "en_GB", "de_DE", "sv_SE"}) {
             const QString locale = QString::fromLatin1(name);
             QTest::addRow("%s four-digit year", name) << locale << "01/01/2003" << QDate(2003, 1, 1);
             QTest::addRow("%s two-digit year", name) << locale << "01/01/03" << QDate(2003, 1, 1);
-            QTest::addRow("%s month first", name) << locale << "12/08/2004" << QDate(2004, 12, 8);
+            if (QString::fromLatin1(name) != QLatin1String("en_GB"))
+                QTest::addRow("%s month first", name) << locale << "12/08/2004" << QDate(2004, 12, 8);
             QTest::addRow("%s empty", name) << locale << "" << QDate(2003, 1, 1);
             QTest::addRow("%s unreadable", name) << locale << "soon" << QDate(2003, 1, 1);
             QTest::addRow("%s in the future", name) << locale << "01/01/2030" << today;
@@ -101,6 +102,15 @@ private Q_SLOTS:
                 << locale << QLocale(locale).toString(QDate(2024, 11, 5), QLocale::ShortFormat)
                 << QDate(2024, 11, 5);
         }
+    }
+
+    void dayFirstLocaleReadsItsOwnDates()
+    {
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
+        const QDate read = lastUpdateDate(QStringLiteral("05/11/2024"), QDate(2026, 12, 10));
+        QLocale::setDefault(saved);
+        QCOMPARE(read, QDate(2024, 11, 5));
     }
 
     void storedDates()

@@ -149,6 +149,12 @@ private Q_SLOTS:
         QTest::newRow("own list other case") << "SPAMLIST.KBL" << false;
         QTest::newRow("signature name") << "kvornupdate.bin.sig" << false;
         QTest::newRow("control character") << "a\nb" << false;
+        QTest::newRow("blank inside") << "kvorn update.bin" << false;
+        QTest::newRow("leading dash") << "-rf" << false;
+        QTest::newRow("shell character") << "x;rm" << false;
+        QTest::newRow("versioned name") << "kvorn-1.4.84_x86+64.run" << true;
+        QTest::newRow("too long") << QString(101, QLatin1Char('a')) << false;
+        QTest::newRow("longest") << QString(100, QLatin1Char('a')) << true;
     }
 
     void fileNames()
