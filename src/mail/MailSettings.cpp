@@ -2,27 +2,18 @@
 
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
+#include "core/SettingsTable.h"
 #include "core/StoredValue.h"
 #include "core/TextFile.h"
 #include "platform/TextCodec.h"
 
-#include <variant>
 
 namespace kvorn {
 
 namespace {
 
-using Field = std::variant<bool MailSettings::*, QString MailSettings::*,
-                           std::int16_t MailSettings::*, std::int32_t MailSettings::*>;
-
-struct KeyDef
-{
-    const char *key;
-    Field field;
-};
-
 // The order in which the options are written.
-const KeyDef kKeys[] = {
+const SettingsKey<MailSettings> kKeys[] = {
     {"Accounts", &MailSettings::Accounts},
     {"ColumnOrder", &MailSettings::ColumnOrder},
     {"ColumnUse", &MailSettings::ColumnUse},
@@ -51,52 +42,6 @@ const KeyDef kKeys[] = {
     {"DnsServers", &MailSettings::DnsServers},
 };
 
-template <class... Ts> struct Overloaded : Ts...
-{
-    using Ts::operator()...;
-};
-template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
-
-QString textOf(const MailSettings &s, const Field &field)
-{
-    return std::visit(Overloaded{
-                          [&](bool MailSettings::*m) { return stored::fromBool(s.*m); },
-                          [&](QString MailSettings::*m) { return s.*m; },
-                          [&](std::int16_t MailSettings::*m) { return stored::fromNumber(s.*m); },
-                          [&](std::int32_t MailSettings::*m) { return stored::fromNumber(s.*m); },
-                      },
-                      field);
-}
-
-bool assign(MailSettings &s, const Field &field, const QString &text, ConversionError *error)
-{
-    return std::visit(Overloaded{
-                          [&](bool MailSettings::*m) {
-                              const auto v = stored::toBool(text, error);
-                              if (v)
-                                  s.*m = *v;
-                              return v.has_value();
-                          },
-                          [&](QString MailSettings::*m) {
-                              s.*m = text;
-                              return true;
-                          },
-                          [&](std::int16_t MailSettings::*m) {
-                              const auto v = stored::toInt16(text, error);
-                              if (v)
-                                  s.*m = *v;
-                              return v.has_value();
-                          },
-                          [&](std::int32_t MailSettings::*m) {
-                              const auto v = stored::toInt32(text, error);
-                              if (v)
-                                  s.*m = *v;
-                              return v.has_value();
-                          },
-                      },
-                      field);
-}
-
 MailTls tlsOf(const QString &stored, const QString &server)
 {
     const QString s = stored.trimmed();
@@ -124,20 +69,8 @@ void LoadMailSettings(const SettingsStore &store, MailSettings &settings, Prompt
 {
     MailSettings defaults;
     defaults.LogDate = static_cast<std::int16_t>(today.isValid() ? today.month() : 1);
-    for (const KeyDef &def : kKeys) {
-        const QString key = QString::fromLatin1(def.key);
-        const QString fallback = textOf(defaults, def.field);
-        const QString text = store.read(kMailSettingsSection, key, fallback);
-        ConversionError error;
-        if (!assign(settings, def.field, text, &error)) {
-            // One unreadable value must not cost the user every later setting.
-            prompt.message(errorText(error.number, error.description,
-                                     QStringLiteral("LoadMailSettings"),
-                                     QStringLiteral("KvornMain")),
-                           Prompt::Buttons::Ok, Prompt::Icon::Critical);
-            assign(settings, def.field, fallback, nullptr);
-        }
-    }
+    readSettingsTable<MailSettings>(store, kMailSettingsSection, kKeys, settings, defaults, prompt,
+                                    QStringLiteral("LoadMailSettings"));
 }
 
 QStringList mailAccountNames(const MailSettings &settings)
@@ -193,9 +126,7 @@ QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
         store.write(section, QStringLiteral("AcctTLS"),
                     QString::number(static_cast<int>(a.AcctTLS)));
     }
-    for (const KeyDef &def : kKeys)
-        store.write(kMailSettingsSection, QString::fromLatin1(def.key),
-                    textOf(settings, def.field));
+    writeSettingsTable<MailSettings>(store, kMailSettingsSection, kKeys, settings);
     if (!store.save())
         return QStringLiteral("The mail settings could not be written to %1.")
             .arg(store.filePath());
