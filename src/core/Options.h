@@ -51,6 +51,8 @@ struct Options
     std::int32_t LogYear = 0;
     std::int32_t LogForever = 0;
     bool TipofDay = true;
+    /// The year of "LogDate"; 0 in files written before it was kept.
+    std::int16_t LogDateYear = 0;
 
     /// Not a key: true when the display options are to be applied (set by loading,
     /// saving and the options dialog's "Apply", cleared by its "Cancel").

@@ -53,6 +53,7 @@ const SettingsKey<Options> kKeys[] = {
     {"LogForever", &Options::LogForever},
     {"TipofDay", &Options::TipofDay},
     {"KillNotify", &Options::KillNotify},
+    {"LogDateYear", &Options::LogDateYear},
 };
 } // namespace
 

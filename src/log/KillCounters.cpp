@@ -3,6 +3,8 @@
 #include "core/SettingsStore.h"
 #include "core/StoredValue.h"
 
+#include <utility>
+
 namespace kvorn {
 
 void readMailCounters(const SettingsStore &store, KillCounters &counters)
@@ -10,9 +12,12 @@ void readMailCounters(const SettingsStore &store, KillCounters &counters)
     const auto read = [&](const char *key) {
         return store.read(kMailCountersSection, QString::fromLatin1(key));
     };
-    if (const auto text = read("LogDate")) {
-        if (const auto v = stored::toInt16(*text))
-            counters.LogDate = *v;
+    for (const auto &[key, field] : {std::pair{"LogDate", &counters.LogDate},
+                                     std::pair{"LogDateYear", &counters.LogDateYear}}) {
+        if (const auto text = read(key)) {
+            if (const auto v = stored::toInt16(*text))
+                *field = *v;
+        }
     }
     std::int32_t *fields[] = {&counters.LogMonth, &counters.LogYear, &counters.LogForever};
     const char *keys[] = {"LogMonth", "LogYear", "LogForever"};
@@ -34,21 +39,28 @@ void writeMailCounters(SettingsStore &store, const KillCounters &counters)
                 stored::fromNumber(counters.LogYear));
     store.write(kMailCountersSection, QStringLiteral("LogForever"),
                 stored::fromNumber(counters.LogForever));
+    store.write(kMailCountersSection, QStringLiteral("LogDateYear"),
+                stored::fromNumber(counters.LogDateYear));
 }
 
-void rollOverCounters(std::int16_t &logDate, std::int32_t &logMonth, std::int32_t &logYear,
-                      int currentMonth)
+void rollOverCounters(std::int16_t &logDate, std::int16_t &logDateYear, std::int32_t &logMonth,
+                      std::int32_t &logYear, const QDate &today)
 {
-    if (logDate == 0)
-        logDate = std::int16_t(currentMonth);
-    if (currentMonth != logDate) {
-        // An earlier month than the stored one means the year turned since: the program
-        // may run for weeks, so January itself may never be seen.
-        if (currentMonth < logDate)
-            logYear = 0;
-        logMonth = 0;
-        logDate = std::int16_t(currentMonth);
+    const int month = today.month();
+    const int year = today.year();
+    if (logDate == 0) {
+        logDate = std::int16_t(month);
+        logDateYear = std::int16_t(year);
     }
+    // Without the stored year, an earlier month than the stored one is the only sign that
+    // the year turned; the program may run for weeks, so January itself may never be seen.
+    const bool yearTurned = logDateYear != 0 ? logDateYear != year : month < logDate;
+    if (yearTurned)
+        logYear = 0;
+    if (yearTurned || month != logDate)
+        logMonth = 0;
+    logDate = std::int16_t(month);
+    logDateYear = std::int16_t(year);
 }
 
 } // namespace kvorn

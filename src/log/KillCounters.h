@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+
 #include <cstdint>
 
 namespace kvorn {
@@ -15,6 +17,7 @@ struct KillCounters
     std::int32_t LogMonth = 0;
     std::int32_t LogYear = 0;
     std::int32_t LogForever = 0;
+    std::int16_t LogDateYear = 0; ///< the year of LogDate; 0 when not known
 };
 
 /// The section that holds the mail counters (keys "LogDate", "LogMonth", "LogYear",
@@ -28,13 +31,14 @@ void readMailCounters(const SettingsStore &store, KillCounters &counters);
 void writeMailCounters(SettingsStore &store, const KillCounters &counters);
 
 /// The rollover of one counter set, run before every count and every showing: a month
-/// count of another month starts again at 0, and a year count is cleared when the current
-/// month comes before the stored one (the year turned since).
-void rollOverCounters(std::int16_t &logDate, std::int32_t &logMonth, std::int32_t &logYear,
-                      int currentMonth);
-inline void rollOverCounters(KillCounters &c, int currentMonth)
+/// count of another month (or of the same month of another year) starts again at 0, and a
+/// year count of another year is cleared. Counters stored without their year count as
+/// last year's when the current month comes before the stored one.
+void rollOverCounters(std::int16_t &logDate, std::int16_t &logDateYear, std::int32_t &logMonth,
+                      std::int32_t &logYear, const QDate &today);
+inline void rollOverCounters(KillCounters &c, const QDate &today)
 {
-    rollOverCounters(c.LogDate, c.LogMonth, c.LogYear, currentMonth);
+    rollOverCounters(c.LogDate, c.LogDateYear, c.LogMonth, c.LogYear, today);
 }
 
 /// Adds one to a counter, stopping at the largest value instead of wrapping round.

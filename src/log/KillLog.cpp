@@ -97,9 +97,10 @@ void KillLog::countMailDeletion(const QString &sender, const QString &blacklistC
 
 void KillLog::rollOverCounters()
 {
-    const int month = m_clock.now().date().month();
-    kvorn::rollOverCounters(m_options.LogDate, m_options.LogMonth, m_options.LogYear, month);
-    kvorn::rollOverCounters(m_mail, month);
+    const QDate today = m_clock.now().date();
+    kvorn::rollOverCounters(m_options.LogDate, m_options.LogDateYear, m_options.LogMonth,
+                            m_options.LogYear, today);
+    kvorn::rollOverCounters(m_mail, today);
 }
 
 } // namespace kvorn

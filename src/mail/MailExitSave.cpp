@@ -14,6 +14,7 @@ QString saveMailAtExit(SettingsStore &store, MailSettings &settings, const MailA
     settings.LogMonth = counters.LogMonth;
     settings.LogYear = counters.LogYear;
     settings.LogForever = counters.LogForever;
+    settings.LogDateYear = counters.LogDateYear;
     QStringList errors{SaveMailSettings(store, settings, accounts)};
     for (const QString &list : {QStringLiteral("Blacklist"), QStringLiteral("Whitelist")})
         errors.append(lists.SaveMailList(list).error);

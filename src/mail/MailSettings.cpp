@@ -40,6 +40,7 @@ const SettingsKey<MailSettings> kKeys[] = {
     {"LogYear", &MailSettings::LogYear},
     {"LogForever", &MailSettings::LogForever},
     {"DnsServers", &MailSettings::DnsServers},
+    {"LogDateYear", &MailSettings::LogDateYear},
 };
 
 MailTls tlsOf(const QString &stored, const QString &server)

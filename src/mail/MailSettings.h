@@ -79,6 +79,7 @@ struct MailSettings
     /// Name servers for the sender-domain test, "host:port" entries parted by commas;
     /// empty means the system's.
     QString DnsServers;
+    std::int16_t LogDateYear = 0; ///< the year of LogDate; 0 in files written before it was kept
 };
 
 /// Reads every mail option, with the defaults for absent values. A value that does not

@@ -205,24 +205,32 @@ private Q_SLOTS:
 
     void rollover_data()
     {
+        // Today is in 2027; a stored year of 0 stands for files written before it was kept.
         QTest::addColumn<int>("logDate");
+        QTest::addColumn<int>("logDateYear");
         QTest::addColumn<int>("month");
         QTest::addColumn<int>("wantDate");
         QTest::addColumn<int>("wantMonth");
         QTest::addColumn<int>("wantYear");
-        QTest::newRow("same month") << 5 << 5 << 5 << 40 << 400;
-        QTest::newRow("later month") << 5 << 6 << 6 << 0 << 400;
-        QTest::newRow("january") << 12 << 1 << 1 << 0 << 0;
-        QTest::newRow("march after december") << 12 << 3 << 3 << 0 << 0;
-        QTest::newRow("november after march") << 3 << 11 << 11 << 0 << 400;
-        QTest::newRow("january after january") << 1 << 1 << 1 << 40 << 400;
-        QTest::newRow("never set") << 0 << 7 << 7 << 40 << 400;
-        QTest::newRow("never set, january") << 0 << 1 << 1 << 40 << 400;
+        QTest::newRow("same month") << 5 << 0 << 5 << 5 << 40 << 400;
+        QTest::newRow("later month") << 5 << 0 << 6 << 6 << 0 << 400;
+        QTest::newRow("january") << 12 << 0 << 1 << 1 << 0 << 0;
+        QTest::newRow("march after december") << 12 << 0 << 3 << 3 << 0 << 0;
+        QTest::newRow("november after march") << 3 << 0 << 11 << 11 << 0 << 400;
+        QTest::newRow("january after january") << 1 << 0 << 1 << 1 << 40 << 400;
+        QTest::newRow("never set") << 0 << 0 << 7 << 7 << 40 << 400;
+        QTest::newRow("never set, january") << 0 << 0 << 1 << 1 << 40 << 400;
+        QTest::newRow("same month, same year") << 5 << 2027 << 5 << 5 << 40 << 400;
+        QTest::newRow("later month, same year") << 3 << 2027 << 11 << 11 << 0 << 400;
+        QTest::newRow("same month a year later") << 5 << 2026 << 5 << 5 << 0 << 0;
+        QTest::newRow("later month of a later year") << 3 << 2026 << 11 << 11 << 0 << 0;
+        QTest::newRow("years later") << 12 << 2019 << 1 << 1 << 0 << 0;
     }
 
     void rollover()
     {
         QFETCH(int, logDate);
+        QFETCH(int, logDateYear);
         QFETCH(int, month);
         QFETCH(int, wantDate);
         QFETCH(int, wantMonth);
@@ -230,16 +238,19 @@ private Q_SLOTS:
         Rig rig;
         rig.core.clock.current = QDateTime(QDate(2027, month, 15), QTime(9, 0));
         rig.core.options.LogDate = std::int16_t(logDate);
+        rig.core.options.LogDateYear = std::int16_t(logDateYear);
         rig.core.options.LogMonth = 40;
         rig.core.options.LogYear = 400;
         rig.core.options.LogForever = 4000;
-        rig.log.mailCounters() = {std::int16_t(logDate), 40, 400, 4000};
+        rig.log.mailCounters() = {std::int16_t(logDate), 40, 400, 4000, std::int16_t(logDateYear)};
         rig.log.rollOverCounters();
         for (const KillCounters c :
              {KillCounters{rig.core.options.LogDate, rig.core.options.LogMonth,
-                           rig.core.options.LogYear, rig.core.options.LogForever},
+                           rig.core.options.LogYear, rig.core.options.LogForever,
+                           rig.core.options.LogDateYear},
               rig.log.mailCounters()}) {
             QCOMPARE(int(c.LogDate), wantDate);
+            QCOMPARE(int(c.LogDateYear), 2027);
             QCOMPARE(c.LogMonth, wantMonth);
             QCOMPARE(c.LogYear, wantYear);
             QCOMPARE(c.LogForever, 4000);
@@ -274,7 +285,7 @@ private Q_SLOTS:
     void mailCountersInTheStore()
     {
         Rig rig;
-        writeMailCounters(rig.core.store, {3, 5, 7, 11});
+        writeMailCounters(rig.core.store, {3, 5, 7, 11, 2026});
         QVERIFY(rig.core.store.save());
         SettingsStore again(rig.core.env.settingsFile());
         QCOMPARE(again.read(QStringLiteral("Options\\MailSettings"), QStringLiteral("LogForever")),
@@ -285,6 +296,7 @@ private Q_SLOTS:
         QCOMPARE(c.LogMonth, 5);
         QCOMPARE(c.LogYear, 7);
         QCOMPARE(c.LogForever, 11);
+        QCOMPARE(int(c.LogDateYear), 2026);
     }
 };
 
