@@ -25,6 +25,7 @@
 #include "platform/CombinedWindowSystem.h"
 #include "platform/IniRegistry.h"
 #include "platform/wayland/WaylandWindowSystem.h"
+#include "platform/KeychainSecretStore.h"
 #include "platform/x11/X11KeyboardState.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "popups/HotKeys.h"
@@ -60,6 +61,10 @@
 using namespace kvorn;
 
 namespace {
+
+const QString kUnprotectedPasswordsText = QStringLiteral(
+    "No keyring answered, so the mail account passwords are kept in kvorn.ini, encoded but "
+    "not protected: anyone who can read that file can read them.");
 
 struct CommandLine
 {
@@ -323,17 +328,33 @@ int main(int argc, char **argv)
                      [popupView](const QString &title) { popupView->addCommand(true, title); });
     MailScreenView *mailScreen = installMailScreen(window, mailCheck, mailList);
     installMailFilter(window, *mailScreen, mailProcessor, mailLists, mailList, prompt);
+    // Account passwords go into the desktop's keyring where one answers; without one they
+    // stay in the settings file, encoded as always, and the user is told once.
+    std::unique_ptr<KeychainSecretStore> keyring;
+    if (KeychainSecretStore::sessionBusPresent())
+        keyring = std::make_unique<KeychainSecretStore>(QStringLiteral("K-Vorn"));
+    MailPasswordStore passwords{keyring.get()};
+    const auto saveMail = [&] {
+        return saveMailAtExit(store, mailSettings, mailAccounts, killLog.mailCounters(),
+                              mailLists, &passwords);
+    };
+    bool unprotectedSaid = false;
     // The mail dialogs save at once when closed with OK or Close, so that a crash later in
     // the run does not take the edits with it.
     new MailCommands(window, *mailScreen,
                      {mailSettings, mailAccounts, mailLists, mailList, mailCheck, mailProcessor,
                       prompt, store,
                       [&] {
-                          return saveMailAtExit(store, mailSettings, mailAccounts,
-                                                killLog.mailCounters(), mailLists);
+                          const QString error = saveMail();
+                          if (passwords.storedUnprotected && !unprotectedSaid) {
+                              unprotectedSaid = true;
+                              prompt.message(kUnprotectedPasswordsText, Prompt::Buttons::Ok,
+                                             Prompt::Icon::Warning, QStringLiteral("K-Vorn"));
+                          }
+                          return error;
                       },
                       [&] { return loadMailListsWithProgress(mailLists, &controller, &window); },
-                      &controller});
+                      &controller, keyring.get()});
     SystemHosts systemHosts(hostsHelperPath());
     debugLine(cl.debug, QStringLiteral("hosts helper %1").arg(hostsHelperPath()));
     installBannerScreen(window, bannerList, prompt, options, &systemHosts);
@@ -366,9 +387,7 @@ int main(int argc, char **argv)
 
     // Saved at every end of the program, lists before the mail settings.
     controller.addListSaver([&] { return popupLists.saveAll(); });
-    controller.addMailSaver([&] {
-        return saveMailAtExit(store, mailSettings, mailAccounts, killLog.mailCounters(), mailLists);
-    });
+    controller.addMailSaver(saveMail);
     controller.addFlusher([&] { killLog.FlushLog(); });
     bool logErrorShown = false;
     QObject::connect(&killLog, &KillLog::writeFailed, &controller, [&](const QString &error) {
@@ -434,7 +453,7 @@ int main(int argc, char **argv)
     }
 
     QCoreApplication::processEvents();
-    LoadMailAccounts(store, mailSettings, mailAccounts);
+    LoadMailAccounts(store, mailSettings, mailAccounts, keyring.get());
     showError(loadMailListsWithProgress(mailLists, &controller, &window));
     controller.setStartupInProgress(false);
     if (mailSettings.DefaultOnStart)

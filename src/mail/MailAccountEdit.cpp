@@ -1,6 +1,7 @@
 #include "mail/MailAccountEdit.h"
 
 #include "core/SettingsStore.h"
+#include "platform/SecretStore.h"
 
 namespace kvorn {
 
@@ -111,13 +112,15 @@ void nameNamelessAccounts(const MailSettings &settings, MailAccounts &accounts)
 }
 
 void removeDroppedAccountSections(SettingsStore &store, const QStringList &before,
-                                  const MailSettings &settings)
+                                  const MailSettings &settings, SecretStore *secrets)
 {
     const QStringList now = mailAccountNames(settings);
     for (const QString &name : before) {
         if (name.isEmpty() || now.contains(name))
             continue;
         store.remove(kMailAccountSectionPrefix + name);
+        if (secrets)
+            secrets->remove(mailPasswordKey(name));
     }
 }
 

@@ -7,6 +7,7 @@
 
 namespace kvorn {
 
+class SecretStore;
 class SettingsStore;
 
 /// The account table as the account dialogs edit it. Row n of the manager is table entry
@@ -41,7 +42,8 @@ void nameNamelessAccounts(const MailSettings &settings, MailAccounts &accounts);
 /// Removes the sections of the sub-keys in `before` that the accounts list no longer names
 /// (removed or renamed accounts, whose stored passwords should not outlive them). Sections
 /// the list never named are left alone.
+/// Also drops their passwords from `secrets` when given.
 void removeDroppedAccountSections(SettingsStore &store, const QStringList &before,
-                                  const MailSettings &settings);
+                                  const MailSettings &settings, SecretStore *secrets = nullptr);
 
 } // namespace kvorn

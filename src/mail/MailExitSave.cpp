@@ -8,14 +8,15 @@
 namespace kvorn {
 
 QString saveMailAtExit(SettingsStore &store, MailSettings &settings, const MailAccounts &accounts,
-                       const KillCounters &counters, MailLists &lists)
+                       const KillCounters &counters, MailLists &lists,
+                       MailPasswordStore *passwords)
 {
     settings.LogDate = counters.LogDate;
     settings.LogMonth = counters.LogMonth;
     settings.LogYear = counters.LogYear;
     settings.LogForever = counters.LogForever;
     settings.LogDateYear = counters.LogDateYear;
-    QStringList errors{SaveMailSettings(store, settings, accounts)};
+    QStringList errors{SaveMailSettings(store, settings, accounts, passwords)};
     for (const QString &list : {QStringLiteral("Blacklist"), QStringLiteral("Whitelist")})
         errors.append(lists.SaveMailList(list).error);
     errors.removeAll(QString());

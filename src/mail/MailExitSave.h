@@ -15,6 +15,7 @@ struct KillCounters;
 /// the accounts, then the blacklist and the friends list. Returns the errors joined by
 /// line breaks, empty when all was saved.
 QString saveMailAtExit(SettingsStore &store, MailSettings &settings, const MailAccounts &accounts,
-                       const KillCounters &counters, MailLists &lists);
+                       const KillCounters &counters, MailLists &lists,
+                       MailPasswordStore *passwords = nullptr);
 
 } // namespace kvorn

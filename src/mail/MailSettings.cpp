@@ -5,6 +5,7 @@
 #include "core/SettingsTable.h"
 #include "core/StoredValue.h"
 #include "core/TextFile.h"
+#include "platform/SecretStore.h"
 #include "platform/TextCodec.h"
 
 
@@ -63,6 +64,22 @@ MailTls tlsOf(const QString &stored, const QString &server)
     return MailTls::None;
 }
 
+// What "AcctPass" holds after a save: empty when the keyring took the password (or holds
+// it and could not be asked), else the encoded password.
+QString storedPassword(const MailAccount &a, const QString &name, MailPasswordStore *passwords)
+{
+    SecretStore *secrets = passwords ? passwords->secrets : nullptr;
+    if (secrets) {
+        if (a.AcctPassUnread && a.AcctPass.isEmpty())
+            return {};
+        if (secrets->write(mailPasswordKey(name), a.AcctPass) == SecretStore::Result::Ok)
+            return {};
+    }
+    if (passwords && !a.AcctPass.isEmpty())
+        passwords->storedUnprotected = true;
+    return EncodeAcctPass(a.AcctPass);
+}
+
 } // namespace
 
 void LoadMailSettings(const SettingsStore &store, MailSettings &settings, Prompt &prompt,
@@ -85,8 +102,13 @@ QStringList mailAccountNames(const MailSettings &settings)
     return names;
 }
 
+QString mailPasswordKey(const QString &accountName)
+{
+    return QStringLiteral("mail account ") + accountName;
+}
+
 void LoadMailAccounts(const SettingsStore &store, const MailSettings &settings,
-                      MailAccounts &accounts)
+                      MailAccounts &accounts, SecretStore *secrets)
 {
     const QStringList names = mailAccountNames(settings);
     for (int n = 0; n < names.size(); ++n) {
@@ -101,6 +123,14 @@ void LoadMailAccounts(const SettingsStore &store, const MailSettings &settings,
         a.AcctSMTP = text("AcctSMTP");
         a.AcctPOP3 = text("AcctPOP3");
         a.AcctPass = DecodeAcctPass(text("AcctPass"));
+        a.AcctPassUnread = false;
+        if (a.AcctPass.isEmpty() && secrets) {
+            QString kept;
+            const SecretStore::Result r = secrets->read(mailPasswordKey(names.at(n)), &kept);
+            if (r == SecretStore::Result::Ok)
+                a.AcctPass = kept;
+            a.AcctPassUnread = r == SecretStore::Result::Unavailable;
+        }
         a.AcctDefault = stored::toBool(store.read(section, QStringLiteral("AcctDefault"),
                                                   QStringLiteral("True")))
                             .value_or(true);
@@ -109,7 +139,7 @@ void LoadMailAccounts(const SettingsStore &store, const MailSettings &settings,
 }
 
 QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
-                         const MailAccounts &accounts)
+                         const MailAccounts &accounts, MailPasswordStore *passwords)
 {
     const QStringList names = mailAccountNames(settings);
     for (int n = 0; n < names.size(); ++n) {
@@ -122,7 +152,7 @@ QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
         store.write(section, QStringLiteral("AcctUser"), a.AcctUser);
         store.write(section, QStringLiteral("AcctSMTP"), a.AcctSMTP);
         store.write(section, QStringLiteral("AcctPOP3"), a.AcctPOP3);
-        store.write(section, QStringLiteral("AcctPass"), EncodeAcctPass(a.AcctPass));
+        store.write(section, QStringLiteral("AcctPass"), storedPassword(a, names.at(n), passwords));
         store.write(section, QStringLiteral("AcctDefault"), stored::fromBool(a.AcctDefault));
         store.write(section, QStringLiteral("AcctTLS"),
                     QString::number(static_cast<int>(a.AcctTLS)));

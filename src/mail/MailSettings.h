@@ -9,6 +9,7 @@
 namespace kvorn {
 
 class SettingsStore;
+class SecretStore;
 class Prompt;
 
 /// The section of the mail options and of the accounts list.
@@ -42,6 +43,10 @@ struct MailAccount
     /// Stored as "AcctTLS" after the older keys; an older file without it reads as
     /// `None`, or as `Implicit` when "AcctPOP3" names port 995.
     MailTls AcctTLS = MailTls::None;
+    /// In memory only: the password is kept in the keyring, which did not answer when the
+    /// accounts were read. A save then leaves the keyring's copy alone rather than
+    /// overwrite it with the empty text.
+    bool AcctPassUnread = false;
 };
 
 /// The account table: entry n belongs to the n-th name of the accounts list.
@@ -89,13 +94,27 @@ void LoadMailSettings(const SettingsStore &store, MailSettings &settings, Prompt
                       const QDate &today);
 /// The accounts list split at "~" (empty when there is none), at most the table's size.
 QStringList mailAccountNames(const MailSettings &settings);
-/// Fills the account table from the accounts' sections, decoding the passwords.
+/// The key of an account's password in the keyring.
+QString mailPasswordKey(const QString &accountName);
+
+/// Where a save puts the account passwords: into `secrets` (the desktop's keyring) when it
+/// is given and takes them, "AcctPass" then staying empty; otherwise encoded into
+/// "AcctPass" as always, and `storedUnprotected` is set so the user can be told.
+struct MailPasswordStore
+{
+    SecretStore *secrets = nullptr;
+    bool storedUnprotected = false;
+};
+
+/// Fills the account table from the accounts' sections. A password stored in the file is
+/// decoded from there (older files, or no keyring at the last save); an empty one is asked
+/// of `secrets` when given.
 void LoadMailAccounts(const SettingsStore &store, const MailSettings &settings,
-                      MailAccounts &accounts);
+                      MailAccounts &accounts, SecretStore *secrets = nullptr);
 /// Writes the accounts and the mail options and saves the store. Returns an error text,
 /// empty on success (the old file then stays whole).
 QString SaveMailSettings(SettingsStore &store, const MailSettings &settings,
-                         const MailAccounts &accounts);
+                         const MailAccounts &accounts, MailPasswordStore *passwords = nullptr);
 
 /// The stored form of a password: two upper-case hex digits per byte of its UTF-8 form,
 /// each byte plus 7 (modulo 256). For plain ASCII this is exactly the historic form.

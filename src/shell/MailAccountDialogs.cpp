@@ -462,7 +462,7 @@ void MailAccountManager::removeAccount()
 
 void MailAccountManager::closeManager()
 {
-    removeDroppedAccountSections(m_c.store, m_stored, m_c.settings);
+    removeDroppedAccountSections(m_c.store, m_stored, m_c.settings, m_c.secrets);
     const QString error = m_c.saveMail ? m_c.saveMail() : QString();
     m_stored = mailAccountNames(m_c.settings);
     if (!error.isEmpty())

@@ -18,6 +18,7 @@ class QTreeWidget;
 namespace kvorn {
 
 class Prompt;
+class SecretStore;
 class SettingsStore;
 
 /// What the account dialogs work on: the account table and the accounts list in memory,
@@ -31,6 +32,8 @@ struct MailAccountsContext
     Prompt &prompt;
     /// Returns the errors, empty when everything was written.
     std::function<QString()> saveMail;
+    /// The keyring that holds the account passwords; may be null.
+    SecretStore *secrets = nullptr;
 };
 
 /// The fields of one account, as both the detail dialog and the wizard show them.

@@ -197,7 +197,8 @@ MailAccountManager *MailCommands::accountManager()
 {
     if (!m_accounts) {
         m_accounts = new MailAccountManager(
-            {m_c.settings, m_c.accounts, m_c.store, m_c.prompt, [this] { return saveNow(); }},
+            {m_c.settings, m_c.accounts, m_c.store, m_c.prompt, [this] { return saveNow(); },
+             m_c.secrets},
             &m_window);
     }
     return m_accounts;

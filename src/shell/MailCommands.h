@@ -23,6 +23,7 @@ class MainController;
 class MainWindow;
 class MessageListModel;
 class Prompt;
+class SecretStore;
 class SettingsStore;
 
 /// What the mail commands work on.
@@ -42,6 +43,8 @@ struct MailCommandsContext
     std::function<QString()> reloadLists;
     /// Saves the program settings without ending anything; may be null.
     MainController *controller = nullptr;
+    /// The keyring that holds the account passwords; may be null.
+    SecretStore *secrets = nullptr;
 };
 
 /// The mail screen's commands beyond checking and processing: the rest of the mail list's

@@ -7,9 +7,11 @@
 #include "platform/Clock.h"
 #include "platform/DesktopShell.h"
 #include "platform/KeyboardState.h"
+#include "platform/SecretStore.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TrayIcon.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -165,6 +167,38 @@ private:
         answers.pop_front();
         return a;
     }
+};
+
+/// A keyring in memory that can be made to stop answering.
+class FakeSecretStore final : public SecretStore
+{
+public:
+    Result read(const QString &key, QString *secret) override
+    {
+        if (!answering)
+            return Result::Unavailable;
+        const auto it = entries.constFind(key);
+        if (it == entries.constEnd())
+            return Result::NotFound;
+        *secret = *it;
+        return Result::Ok;
+    }
+    Result write(const QString &key, const QString &secret) override
+    {
+        if (!answering)
+            return Result::Unavailable;
+        entries.insert(key, secret);
+        return Result::Ok;
+    }
+    Result remove(const QString &key) override
+    {
+        if (!answering)
+            return Result::Unavailable;
+        return entries.remove(key) ? Result::Ok : Result::NotFound;
+    }
+
+    bool answering = true;
+    QHash<QString, QString> entries;
 };
 
 } // namespace kvorn::test

@@ -1,6 +1,8 @@
 #include "core/SettingsStore.h"
 #include "fakes/CoreRig.h"
+#include "fakes/Fakes.h"
 #include "log/KillCounters.h"
+#include "mail/MailAccountEdit.h"
 #include "mail/MailExitSave.h"
 #include "mail/MailLists.h"
 #include "mail/MailSettings.h"
@@ -30,6 +32,10 @@ private Q_SLOTS:
     void decodeHistoricForms();
     void passwordsRoundTrip_data();
     void passwordsRoundTrip();
+    void passwordsInTheKeyring_data();
+    void passwordsInTheKeyring();
+    void keyringSilentAtStartKeepsItsPassword();
+    void removedAccountLeavesTheKeyring();
     void splitHostPort_data();
     void splitHostPort();
     void connectionSecurity_data();
@@ -334,6 +340,102 @@ void TestMailSettings::passwordsRoundTrip()
     MailAccounts back;
     LoadMailAccounts(rig.store, s, back);
     QCOMPARE(back[0].AcctPass, plain);
+}
+
+namespace {
+QString storedPass(SettingsStore &store, const QString &account)
+{
+    return store.read(kMailAccountSectionPrefix + account, QStringLiteral("AcctPass"), {});
+}
+} // namespace
+
+void TestMailSettings::passwordsInTheKeyring_data()
+{
+    QTest::addColumn<bool>("oldForm");   // the file holds the password from an older save
+    QTest::addColumn<bool>("answering"); // the keyring answers at the save
+    QTest::newRow("new account, keyring answers") << false << true;
+    QTest::newRow("old form moved into the keyring") << true << true;
+    QTest::newRow("no keyring: kept in the file, user told") << false << false;
+    QTest::newRow("old form, no keyring") << true << false;
+}
+
+void TestMailSettings::passwordsInTheKeyring()
+{
+    QFETCH(bool, oldForm);
+    QFETCH(bool, answering);
+    CoreRig rig;
+    MailSettings s;
+    s.Accounts = QStringLiteral("Home~Work");
+    MailAccounts table;
+    table[0].AcctPass = QStringLiteral("s3cret");
+    table[1].AcctPass = QStringLiteral("other");
+    if (oldForm) {
+        QCOMPARE(SaveMailSettings(rig.store, s, table), QString());
+        table = {};
+        LoadMailAccounts(rig.store, s, table);
+    }
+    FakeSecretStore keyring;
+    keyring.answering = answering;
+    MailPasswordStore passwords{&keyring};
+    QCOMPARE(SaveMailSettings(rig.store, s, table, &passwords), QString());
+    QCOMPARE(passwords.storedUnprotected, !answering);
+
+    SettingsStore reread(rig.env.settingsFile());
+    if (answering) {
+        QCOMPARE(storedPass(reread, QStringLiteral("Home")), QString());
+        QCOMPARE(keyring.entries.value(mailPasswordKey(QStringLiteral("Home"))),
+                 QStringLiteral("s3cret"));
+    } else {
+        QCOMPARE(storedPass(reread, QStringLiteral("Home")), EncodeAcctPass(QStringLiteral("s3cret")));
+        QVERIFY(keyring.entries.isEmpty());
+    }
+    keyring.answering = true;
+    MailAccounts back;
+    LoadMailAccounts(reread, s, back, &keyring);
+    QCOMPARE(back[0].AcctPass, QStringLiteral("s3cret"));
+    QCOMPARE(back[1].AcctPass, QStringLiteral("other"));
+}
+
+void TestMailSettings::keyringSilentAtStartKeepsItsPassword()
+{
+    // The keyring is locked or slow when the program starts and answers again later: the
+    // save must not replace the kept password with the empty one read.
+    CoreRig rig;
+    MailSettings s;
+    s.Accounts = QStringLiteral("Home");
+    MailAccounts table;
+    table[0].AcctPass = QStringLiteral("s3cret");
+    FakeSecretStore keyring;
+    MailPasswordStore passwords{&keyring};
+    QCOMPARE(SaveMailSettings(rig.store, s, table, &passwords), QString());
+
+    keyring.answering = false;
+    MailAccounts back;
+    LoadMailAccounts(rig.store, s, back, &keyring);
+    QCOMPARE(back[0].AcctPass, QString());
+    keyring.answering = true;
+    QCOMPARE(SaveMailSettings(rig.store, s, back, &passwords), QString());
+    QCOMPARE(keyring.entries.value(mailPasswordKey(QStringLiteral("Home"))),
+             QStringLiteral("s3cret"));
+    QVERIFY(!passwords.storedUnprotected);
+}
+
+void TestMailSettings::removedAccountLeavesTheKeyring()
+{
+    CoreRig rig;
+    MailSettings s;
+    s.Accounts = QStringLiteral("Home~Work");
+    MailAccounts table;
+    table[0].AcctPass = QStringLiteral("s3cret");
+    table[1].AcctPass = QStringLiteral("other");
+    FakeSecretStore keyring;
+    MailPasswordStore passwords{&keyring};
+    QCOMPARE(SaveMailSettings(rig.store, s, table, &passwords), QString());
+    const QStringList before = mailAccountNames(s);
+    s.Accounts = QStringLiteral("Work");
+    removeDroppedAccountSections(rig.store, before, s, &keyring);
+    QVERIFY(!keyring.entries.contains(mailPasswordKey(QStringLiteral("Home"))));
+    QVERIFY(keyring.entries.contains(mailPasswordKey(QStringLiteral("Work"))));
 }
 
 void TestMailSettings::splitHostPort_data()
