@@ -49,6 +49,8 @@ struct Options
     std::int32_t LogYear = 0;
     std::int32_t LogForever = 0;
     bool TipofDay = true;
+    /// Reads the page address of browser windows from the accessibility bus.
+    bool ReadBrowserAddresses = true;
 
     /// Not a key: true when the display options are to be applied (set by loading,
     /// saving and the options dialog's "Apply", cleared by its "Cancel").

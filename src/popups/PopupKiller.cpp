@@ -101,18 +101,22 @@ bool PopupKiller::surveyLinuxWindow(WindowId id, const WindowClass &windowClass)
     const LinuxBrowserRow *row = findLinuxBrowserRow(windowClass);
     if (!row)
         return false;
-    // No address bar is visible to other programs here: the address stays empty.
+    // No address bar is visible to other programs here; where the desktop reads page
+    // addresses elsewhere, the window system has the one known so far (it may come later).
     const QString title = m_s.windows.title(id);
+    const auto address = [&] {
+        return m_s.options.ReadBrowserAddresses ? m_s.windows.address(id) : QString();
+    };
     switch (row->rule) {
     case SurveyRule::CutTitleRequired:
         if (const std::optional<QString> cut = cutBrowserTitle(title))
-            RecordDetectedWindow(*cut, id, QString());
+            RecordDetectedWindow(*cut, id, address());
         break;
     case SurveyRule::CutTitleOptional:
-        RecordDetectedWindow(cutBrowserTitleIfPresent(title), id, QString());
+        RecordDetectedWindow(cutBrowserTitleIfPresent(title), id, address());
         break;
     default:
-        RecordDetectedWindow(title, id, QString());
+        RecordDetectedWindow(title, id, address());
         break;
     }
     return true;
@@ -202,6 +206,10 @@ void PopupKiller::RecordDetectedWindow(const QString &title, WindowId handle,
         m_s.controller.requestMonitorRecheck();
         m_recordedNew = true;
         // "Block ALL popup windows" hands new windows to a step that takes no action.
+    } else if (detected.entry(row).address != address) {
+        // An address read after the window was recorded: the window is judged again.
+        m_s.controller.requestMonitorRecheck();
+        m_recordedNew = true;
     }
     detected.setAddress(row, address);
     detected.setHandle(row, handle);

@@ -1,0 +1,247 @@
+#include "platform/atspi/AtspiAddressFinder.h"
+
+#include <atspi/atspi.h>
+#include <dbus/dbus.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kvorn {
+
+namespace ap = addressprotocol;
+
+namespace {
+
+// How long to wait before asking the session bus again whether it runs an accessibility
+// bus, after it did not.
+constexpr std::int64_t kBusRecheckMs = 2000;
+
+std::int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+struct Unref
+{
+    void operator()(gpointer p) const
+    {
+        if (p)
+            g_object_unref(p);
+    }
+};
+using Ref = std::unique_ptr<AtspiAccessible, Unref>;
+
+struct GFreeText
+{
+    void operator()(gchar *p) const { g_free(p); }
+};
+using Text = std::unique_ptr<gchar, GFreeText>;
+
+// Calls whose failure only means "not this one": the error is dropped.
+struct Error
+{
+    GError *e = nullptr;
+    ~Error() { g_clear_error(&e); }
+    GError **operator&() { g_clear_error(&e); return &e; }
+};
+
+// True when the session bus already runs the accessibility bus. Asking for its address
+// would start one (the session bus starts services on demand), and with no session bus
+// address libdbus would even start a session bus: neither is ours to start.
+bool accessibilityBusRuns()
+{
+    const char *address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address || !*address)
+        return false;
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection *session = dbus_bus_get(DBUS_BUS_SESSION, &error);
+    if (!session) {
+        dbus_error_free(&error);
+        return false;
+    }
+    // Our end of the session does not end the reader when the desktop restarts its bus.
+    dbus_connection_set_exit_on_disconnect(session, FALSE);
+    const bool runs = dbus_bus_name_has_owner(session, "org.a11y.Bus", &error);
+    dbus_error_free(&error);
+    dbus_connection_unref(session);
+    return runs;
+}
+
+ap::Rect extentsOf(AtspiAccessible *frame)
+{
+    Error error;
+    AtspiComponent *component = atspi_accessible_get_component_iface(frame);
+    AtspiRect *r = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN,
+                                                           &error)
+                             : nullptr;
+    if (component)
+        g_object_unref(component);
+    ap::Rect out;
+    if (r) {
+        out = {r->x, r->y, r->width, r->height};
+        g_free(r);
+    } else {
+        out = {-100000, -100000, 0, 0};
+    }
+    return out;
+}
+
+// The frame covers the window: toolkits place their frames on the X window itself, give
+// or take a title bar or a border the window manager or the toolkit draws.
+bool sameSpot(const ap::Rect &frame, const ap::Rect &window)
+{
+    return std::abs(frame.x - window.x) <= 8 && std::abs(frame.y - window.y) <= 40 &&
+           std::abs(frame.width - window.width) <= 16 &&
+           std::abs(frame.height - window.height) <= 40;
+}
+
+std::string documentAddress(AtspiAccessible *document)
+{
+    AtspiDocument *iface = atspi_accessible_get_document_iface(document);
+    if (!iface)
+        return {};
+    std::string address;
+    for (const char *attribute : {"URI", "DocURL"}) {
+        Error error;
+        Text value(atspi_document_get_document_attribute_value(
+            iface, const_cast<gchar *>(attribute), &error));
+        if (value && *value) {
+            address = value.get();
+            break;
+        }
+    }
+    g_object_unref(iface);
+    return address;
+}
+
+// The frame's active tab: the document the frame embeds.
+std::string embeddedAddress(AtspiAccessible *frame)
+{
+    std::string address;
+    Error error;
+    GArray *relations = atspi_accessible_get_relation_set(frame, &error);
+    if (!relations)
+        return address;
+    for (guint i = 0; i < relations->len; ++i) {
+        AtspiRelation *relation = g_array_index(relations, AtspiRelation *, i);
+        if (address.empty() &&
+            atspi_relation_get_relation_type(relation) == ATSPI_RELATION_EMBEDS &&
+            atspi_relation_get_n_targets(relation) > 0) {
+            Ref document(atspi_relation_get_target(relation, 0));
+            if (document)
+                address = documentAddress(document.get());
+        }
+        g_object_unref(relation);
+    }
+    g_array_free(relations, TRUE);
+    return address;
+}
+
+} // namespace
+
+AtspiAddressFinder::AtspiAddressFinder() = default;
+
+AtspiAddressFinder::~AtspiAddressFinder()
+{
+    if (m_joined)
+        atspi_exit();
+}
+
+bool AtspiAddressFinder::joinBus()
+{
+    if (m_joined)
+        return true;
+    const std::int64_t now = nowMs();
+    if (now - m_lastBusCheckMs < kBusRecheckMs)
+        return false;
+    m_lastBusCheckMs = now;
+    if (!accessibilityBusRuns())
+        return false;
+    // A browser that hangs must not hold the reader for long; a new application gets a
+    // little more time, as it builds its tree.
+    atspi_set_timeout(1000, 3000);
+    if (atspi_init() > 1 || !atspi_get_a11y_bus())
+        return false;
+    m_joined = true;
+    return true;
+}
+
+ap::Answer AtspiAddressFinder::answer(const ap::Question &q)
+{
+    ap::Answer a;
+    a.seq = q.seq;
+    a.window = q.window;
+    if (!joinBus()) {
+        a.status = ap::Status::Off;
+        return a;
+    }
+    a.status = ap::Status::None;
+
+    std::vector<Ref> frames;
+    Ref desktop(atspi_get_desktop(0));
+    if (!desktop)
+        return a;
+    Error error;
+    const gint apps = atspi_accessible_get_child_count(desktop.get(), &error);
+    for (gint i = 0; i < apps; ++i) {
+        Ref app(atspi_accessible_get_child_at_index(desktop.get(), i, &error));
+        if (!app)
+            continue;
+        if (q.pid != 0 && atspi_accessible_get_process_id(app.get(), &error) != q.pid)
+            continue;
+        // Chromium builds its tree for whoever asks the application for its attributes
+        // first; until then its frames have no children and embed nothing.
+        if (GHashTable *attributes = atspi_accessible_get_attributes(app.get(), &error))
+            g_hash_table_unref(attributes);
+        const gint count = atspi_accessible_get_child_count(app.get(), &error);
+        for (gint j = 0; j < count; ++j) {
+            Ref frame(atspi_accessible_get_child_at_index(app.get(), j, &error));
+            if (!frame)
+                continue;
+            Text name(atspi_accessible_get_name(frame.get(), &error));
+            if (name && q.title == name.get())
+                frames.push_back(std::move(frame));
+        }
+    }
+    if (frames.empty())
+        return a;
+
+    AtspiAccessible *chosen = nullptr;
+    if (frames.size() == 1 && q.twins.empty()) {
+        chosen = frames.front().get();
+    } else {
+        // Several windows of this title: only the place tells them apart, and a frame that
+        // could be another window's as well gives no address rather than a wrong one.
+        int near = 0;
+        for (const Ref &frame : frames) {
+            const ap::Rect extents = extentsOf(frame.get());
+            if (!sameSpot(extents, q.geometry))
+                continue;
+            bool twinThere = false;
+            for (const ap::Rect &twin : q.twins)
+                twinThere |= sameSpot(extents, twin);
+            if (twinThere) {
+                a.status = ap::Status::Ambiguous;
+                return a;
+            }
+            ++near;
+            chosen = frame.get();
+        }
+        if (near != 1) {
+            a.status = near == 0 && frames.size() == 1 ? ap::Status::None : ap::Status::Ambiguous;
+            return a;
+        }
+    }
+    a.address = embeddedAddress(chosen);
+    if (!a.address.empty())
+        a.status = ap::Status::Found;
+    return a;
+}
+
+} // namespace kvorn
