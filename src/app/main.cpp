@@ -11,6 +11,7 @@
 #include "core/UnixSignalWatcher.h"
 #include "log/KillCounters.h"
 #include "log/KillLog.h"
+#include "log/KillNotifier.h"
 #include "mail/MailCheck.h"
 #include "mail/MailExitSave.h"
 #include "mail/MailLists.h"
@@ -31,6 +32,7 @@
 #include "popups/PopupCommands.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
+#include "update/UpdateSignature.h"
 #include "shell/BannerScreen.h"
 #include "shell/MailCommands.h"
 #include "shell/MailListsWindow.h"
@@ -43,6 +45,7 @@
 #include "shell/QtTrayIcon.h"
 #include "shell/ShellCommands.h"
 #include "shell/TipWindow.h"
+#include "shell/UpdateCommands.h"
 #include "shell/WidgetPrompt.h"
 
 #include <QApplication>
@@ -304,6 +307,7 @@ int main(int argc, char **argv)
     controller.setStartupInProgress(true);
 
     KillLog killLog(options, controller, clock, paths.programFolder);
+    KillNotifier killNotifier(killLog, options, tray);
     PopupLists popupLists({controller, tray, clock}, paths.programFolder);
     BannerList bannerList(paths.programFolder, tray, clock, controller);
     MailAccounts mailAccounts;
@@ -425,8 +429,10 @@ int main(int argc, char **argv)
         });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
-    // The trigger fires inside status updates (from kill passes and mail sockets too), so
-    // it is taken up afterwards. There is no update window yet: it is let pass quietly.
+    // Only this build's own key may let a downloaded program run.
+    installUpdateCommands(window, {options, store, controller, popupLists, mailLists, mailList,
+                                   prompt, clock, paths.programFolder,
+                                   publicKeyFromHex(QStringLiteral(KVORN_UPDATE_PUBLIC_KEY))});
     QObject::connect(
         &controller, &MainController::autoUpdateDue, &controller,
         [&] { debugLine(cl.debug, QStringLiteral("an automatic update is due")); },

@@ -1,5 +1,7 @@
 #include "core/MainController.h"
 
+#include "core/WeekCode.h"
+
 #include "core/Options.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompt.h"
@@ -257,15 +259,11 @@ void MainController::checkAutoUpdate()
     // huge one would overflow).
     if (!ok || days < 0 || days > kMaxUpdateIntervalDays)
         return;
-    // The default and texts of the Windows era are month/day/year whatever the locale;
-    // a text that no form reads counts as never updated.
-    const QString text = m_s.options.LastUpdate.trimmed();
-    QDate last = parseShortDate(text);
-    if (!last.isValid())
-        last = QDate::fromString(text, QStringLiteral("M/d/yyyy"));
-    if (!last.isValid())
-        last = QDate::fromString(text, Qt::ISODate);
-    if (!last.isValid() || m_s.clock.now().date().addDays(-days) > last) {
+    // The stored forms are read the same in every locale; a text that no form reads
+    // counts as an update long ago.
+    const QDate today = m_s.clock.now().date();
+    const QDate last = lastUpdateDate(m_s.options.LastUpdate, today);
+    if (today.addDays(-days) > last) {
         // Fires once per run: the flag stays set from here on.
         m_startupInProgress = true;
         Q_EMIT autoUpdateDue();

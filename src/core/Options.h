@@ -25,6 +25,8 @@ struct Options
     bool AutoColumn = true;
     bool DisHotKey = false;
     bool ScrambleText = false;
+    /// A desktop notification for every kill (at most one a second); off unless chosen.
+    bool KillNotify = false;
     bool BLDelete = false;
     bool OptDwsp = false;
     std::int32_t MasDwrd = 0;

@@ -63,6 +63,7 @@ const KeyDef kKeys[] = {
     {"LogYear", &Options::LogYear},
     {"LogForever", &Options::LogForever},
     {"TipofDay", &Options::TipofDay},
+    {"KillNotify", &Options::KillNotify},
     {"ReadBrowserAddresses", &Options::ReadBrowserAddresses},
 };
 

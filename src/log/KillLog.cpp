@@ -79,6 +79,7 @@ void KillLog::countPopupKill(const QString &title, const QString &blackListEntry
     WriteLogEntry(QStringLiteral("Popup"), title, blackListEntry);
     m_controller.UpdateStatusBar(PopupScreen, 2,
                                  QStringLiteral("Popups Killed: %1 ").arg(m_killedPops));
+    Q_EMIT killCounted(QStringLiteral("Popup"), title);
 }
 
 void KillLog::countMailDeletion(const QString &sender, const QString &blacklistColumn)
@@ -91,6 +92,7 @@ void KillLog::countMailDeletion(const QString &sender, const QString &blacklistC
     countUp(m_mail.LogForever);
     countUp(m_mail.LogMonth);
     countUp(m_mail.LogYear);
+    Q_EMIT killCounted(QStringLiteral("Mail"), sender);
 }
 
 void KillLog::rollOverCounters()

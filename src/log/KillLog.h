@@ -68,6 +68,8 @@ public:
 Q_SIGNALS:
     /// The log file could not be written; the lines are kept for the next attempt.
     void writeFailed(const QString &error);
+    /// A popup was closed or a message deleted ("Popup" or "Mail", the killed item).
+    void killCounted(const QString &kind, const QString &item);
 
 private:
     bool writeOut(QList<QStringList> lines);

@@ -42,7 +42,7 @@ void sortByKey(std::vector<std::uint32_t> &order, Qt::SortOrder direction, KeyOf
 
 // --- records ---------------------------------------------------------------------------------
 
-KillLogRecordModel::KillLogRecordModel(QObject *parent) : QAbstractTableModel(parent) {}
+KillLogRecordModel::KillLogRecordModel(QObject *parent) : SortableTableModel(parent) {}
 
 void KillLogRecordModel::setRecords(KillLogRecords records)
 {
@@ -55,17 +55,19 @@ void KillLogRecordModel::setRecords(KillLogRecords records)
     endResetModel();
 }
 
-const std::vector<std::uint32_t> &KillLogRecordModel::ranks()
+bool KillLogRecordModel::haveRanks() const
 {
-    if (m_ranks.size() != std::size_t(m_records.texts.size()))
-        m_ranks = rankTexts(m_records.texts);
-    return m_ranks;
+    return m_ranks.size() == std::size_t(m_records.texts.size());
 }
 
 void KillLogRecordModel::setRanks(std::vector<std::uint32_t> ranks)
 {
-    if (ranks.size() == std::size_t(m_records.texts.size()))
-        m_ranks = std::move(ranks);
+    if (ranks.size() != std::size_t(m_records.texts.size()))
+        return;
+    m_ranks = std::move(ranks);
+    m_ranksExpected = false;
+    if (m_sortColumn != 2)
+        reorderThrough(m_order, [this] { applyOrder(); });
 }
 
 std::vector<std::uint32_t> KillLogRecordModel::rankTexts(const QStringList &texts)
@@ -76,9 +78,8 @@ std::vector<std::uint32_t> KillLogRecordModel::rankTexts(const QStringList &text
         folded[std::size_t(i)] = texts.at(i).toCaseFolded();
     std::vector<std::uint32_t> byText(folded.size());
     std::iota(byText.begin(), byText.end(), 0U);
-    std::stable_sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return folded[a] < folded[b];
-    });
+    std::stable_sort(byText.begin(), byText.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return folded[a] < folded[b]; });
     std::vector<std::uint32_t> ranks(folded.size(), 0);
     std::uint32_t rank = 0;
     for (std::size_t i = 0; i < byText.size(); ++i) {
@@ -99,7 +100,13 @@ void KillLogRecordModel::applyOrder()
             std::reverse(m_order.begin(), m_order.end());
         return;
     }
-    const std::vector<std::uint32_t> &rank = ranks();
+    if (!haveRanks()) {
+        // Ranking a big log takes seconds; when it is on its way, the sort waits for it.
+        if (m_ranksExpected)
+            return;
+        m_ranks = rankTexts(m_records.texts);
+    }
+    const std::vector<std::uint32_t> &rank = m_ranks;
     const bool item = m_sortColumn == 0;
     std::iota(m_order.begin(), m_order.end(), 0U);
     sortByKey(m_order, m_sortOrder, [&](std::uint32_t r) {
@@ -112,24 +119,11 @@ void KillLogRecordModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column > 2)
         return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<std::uint32_t> recordOf;
-    for (const QModelIndex &i : before)
-        recordOf.push_back(m_order[std::size_t(i.row())]);
-    m_sortColumn = column;
-    m_sortOrder = order;
-    applyOrder();
-    if (!before.isEmpty()) {
-        std::vector<std::uint32_t> rowOf(m_order.size());
-        for (std::size_t row = 0; row < m_order.size(); ++row)
-            rowOf[m_order[row]] = std::uint32_t(row);
-        QModelIndexList after;
-        for (qsizetype k = 0; k < before.size(); ++k)
-            after.append(index(int(rowOf[recordOf[std::size_t(k)]]), before[k].column()));
-        changePersistentIndexList(before, after);
-    }
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    reorderThrough(m_order, [&] {
+        m_sortColumn = column;
+        m_sortOrder = order;
+        applyOrder();
+    });
 }
 
 int KillLogRecordModel::rowCount(const QModelIndex &parent) const
@@ -168,7 +162,7 @@ QVariant KillLogRecordModel::headerData(int section, Qt::Orientation orientation
 
 // --- counts ----------------------------------------------------------------------------------
 
-KillLogCountModel::KillLogCountModel(QObject *parent) : QAbstractTableModel(parent) {}
+KillLogCountModel::KillLogCountModel(QObject *parent) : SortableTableModel(parent) {}
 
 void KillLogCountModel::setCounts(QList<KillLogCount> counts)
 {
@@ -200,24 +194,11 @@ void KillLogCountModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column > 1)
         return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<std::uint32_t> rowsBefore;
-    for (const QModelIndex &i : before)
-        rowsBefore.push_back(m_order[std::size_t(i.row())]);
-    m_sortColumn = column;
-    m_sortOrder = order;
-    applyOrder();
-    if (!before.isEmpty()) {
-        std::vector<std::uint32_t> rowOf(m_order.size());
-        for (std::size_t row = 0; row < m_order.size(); ++row)
-            rowOf[m_order[row]] = std::uint32_t(row);
-        QModelIndexList after;
-        for (qsizetype k = 0; k < before.size(); ++k)
-            after.append(index(int(rowOf[rowsBefore[std::size_t(k)]]), before[k].column()));
-        changePersistentIndexList(before, after);
-    }
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    reorderThrough(m_order, [&] {
+        m_sortColumn = column;
+        m_sortOrder = order;
+        applyOrder();
+    });
 }
 
 int KillLogCountModel::rowCount(const QModelIndex &parent) const

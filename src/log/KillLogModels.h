@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/SortableTableModel.h"
 #include "log/KillLogReader.h"
 
-#include <QAbstractTableModel>
 #include <vector>
 
 namespace kvorn {
@@ -11,7 +11,7 @@ namespace kvorn {
 /// Sorting goes through keys made once per column: "Date / Time" by the record's place
 /// in the file (dates written as text in the user's format do not sort as text), the
 /// other columns by the rank of their text, compared as text ignoring case.
-class KillLogRecordModel : public QAbstractTableModel
+class KillLogRecordModel : public SortableTableModel
 {
     Q_OBJECT
 
@@ -22,6 +22,10 @@ public:
     /// The place of each text in text order (ignoring case), for sorting by "Killed Item"
     /// or "Filter Applied"; slow for many titles, so it may be made on another thread.
     static std::vector<std::uint32_t> rankTexts(const QStringList &texts);
+    /// Says that ranks for the records set next are being made elsewhere: until `setRanks`
+    /// brings them, a sort by a text column is remembered and applied on their arrival
+    /// instead of blocking the window.
+    void expectRanks() { m_ranksExpected = true; }
     /// Hands in ranks made by `rankTexts` over this model's texts.
     void setRanks(std::vector<std::uint32_t> ranks);
     const KillLogRecords &records() const { return m_records; }
@@ -38,17 +42,18 @@ public:
 
 private:
     void applyOrder();
-    const std::vector<std::uint32_t> &ranks();
+    bool haveRanks() const;
 
     KillLogRecords m_records;
-    std::vector<std::uint32_t> m_order;  // display row -> record
-    std::vector<std::uint32_t> m_ranks;  // text id -> place in text order; made on demand
+    std::vector<std::uint32_t> m_order; // display row -> record
+    std::vector<std::uint32_t> m_ranks; // text id -> place in text order; made on demand
+    bool m_ranksExpected = false;
     int m_sortColumn = 2;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 /// The analysis list ("Blacklist Item", "Count"); "Count" sorts by the number.
-class KillLogCountModel : public QAbstractTableModel
+class KillLogCountModel : public SortableTableModel
 {
     Q_OBJECT
 

@@ -29,6 +29,8 @@ public:
     virtual void setTip(const QString &tip) = 0;
     /// The tooltip last set.
     virtual QString tip() const = 0;
+    /// A short desktop notification beside the icon; nothing when there is no tray.
+    virtual void showMessage(const QString &title, const QString &text) = 0;
 
 Q_SIGNALS:
     /// A mouse button was released over the icon (1 left, 2 right).

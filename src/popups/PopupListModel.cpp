@@ -8,7 +8,7 @@
 namespace kvorn {
 
 PopupListModel::PopupListModel(Kind kind, QObject *parent)
-    : QAbstractTableModel(parent), m_kind(kind)
+    : SortableTableModel(parent), m_kind(kind)
 {
     setObjectName(viewName());
 }
@@ -381,21 +381,13 @@ void PopupListModel::sort(int column, Qt::SortOrder order)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<std::uint32_t> ids;
-    ids.reserve(std::size_t(before.size()));
-    for (const QModelIndex &i : before)
-        ids.push_back(m_rows[std::size_t(i.row())].id);
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [this](const Row &a, const Row &b) { return lessThan(a, b); });
-    m_rowsDirty = true;
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i)
-        after.append(index(rowOfId(ids[std::size_t(i)]), before.at(i).column()));
-    changePersistentIndexList(before, after);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    reorderRows([this](int row) { return m_rows[std::size_t(row)].id; },
+                [this] {
+                    std::stable_sort(m_rows.begin(), m_rows.end(),
+                                     [this](const Row &a, const Row &b) { return lessThan(a, b); });
+                    m_rowsDirty = true;
+                },
+                [this](std::uint32_t id) { return rowOfId(id); });
     emitSelectionChanged();
 }
 

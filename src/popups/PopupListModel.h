@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/SortableTableModel.h"
 #include "popups/MatchIndex.h"
 #include "popups/PopupEntry.h"
 
-#include <QAbstractTableModel>
 #include <cstdint>
 #include <vector>
 
@@ -15,7 +15,7 @@ namespace kvorn {
 ///
 /// Row order is list order: lookups answer with the first entry in this order. A list that
 /// keeps itself sorted puts every new entry at its sorted place.
-class PopupListModel : public QAbstractTableModel
+class PopupListModel : public SortableTableModel
 {
     Q_OBJECT
 

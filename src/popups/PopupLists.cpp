@@ -35,6 +35,51 @@ PopupLists::PopupLists(Services services, QString programFolder, QObject *parent
     });
     connect(m_white, &PopupListModel::entryToggled, this,
             [this] { m_s.controller.requestMonitorRecheck(); });
+    watchForChanges(m_white, m_whiteChanged);
+    watchForChanges(m_banned, m_bannedChanged);
+
+    // Long enough that a burst of edits (a merge, a multi-row delete) is written once.
+    m_saveSoon.setSingleShot(true);
+    m_saveSoon.setInterval(2000);
+    connect(&m_saveSoon, &QTimer::timeout, this, [this] { saveChangedLists(); });
+}
+
+void PopupLists::watchForChanges(PopupListModel *list, bool &changed)
+{
+    const auto mark = [this, &changed] {
+        changed = true;
+        m_saveSoon.start();
+    };
+    connect(list, &QAbstractItemModel::rowsInserted, this, mark);
+    connect(list, &QAbstractItemModel::rowsRemoved, this, mark);
+    connect(list, &QAbstractItemModel::dataChanged, this, mark);
+}
+
+void PopupLists::setBlackListChanged(bool changed)
+{
+    m_blackChanged = changed;
+    if (changed)
+        m_saveSoon.start();
+}
+
+QString PopupLists::saveChangedLists()
+{
+    m_saveSoon.stop();
+    QStringList errors;
+    const auto save = [&](bool &changed, PopupListModel &list, const QString &path, bool unread) {
+        // A file that could not be read is left alone; the exit's save says why.
+        if (!changed || (unread && QFileInfo::exists(path)))
+            return;
+        const QString error = writeList(list, path);
+        if (error.isEmpty())
+            changed = false;
+        else
+            errors.append(error);
+    };
+    save(m_blackChanged, *m_black, m_blackPath, m_blackUnread);
+    save(m_whiteChanged, *m_white, whiteListPath(), m_whiteUnread);
+    save(m_bannedChanged, *m_banned, m_bannedPath, m_bannedUnread);
+    return errors.join(QLatin1Char('\n'));
 }
 
 PopupLists::~PopupLists() = default;
@@ -75,6 +120,7 @@ QString PopupLists::GetBannedPopups()
     ListFileRead read = readBannedFile(m_bannedPath);
     m_bannedUnread = !read.error.isEmpty();
     m_banned->assign(std::move(read.entries));
+    m_bannedChanged = false;
     return read.error;
 }
 
@@ -83,6 +129,7 @@ QString PopupLists::LoadWhiteList()
     ListFileRead read = readListFile(whiteListPath());
     m_whiteUnread = !read.error.isEmpty();
     m_white->assign(std::move(read.entries));
+    m_whiteChanged = false;
     return read.error;
 }
 

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 namespace kvorn {
 
@@ -45,7 +46,12 @@ public:
 
     /// True when the black list has changes not yet written to "spamlist.kbl".
     bool blackListChanged() const { return m_blackChanged; }
-    void setBlackListChanged(bool changed) { m_blackChanged = changed; }
+    /// A change also starts the save a moment later, so that a crash or a killed session
+    /// does not take the user's edits with it.
+    void setBlackListChanged(bool changed);
+    /// Writes, at once, each list changed since it was last written (what the moment-later
+    /// save does). Returns the errors, empty when all went well.
+    QString saveChangedLists();
     /// True while `LoadBlackList` reads the file (ticks then do not count as changes).
     bool isLoadingBlackList() const { return m_loadingBlack; }
 
@@ -88,6 +94,7 @@ Q_SIGNALS:
 private:
     bool lookupOne(PopupListModel &list, const QString &text, bool mode);
     QString writeList(PopupListModel &list, const QString &path);
+    void watchForChanges(PopupListModel *list, bool &changed);
 
     Services m_s;
     QString m_programFolder;
@@ -99,6 +106,11 @@ private:
     DetectedListModel *m_detected;
     LogListModel *m_log;
     bool m_blackChanged = false;
+    // The white and banned lists change only through their models; the black list's
+    // commands say what counts as a change (a "Last Used" stamp does not).
+    bool m_whiteChanged = false;
+    bool m_bannedChanged = false;
+    QTimer m_saveSoon;
     bool m_loadingBlack = false;
     // A list whose file is there but could not be read is not written back over it.
     bool m_blackUnread = false;

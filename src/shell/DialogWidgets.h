@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QLatin1String>
 #include <QPushButton>
+
+#include <functional>
 
 namespace kvorn::widgets {
 
@@ -22,6 +26,22 @@ inline QPushButton *button(const QString &caption, const char *name, QWidget *pa
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
     return b;
+}
+
+/// The "&OK" (the default, running `onOk`) and "&Cancel" (rejecting) buttons at the right
+/// of a row, to go below a dialog's contents.
+inline QHBoxLayout *okCancelRow(QDialog *dialog, std::function<void()> onOk)
+{
+    QPushButton *ok = button(QStringLiteral("&OK"), "cmdOK", dialog);
+    QPushButton *cancel = button(QStringLiteral("&Cancel"), "cmdCancel", dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, std::move(onOk));
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }
 
 } // namespace kvorn::widgets

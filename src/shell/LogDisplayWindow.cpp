@@ -177,6 +177,7 @@ void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> resul
         m_counts->setCounts(std::move(result->counts));
         showAnalysis(true);
     } else {
+        m_records->expectRanks();
         m_records->setRecords(std::move(result->records));
         if (m_autoColumn)
             fitColumns(m_recordView);

@@ -24,8 +24,9 @@
 namespace kvorn {
 
 namespace {
-using widgets::checkBox;
 using widgets::button;
+using widgets::checkBox;
+using widgets::okCancelRow;
 
 const QString kAccountNameTitle = QStringLiteral("Account Name");
 
@@ -56,6 +57,33 @@ QStringList mailTlsChoices()
 
 // --- Account Detail -------------------------------------------------------------------------
 
+void MailAccountFields::show(const MailAccount &a)
+{
+    nickname->setText(a.AcctName);
+    address->setText(a.MailName);
+    pop3->setText(a.AcctPOP3);
+    smtp->setText(a.AcctSMTP);
+    user->setText(a.AcctUser);
+    password->setText(a.AcctPass);
+    tls->setCurrentIndex(static_cast<int>(a.AcctTLS));
+    secure->setChecked(a.AcctSecure);
+    defaultCheck->setChecked(a.AcctDefault);
+}
+
+MailAccount MailAccountFields::read(MailAccount a) const
+{
+    a.AcctName = nickname->text();
+    a.MailName = address->text();
+    a.AcctPOP3 = pop3->text();
+    a.AcctSMTP = smtp->text();
+    a.AcctUser = user->text();
+    a.AcctPass = password->text();
+    a.AcctTLS = static_cast<MailTls>(tls->currentIndex());
+    a.AcctSecure = secure->isChecked();
+    a.AcctDefault = defaultCheck->isChecked();
+    return withoutLineBreaks(a);
+}
+
 MailAccountDetail::MailAccountDetail(MailAccountsContext context, int row, QWidget *parent)
     : QDialog(parent), m_c(std::move(context)), m_row(row)
 {
@@ -71,15 +99,15 @@ MailAccountDetail::MailAccountDetail(MailAccountsContext context, int row, QWidg
                                              "to this account. For example: Work or HotMail."),
                               this);
     prompt->setWordWrap(true);
-    m_nickname = lineEdit(this, "txtAcctName");
-    m_address = lineEdit(this, "txtMailName");
-    m_pop3 = lineEdit(this, "txtPOP3");
-    m_smtp = lineEdit(this, "txtSMTP");
-    m_user = lineEdit(this, "txtUser");
-    m_password = lineEdit(this, "txtPass");
-    m_password->setEchoMode(QLineEdit::Password);
-    m_tls = tlsChoice(this);
-    m_secure = checkBox(QStringLiteral("Use Secure Authentification"), "chkSecure", this);
+    m_fields.nickname = lineEdit(this, "txtAcctName");
+    m_fields.address = lineEdit(this, "txtMailName");
+    m_fields.pop3 = lineEdit(this, "txtPOP3");
+    m_fields.smtp = lineEdit(this, "txtSMTP");
+    m_fields.user = lineEdit(this, "txtUser");
+    m_fields.password = lineEdit(this, "txtPass");
+    m_fields.password->setEchoMode(QLineEdit::Password);
+    m_fields.tls = tlsChoice(this);
+    m_fields.secure = checkBox(QStringLiteral("Use Secure Authentification"), "chkSecure", this);
     m_apop = new QRadioButton(QStringLiteral("APOP"), this);
     m_apop->setObjectName(QStringLiteral("optAPOP"));
     m_msn = new QRadioButton(QStringLiteral("MSN"), this);
@@ -87,77 +115,52 @@ MailAccountDetail::MailAccountDetail(MailAccountsContext context, int row, QWidg
     auto *logon = new QButtonGroup(this);
     logon->addButton(m_apop);
     logon->addButton(m_msn);
-    m_default = checkBox(QStringLiteral("Include this account in DEFAULT mail check"),
-                         "chkDefault", this);
+    m_fields.defaultCheck =
+        checkBox(QStringLiteral("Include this account in DEFAULT mail check"), "chkDefault", this);
     const auto followSecure = [this](bool on) {
         m_apop->setEnabled(on);
         m_msn->setEnabled(on);
     };
-    connect(m_secure, &QCheckBox::toggled, this, followSecure);
+    connect(m_fields.secure, &QCheckBox::toggled, this, followSecure);
 
     auto *server = new QGroupBox(QStringLiteral("Server Information"), this);
     auto *serverForm = new QFormLayout(server);
-    serverForm->addRow(QStringLiteral("Email Address:"), m_address);
-    serverForm->addRow(QStringLiteral("&Incoming Mail (POP3)"), m_pop3);
-    serverForm->addRow(QStringLiteral("Connection security:"), m_tls);
-    serverForm->addRow(QStringLiteral("&Outgoing Mail SMTP)"), m_smtp);
-    serverForm->addRow(QStringLiteral("&User Name (POP3):"), m_user);
-    serverForm->addRow(QStringLiteral("Pass&word (POP3):"), m_password);
+    serverForm->addRow(QStringLiteral("Email Address:"), m_fields.address);
+    serverForm->addRow(QStringLiteral("&Incoming Mail (POP3)"), m_fields.pop3);
+    serverForm->addRow(QStringLiteral("Connection security:"), m_fields.tls);
+    serverForm->addRow(QStringLiteral("&Outgoing Mail SMTP)"), m_fields.smtp);
+    serverForm->addRow(QStringLiteral("&User Name (POP3):"), m_fields.user);
+    serverForm->addRow(QStringLiteral("Pass&word (POP3):"), m_fields.password);
     auto *secureRow = new QHBoxLayout;
-    secureRow->addWidget(m_secure);
+    secureRow->addWidget(m_fields.secure);
     secureRow->addWidget(m_apop);
     secureRow->addWidget(m_msn);
     secureRow->addStretch();
 
-    auto *ok = button(QStringLiteral("&OK"), "cmdOK", this);
-    ok->setDefault(true);
-    auto *cancel = button(QStringLiteral("&Cancel"), "cmdCancel", this);
-    connect(ok, &QPushButton::clicked, this, &MailAccountDetail::accept);
-    connect(cancel, &QPushButton::clicked, this, &MailAccountDetail::reject);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout *buttons = okCancelRow(this, [this] { accept(); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addWidget(prompt);
-    layout->addWidget(m_nickname);
+    layout->addWidget(m_fields.nickname);
     layout->addWidget(server);
     layout->addLayout(secureRow);
-    layout->addWidget(m_default);
+    layout->addWidget(m_fields.defaultCheck);
     layout->addLayout(buttons);
 
     if (m_row >= 0 && m_row < mailAccountCount(m_c.settings)) {
         const MailAccount &a = m_c.accounts[std::size_t(m_row)];
-        m_nickname->setText(a.AcctName);
-        m_address->setText(a.MailName);
-        m_pop3->setText(a.AcctPOP3);
-        m_smtp->setText(a.AcctSMTP);
-        m_user->setText(a.AcctUser);
-        m_password->setText(a.AcctPass);
-        m_tls->setCurrentIndex(static_cast<int>(a.AcctTLS));
-        m_secure->setChecked(a.AcctSecure);
-        m_default->setChecked(a.AcctDefault);
+        m_fields.show(a);
     } else {
         m_row = -1;
     }
-    followSecure(m_secure->isChecked());
+    followSecure(m_fields.secure->isChecked());
 }
 
 void MailAccountDetail::accept()
 {
-    MailAccount a = m_row >= 0 ? m_c.accounts[std::size_t(m_row)] : MailAccount{};
-    a.AcctName = m_nickname->text();
-    a.MailName = m_address->text();
-    a.AcctPOP3 = m_pop3->text();
-    a.AcctSMTP = m_smtp->text();
-    a.AcctUser = m_user->text();
-    a.AcctPass = m_password->text();
-    a.AcctTLS = static_cast<MailTls>(m_tls->currentIndex());
-    a.AcctSecure = m_secure->isChecked();
-    a.AcctDefault = m_default->isChecked();
-    a = withoutLineBreaks(a);
+    const MailAccount a =
+        m_fields.read(m_row >= 0 ? m_c.accounts[std::size_t(m_row)] : MailAccount{});
 
     QString problem;
     if (a.AcctName.isEmpty())
@@ -171,8 +174,7 @@ void MailAccountDetail::accept()
     if (problem.isEmpty() && m_row < 0 && mailAccountCount(m_c.settings) >= kMaxMailAccounts)
         problem = QStringLiteral("No more than %1 accounts can be kept.").arg(kMaxMailAccounts);
     if (!problem.isEmpty()) {
-        m_c.prompt.message(problem, Prompt::Buttons::Ok, Prompt::Icon::Critical,
-                           kAccountNameTitle);
+        m_c.prompt.message(problem, Prompt::Buttons::Ok, Prompt::Icon::Critical, kAccountNameTitle);
         return;
     }
     if (m_row >= 0)
@@ -210,25 +212,26 @@ MailAccountWizard::MailAccountWizard(MailAccountsContext context, QWidget *paren
 
     QVBoxLayout *p0 = page(QStringLiteral("Account Name"),
                            QStringLiteral("This is the name  used as referance to this account."));
-    m_nickname = lineEdit(this, "txtDisplayName");
+    m_fields.nickname = lineEdit(this, "txtDisplayName");
     p0->addWidget(new QLabel(QStringLiteral("Display Name:"), this));
-    p0->addWidget(m_nickname);
+    p0->addWidget(m_fields.nickname);
     p0->addWidget(new QLabel(QStringLiteral("For example: Bill (work)"), this));
     p0->addStretch();
 
     QVBoxLayout *p1 = page(QStringLiteral("Your e-mail Address"),
                            QStringLiteral("Your e-mail Address is the address other people "
                                           "send e-mail messages to you."));
-    m_address = lineEdit(this, "txtEmailAddress");
+    m_fields.address = lineEdit(this, "txtEmailAddress");
     p1->addWidget(new QLabel(QStringLiteral("E-mail Address:"), this));
-    p1->addWidget(m_address);
+    p1->addWidget(m_fields.address);
     p1->addWidget(new QLabel(QStringLiteral("For example: someone@example.com"), this));
     p1->addStretch();
 
     QVBoxLayout *p2 = page(QStringLiteral("E-mail Servers"), QString());
     m_serverType = new QComboBox(this);
     m_serverType->setObjectName(QStringLiteral("cboServerType"));
-    m_serverType->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP"), QStringLiteral("HTTP")});
+    m_serverType->addItems(
+        {QStringLiteral("POP3"), QStringLiteral("IMAP"), QStringLiteral("HTTP")});
     // Only POP3 is spoken; the other kinds are shown as the form has them.
     m_serverType->setEnabled(false);
     m_serverType->setToolTip(QStringLiteral("K-Vorn checks POP3 mailboxes."));
@@ -238,39 +241,39 @@ MailAccountWizard::MailAccountWizard(MailAccountsContext context, QWidget *paren
     typeRow->addWidget(new QLabel(QStringLiteral("server."), this));
     typeRow->addStretch();
     p2->addLayout(typeRow);
-    m_pop3 = lineEdit(this, "txtIncoming");
-    m_smtp = lineEdit(this, "txtOutgoing");
-    m_tls = tlsChoice(this);
+    m_fields.pop3 = lineEdit(this, "txtIncoming");
+    m_fields.smtp = lineEdit(this, "txtOutgoing");
+    m_fields.tls = tlsChoice(this);
     p2->addWidget(new QLabel(QStringLiteral("Incoming mail (POP3, IMAP or HTTP) server."), this));
-    p2->addWidget(m_pop3);
+    p2->addWidget(m_fields.pop3);
     p2->addWidget(new QLabel(QStringLiteral("Connection security:"), this));
-    p2->addWidget(m_tls);
+    p2->addWidget(m_fields.tls);
     p2->addWidget(new QLabel(QStringLiteral("Outgoing mail (SMTP) server. "), this));
-    p2->addWidget(m_smtp);
+    p2->addWidget(m_fields.smtp);
     p2->addStretch();
 
     QVBoxLayout *p3 = page(QStringLiteral("Mail Logon "),
                            QStringLiteral("Type the account name and password for this mail "
                                           "account."));
-    m_user = lineEdit(this, "txtAccountName");
-    m_password = lineEdit(this, "txtPassword");
-    m_password->setEchoMode(QLineEdit::Password);
+    m_fields.user = lineEdit(this, "txtAccountName");
+    m_fields.password = lineEdit(this, "txtPassword");
+    m_fields.password->setEchoMode(QLineEdit::Password);
     p3->addWidget(new QLabel(QStringLiteral("Account name:"), this));
-    p3->addWidget(m_user);
+    p3->addWidget(m_fields.user);
     p3->addWidget(new QLabel(QStringLiteral("Password:"), this));
-    p3->addWidget(m_password);
+    p3->addWidget(m_fields.password);
     auto *remember = checkBox(QStringLiteral("Remember Password"), "chkRemember", this);
     // The password is always kept with the account; a box that could say otherwise
     // would mislead.
     remember->setChecked(true);
     remember->setEnabled(false);
     p3->addWidget(remember);
-    m_secure = checkBox(QStringLiteral("Log on using  Secure Password Authentication (SPA)"),
-                        "chkSPA", this);
-    p3->addWidget(m_secure);
-    m_default = checkBox(QStringLiteral("Check this account when checking Defaults"),
-                         "chkDefault", this);
-    p3->addWidget(m_default);
+    m_fields.secure = checkBox(QStringLiteral("Log on using  Secure Password Authentication (SPA)"),
+                               "chkSPA", this);
+    p3->addWidget(m_fields.secure);
+    m_fields.defaultCheck =
+        checkBox(QStringLiteral("Check this account when checking Defaults"), "chkDefault", this);
+    p3->addWidget(m_fields.defaultCheck);
     p3->addStretch();
 
     QVBoxLayout *p4 = page(QStringLiteral("Congratulations"),
@@ -308,7 +311,7 @@ void MailAccountWizard::showPage(int page)
     m_back->setEnabled(page > 0);
     m_next->setText(page == m_pages->count() - 1 ? QStringLiteral("Finish")
                                                  : QStringLiteral("Next >"));
-    QWidget *first[] = {m_nickname, m_address, m_pop3, m_user, nullptr};
+    QWidget *first[] = {m_fields.nickname, m_fields.address, m_fields.pop3, m_fields.user, nullptr};
     if (QWidget *w = first[page])
         w->setFocus();
 }
@@ -330,25 +333,14 @@ void MailAccountWizard::back()
 
 void MailAccountWizard::finish()
 {
-    MailAccount a;
-    a.AcctName = m_nickname->text();
-    a.MailName = m_address->text();
-    a.AcctPOP3 = m_pop3->text();
-    a.AcctSMTP = m_smtp->text();
-    a.AcctUser = m_user->text();
-    a.AcctPass = m_password->text();
-    a.AcctTLS = static_cast<MailTls>(m_tls->currentIndex());
-    a.AcctSecure = m_secure->isChecked();
-    a.AcctDefault = m_default->isChecked();
-    a = withoutLineBreaks(a);
+    const MailAccount a = m_fields.read({});
     // A nameless account would drop out of the accounts list and pair its server and
     // password with the next name; a repeated or "~" name would share or split a section.
     QString problem = nicknameProblem(m_c.settings, m_c.accounts, a.AcctName, -1);
     if (problem.isEmpty() && mailAccountCount(m_c.settings) >= kMaxMailAccounts)
         problem = QStringLiteral("No more than %1 accounts can be kept.").arg(kMaxMailAccounts);
     if (!problem.isEmpty()) {
-        m_c.prompt.message(problem, Prompt::Buttons::Ok, Prompt::Icon::Critical,
-                           kAccountNameTitle);
+        m_c.prompt.message(problem, Prompt::Buttons::Ok, Prompt::Icon::Critical, kAccountNameTitle);
         showPage(0);
         return;
     }
@@ -414,10 +406,10 @@ void MailAccountManager::fillRows()
     if (keep >= 0 && keep < count)
         m_list->setCurrentItem(m_list->topLevelItem(keep));
     m_add->setEnabled(count < kMaxMailAccounts);
-    m_add->setToolTip(count < kMaxMailAccounts
-                          ? QString()
-                          : QStringLiteral("No more than %1 accounts can be kept.")
-                                .arg(kMaxMailAccounts));
+    m_add->setToolTip(
+        count < kMaxMailAccounts
+            ? QString()
+            : QStringLiteral("No more than %1 accounts can be kept.").arg(kMaxMailAccounts));
 }
 
 int MailAccountManager::selectedRow() const
@@ -458,10 +450,10 @@ void MailAccountManager::removeAccount()
     if (row < 0)
         return;
     const QString name = m_c.accounts[std::size_t(row)].AcctName;
-    const Prompt::Answer answer =
-        m_c.prompt.ask(QStringLiteral("Are you sure you want to delete %1 email account ?").arg(name),
-                       Prompt::Buttons::OkCancel, Prompt::Icon::Question,
-                       QStringLiteral("Confirm Account Delete"), Prompt::Answer::Cancel);
+    const Prompt::Answer answer = m_c.prompt.ask(
+        QStringLiteral("Are you sure you want to delete %1 email account ?").arg(name),
+        Prompt::Buttons::OkCancel, Prompt::Icon::Question, QStringLiteral("Confirm Account Delete"),
+        Prompt::Answer::Cancel);
     if (answer != Prompt::Answer::Ok)
         return;
     removeMailAccount(m_c.settings, m_c.accounts, row);

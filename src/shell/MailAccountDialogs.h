@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
-
 #include <functional>
 
 class QCheckBox;
@@ -34,6 +33,25 @@ struct MailAccountsContext
     std::function<QString()> saveMail;
 };
 
+/// The fields of one account, as both the detail dialog and the wizard show them.
+struct MailAccountFields
+{
+    QLineEdit *nickname = nullptr;
+    QLineEdit *address = nullptr;
+    QLineEdit *pop3 = nullptr;
+    QLineEdit *smtp = nullptr;
+    QLineEdit *user = nullptr;
+    QLineEdit *password = nullptr;
+    QComboBox *tls = nullptr;
+    QCheckBox *secure = nullptr;
+    QCheckBox *defaultCheck = nullptr;
+
+    void show(const MailAccount &account);
+    /// `account` with the fields' values, line breaks stripped (a pasted CR LF in a field
+    /// would otherwise become a POP3 command of its own).
+    MailAccount read(MailAccount account) const;
+};
+
 /// `frmMailAcctDetail` "Account Detail": shows and changes one account, or adds one.
 class MailAccountDetail : public QDialog
 {
@@ -52,17 +70,9 @@ public:
 private:
     MailAccountsContext m_c;
     int m_row;
-    QLineEdit *m_nickname;
-    QLineEdit *m_address;
-    QLineEdit *m_pop3;
-    QLineEdit *m_smtp;
-    QLineEdit *m_user;
-    QLineEdit *m_password;
-    QComboBox *m_tls;
-    QCheckBox *m_secure;
+    MailAccountFields m_fields;
     QRadioButton *m_apop;
     QRadioButton *m_msn;
-    QCheckBox *m_default;
 };
 
 /// `frmMailWizard` "Add Mail Account": adds an account in five pages.
@@ -89,16 +99,8 @@ private:
     QStackedWidget *m_pages;
     QPushButton *m_back;
     QPushButton *m_next;
-    QLineEdit *m_nickname;
-    QLineEdit *m_address;
+    MailAccountFields m_fields;
     QComboBox *m_serverType;
-    QLineEdit *m_pop3;
-    QLineEdit *m_smtp;
-    QComboBox *m_tls;
-    QLineEdit *m_user;
-    QLineEdit *m_password;
-    QCheckBox *m_secure;
-    QCheckBox *m_default;
 };
 
 /// `frmMailAddAccount` "Manage Mail Accounts": the accounts with add, change and remove.

@@ -30,6 +30,7 @@ namespace kvorn {
 
 namespace {
 using widgets::checkBox;
+using widgets::okCancelRow;
 using widgets::button;
 
 QSpinBox *dayBox(const char *name, QWidget *parent)
@@ -143,15 +144,7 @@ MailOptionsDialog::MailOptionsDialog(MailSettings &settings, MailCheck &check, M
         m_tabs->setTabToolTip(i, QString::fromLatin1(t.tip));
     }
 
-    auto *ok = button(QStringLiteral("&OK"), "cmdOK", this);
-    ok->setDefault(true);
-    auto *cancel = button(QStringLiteral("&Cancel"), "cmdCancel", this);
-    connect(ok, &QPushButton::clicked, this, &MailOptionsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &MailOptionsDialog::reject);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout *buttons = okCancelRow(this, [this] { accept(); });
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addLayout(buttons);

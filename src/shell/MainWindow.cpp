@@ -184,6 +184,9 @@ void MainWindow::buildMenus()
 
     QMenu *settings = addMenu(nullptr, S("mnuSettings"), S("&Settings"));
     m_popup.options = addItem(settings, S("mnuOpPopup"), S("&Popup"));
+    // Enabled once its command is bound.
+    addItem(settings, S("mnuOpProxy"), S("Pro&xy..."))->setEnabled(false);
+    addItem(settings, S("mnuOpUpdateServer"), S("Update &Server..."))->setEnabled(false);
     // No command without its handler: the popup side enables these when it connects them.
     for (QAction *item : {m_popup.load, m_popup.merge, m_popup.saveAs, m_popup.wipe,
                           m_popup.options})

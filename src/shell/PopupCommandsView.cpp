@@ -287,7 +287,10 @@ void PopupCommandsView::popupOptions()
     {
         PopupOptionsDialog dialog(m_s.options, m_s.prompt, m_s.registry, &m_s.window);
         dialog.setKeysUnavailable(m_keysOffReason);
-        dialog.exec();
+        // Written at once: options that live only until the program's end are lost to a
+        // crash or a session that is killed.
+        if (dialog.exec() == QDialog::Accepted)
+            m_s.controller.saveSettingsNow();
     }
     m_s.window.ApplyDisplayOptions();
     m_s.controller.requestMonitorRecheck();

@@ -63,6 +63,10 @@ const CheckDef kChecks[] = {
      "blacklist .",
      &Options::ScrambleText},
     {LookFeel, "Sound", "Enable Sound Effects", "Play a sound on every kill", &Options::Sound},
+    {LookFeel, "KillNotify", "Notify on Every Kill",
+     "Shows a desktop notification for each closed popup and deleted message, at most one "
+     "a second.",
+     &Options::KillNotify},
     {LookFeel, "AutoColumn", "Auto Adjust column to maximum text width", "", &Options::AutoColumn},
     {LookFeel, "DisHotKey", "Disable Force Open Key (Ctrl)",
      "This will disable Force Open mode when pressing the CTRL key.", &Options::DisHotKey},

@@ -100,4 +100,10 @@ void QtTrayIcon::popupMenu(QMenu *menu)
     menu->popup(QCursor::pos());
 }
 
+void QtTrayIcon::showMessage(const QString &title, const QString &text)
+{
+    if (m_present)
+        m_icon->showMessage(title, text, QSystemTrayIcon::Information);
+}
+
 } // namespace kvorn

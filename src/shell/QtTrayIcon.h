@@ -26,6 +26,7 @@ public:
     TrayPicture picture() const override { return m_picture; }
     void setTip(const QString &tip) override;
     QString tip() const override { return m_tip; }
+    void showMessage(const QString &title, const QString &text) override;
 
     /// The menu shown on a right click (the window decides when).
     void popupMenu(QMenu *menu);

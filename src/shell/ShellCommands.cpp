@@ -6,6 +6,8 @@
 #include "platform/DesktopShell.h"
 #include "shell/LogDisplayWindow.h"
 #include "shell/MainWindow.h"
+#include "shell/ProxyDialog.h"
+#include "shell/UpdateServerDialog.h"
 #include "shell/StatsWindow.h"
 #include "shell/TipWindow.h"
 
@@ -38,6 +40,13 @@ void installShellCommands(MainWindow &window, const ShellCommandServices &s)
                              },
                              main);
                      });
+    QAction *proxy = window.action(QStringLiteral("mnuOpProxy"));
+    proxy->setEnabled(true);
+    QObject::connect(proxy, &QAction::triggered, &window, [=] { ProxyDialog::open(*store, main); });
+    QAction *server = window.action(QStringLiteral("mnuOpUpdateServer"));
+    server->setEnabled(true);
+    QObject::connect(server, &QAction::triggered, &window,
+                     [=] { UpdateServerDialog::open(*store, main); });
     QObject::connect(window.action(QStringLiteral("mnuHelpTip")), &QAction::triggered, &window,
                      [=] { TipWindow::open(*store, *options, folder); });
     QObject::connect(window.action(QStringLiteral("mnuHelpAbout")), &QAction::triggered, &window,

@@ -22,7 +22,8 @@ struct ShellCommandServices
     QString helpPage;
 };
 
-/// Binds View > "&Kill Statistics" and the Help menu's items.
+/// Binds View > "&Kill Statistics", Settings > "Pro&xy..." and "Update &Server...", and the
+/// Help menu's items.
 void installShellCommands(MainWindow &window, const ShellCommandServices &services);
 
 /// The help page installed beside the program, else the one of the source tree; empty

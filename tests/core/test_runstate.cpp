@@ -289,6 +289,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("lastUpdate");
         QTest::newRow("de_DE, the default") << "de_DE" << "01/01/2003";
         QTest::newRow("ja_JP, the default") << "ja_JP" << "01/01/2003";
+        QTest::newRow("C, the default") << "C" << "01/01/2003";
+        QTest::newRow("C, two-digit year") << "C" << "01/01/03";
+        QTest::newRow("sv_SE, two-digit year") << "sv_SE" << "01/01/03";
         QTest::newRow("en_US, ISO") << "en_US" << "2003-01-01";
         QTest::newRow("unreadable") << "en_US" << "last spring";
     }

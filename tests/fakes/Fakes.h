@@ -35,9 +35,15 @@ public:
     TrayPicture picture() const override { return m_picture; }
     void setTip(const QString &tip) override { m_tip = tip; }
     QString tip() const override { return m_tip; }
+    void showMessage(const QString &title, const QString &text) override
+    {
+        messages.append(title + QStringLiteral(": ") + text);
+    }
 
     /// Every picture set, in order.
     QList<TrayPicture> pictures;
+    /// Every notification shown, as "title: text".
+    QStringList messages;
 
 private:
     bool m_present = false;

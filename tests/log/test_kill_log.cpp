@@ -3,6 +3,7 @@
 #include "CoreRig.h"
 
 #include "log/KillLog.h"
+#include "log/KillNotifier.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -169,6 +170,37 @@ private Q_SLOTS:
         rig.core.options.LogForever = INT32_MAX;
         rig.log.countPopupKill(QStringLiteral("x"), QStringLiteral("y"));
         QCOMPARE(rig.core.options.LogForever, INT32_MAX);
+    }
+
+    void notificationsOnlyWhenChosenAndAtMostOneASecond()
+    {
+        Rig rig;
+        KillNotifier notifier(rig.log, rig.core.options, rig.core.tray);
+        const auto kill = [&](const char *title) {
+            rig.log.countPopupKill(QString::fromLatin1(title), QStringLiteral("*x*"));
+        };
+        kill("Off by default");
+        QTest::qWait(KillNotifier::kIntervalMs + 200);
+        QVERIFY(rig.core.tray.messages.isEmpty());
+
+        rig.core.options.KillNotify = true;
+        kill("Casino");
+        QCOMPARE(rig.core.tray.messages, QStringList{"K-Vorn: Popup closed: Casino"});
+        // A burst within the second is held and summed up once when the second ends.
+        kill("Two");
+        kill("Three");
+        rig.log.countMailDeletion(QStringLiteral("spam@example.test"), QStringLiteral("False"));
+        QCOMPARE(rig.core.tray.messages.size(), 1);
+        QTRY_COMPARE(rig.core.tray.messages.size(), 2);
+        QCOMPARE(rig.core.tray.messages.last(),
+                 QStringLiteral("K-Vorn: 3 more kills; the last: Mail deleted: spam@example.test"));
+        QTest::qWait(KillNotifier::kIntervalMs + 200);
+        QCOMPARE(rig.core.tray.messages.size(), 2);
+
+        // Scrambled titles stay out of notifications too.
+        rig.core.options.ScrambleText = true;
+        kill("Rude words");
+        QCOMPARE(rig.core.tray.messages.last(), QStringLiteral("K-Vorn: A popup was closed."));
     }
 
     void rollover_data()

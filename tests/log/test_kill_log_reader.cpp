@@ -1,8 +1,8 @@
+#include "KillLogLines.h"
+#include "TestEnv.h"
 #include "log/KillHistory.h"
 #include "log/KillLogModels.h"
 #include "log/KillLogReader.h"
-
-#include "TestEnv.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -11,30 +11,18 @@ using namespace kvorn;
 using namespace kvorn::test;
 
 namespace {
-QByteArray line(std::initializer_list<QByteArray> fields)
-{
-    QByteArray out;
-    for (const QByteArray &f : fields) {
-        if (!out.isEmpty())
-            out.append(char(0xFF));
-        out.append(f);
-    }
-    return out + "\r\n";
-}
-
 /// Mixed kinds, a short line, a Windows-1252 title, a title holding the separator byte.
 QByteArray fixtureLog()
 {
-    return line({"Popup", "Casino Royale", "Casino", "9/30/04 9:00:00 PM"}) +
-           line({"Popup", "casino night", "casino", "10/1/04 9:00:00 AM"}) +
-           line({"Mail", "spam@example.test", "False", "10/1/04 9:30:00 AM"}) +
-           line({"Popup", "Poker", "Poker", "10/1/04 10:00:00 PM"}) +
-           line({"Popup", "only two"}) +
-           line({"Popup", "Caf\xe9", "Poker", "12/31/04 11:59:59 PM"}) +
-           line({"popup", "other case", "Casino", "1/1/05"}) +
-           line({"Popup", "no date", "CASINO"}) +
-           "\xff\xfe\r\n" +
-           line({"Mail", "friend@example.test", "False", "1/2/05 8:00:00 AM"});
+    return killLogLine({"Popup", "Casino Royale", "Casino", "9/30/04 9:00:00 PM"}) +
+           killLogLine({"Popup", "casino night", "casino", "10/1/04 9:00:00 AM"}) +
+           killLogLine({"Mail", "spam@example.test", "False", "10/1/04 9:30:00 AM"}) +
+           killLogLine({"Popup", "Poker", "Poker", "10/1/04 10:00:00 PM"}) +
+           killLogLine({"Popup", "only two"}) +
+           killLogLine({"Popup", "Caf\xe9", "Poker", "12/31/04 11:59:59 PM"}) +
+           killLogLine({"popup", "other case", "Casino", "1/1/05"}) +
+           killLogLine({"Popup", "no date", "CASINO"}) + "\xff\xfe\r\n" +
+           killLogLine({"Mail", "friend@example.test", "False", "1/2/05 8:00:00 AM"});
 }
 
 KillLogRead readRecords(const QByteArray &bytes, const QString &kind)
@@ -74,14 +62,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("filters");
         QTest::addColumn<QStringList>("dates");
         QTest::newRow("popups") << "Popup"
-                                << QStringList{"Casino Royale", "casino night", "Poker", "only two",
-                                               "Café", "no date"}
+                                << QStringList{"Casino Royale", "casino night", "Poker",
+                                               "only two",      "Café",         "no date"}
                                 << QStringList{"Casino", "casino", "Poker", "", "Poker", "CASINO"}
-                                << QStringList{"9/30/04 9:00:00 PM", "10/1/04 9:00:00 AM",
-                                               "10/1/04 10:00:00 PM", "", "12/31/04 11:59:59 PM",
-                                               ""};
-        QTest::newRow("mail") << "Mail"
-                              << QStringList{"spam@example.test", "friend@example.test"}
+                                << QStringList{"9/30/04 9:00:00 PM",   "10/1/04 9:00:00 AM",
+                                               "10/1/04 10:00:00 PM",  "",
+                                               "12/31/04 11:59:59 PM", ""};
+        QTest::newRow("mail") << "Mail" << QStringList{"spam@example.test", "friend@example.test"}
                               << QStringList{"False", "False"}
                               << QStringList{"10/1/04 9:30:00 AM", "1/2/05 8:00:00 AM"};
     }
@@ -103,7 +90,10 @@ private Q_SLOTS:
 
     void fieldsBeyondTheFourthAndLinesWithoutEnd()
     {
-        const QByteArray bytes = line({"Popup", "a", "b", "c", "d"}) + "Popup\xff" "last\xff" "e\xff" "f";
+        const QByteArray bytes = killLogLine({"Popup", "a", "b", "c", "d"}) + "Popup\xff"
+                                                                              "last\xff"
+                                                                              "e\xff"
+                                                                              "f";
         const KillLogRead read = readRecords(bytes, QStringLiteral("Popup"));
         KillLogRecordModel model;
         model.setRecords(read.records);
@@ -117,8 +107,8 @@ private Q_SLOTS:
         QByteArray bytes;
         int n = 0;
         while (bytes.size() < 9 * 1024 * 1024) {
-            bytes += line({"Popup", "title " + QByteArray::number(n), "entry " + QByteArray::number(n % 7),
-                           QByteArray::number(n)});
+            bytes += killLogLine({"Popup", "title " + QByteArray::number(n),
+                                  "entry " + QByteArray::number(n % 7), QByteArray::number(n)});
             ++n;
         }
         const KillLogRead read = readRecords(bytes, QStringLiteral("Popup"));
@@ -140,10 +130,10 @@ private Q_SLOTS:
     {
         // As text, "10/1/04" would come before "9/30/04", and "10:00:00 PM" before
         // "9:00:00 AM" of the same day.
-        QByteArray bytes = line({"Popup", "a", "x", "9/30/04 9:00:00 PM"}) +
-                           line({"Popup", "b", "x", "10/1/04 9:00:00 AM"}) +
-                           line({"Popup", "c", "x", "10/1/04 10:00:00 PM"}) +
-                           line({"Popup", "d", "x", "1/1/05 12:00:00 AM"});
+        QByteArray bytes = killLogLine({"Popup", "a", "x", "9/30/04 9:00:00 PM"}) +
+                           killLogLine({"Popup", "b", "x", "10/1/04 9:00:00 AM"}) +
+                           killLogLine({"Popup", "c", "x", "10/1/04 10:00:00 PM"}) +
+                           killLogLine({"Popup", "d", "x", "1/1/05 12:00:00 AM"});
         KillLogRecordModel model;
         model.setRecords(readRecords(bytes, QStringLiteral("Popup")).records);
         QCOMPARE(model.sortColumn(), 2);
@@ -155,8 +145,10 @@ private Q_SLOTS:
 
     void textColumnsSortIgnoringCase()
     {
-        QByteArray bytes = line({"Popup", "banana", "Zeta", "1"}) + line({"Popup", "Apple", "alpha", "2"}) +
-                           line({"Popup", "cherry", "Alpha", "3"}) + line({"Popup", "apple", "beta", "4"});
+        QByteArray bytes = killLogLine({"Popup", "banana", "Zeta", "1"}) +
+                           killLogLine({"Popup", "Apple", "alpha", "2"}) +
+                           killLogLine({"Popup", "cherry", "Alpha", "3"}) +
+                           killLogLine({"Popup", "apple", "beta", "4"});
         KillLogRecordModel model;
         model.setRecords(readRecords(bytes, QStringLiteral("Popup")).records);
         QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::InitialSortOrderRole).toInt(),
@@ -169,14 +161,37 @@ private Q_SLOTS:
         QCOMPARE(column(model, 1), (QStringList{"Zeta", "beta", "alpha", "Alpha"}));
     }
 
+    void textSortWaitsForRanksMadeElsewhere()
+    {
+        // The window ranks a big log on another thread; a header click before that ends
+        // must neither block to rank it again nor lose the request.
+        QByteArray bytes = killLogLine({"Popup", "banana", "x", "1"}) +
+                           killLogLine({"Popup", "cherry", "x", "2"}) +
+                           killLogLine({"Popup", "Apple", "x", "3"});
+        KillLogRecordModel model;
+        model.expectRanks();
+        model.setRecords(readRecords(bytes, QStringLiteral("Popup")).records);
+        const QPersistentModelIndex cherry = model.index(1, 0);
+        model.sort(0, Qt::AscendingOrder);
+        QCOMPARE(model.sortColumn(), 0);
+        QCOMPARE(column(model, 0), (QStringList{"banana", "cherry", "Apple"}));
+
+        model.setRanks(KillLogRecordModel::rankTexts(model.records().texts));
+        QCOMPARE(column(model, 0), (QStringList{"Apple", "banana", "cherry"}));
+        QCOMPARE(cherry.row(), 2);
+        QCOMPARE(cherry.data().toString(), QStringLiteral("cherry"));
+        model.sort(2, Qt::DescendingOrder);
+        QCOMPARE(column(model, 0), (QStringList{"Apple", "cherry", "banana"}));
+        QCOMPARE(cherry.row(), 1);
+    }
+
     void analysisCountsPerEntryIgnoringCase_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QList<qint64>>("counts");
         // "only two" has no entry; "popup" is another kind; the first spelling stays.
-        QTest::newRow("popups") << "Popup" << QStringList{"Casino", "Poker"}
-                                << QList<qint64>{3, 2};
+        QTest::newRow("popups") << "Popup" << QStringList{"Casino", "Poker"} << QList<qint64>{3, 2};
         QTest::newRow("mail") << "Mail" << QStringList{"False"} << QList<qint64>{2};
         QTest::newRow("no such kind") << "Banner" << QStringList{} << QList<qint64>{};
     }
@@ -219,8 +234,7 @@ private Q_SLOTS:
         model.setCounts({{"big", 12345678}, {"twelve", 12}, {"two", 2}, {"huge", 99999999}});
         QCOMPARE(model.sortColumn(), 1);
         QCOMPARE(column(model, 0), (QStringList{"two", "twelve", "big", "huge"}));
-        QCOMPARE(column(model, 1),
-                 (QStringList{"      2", "     12", "12345678", "99999999"}));
+        QCOMPARE(column(model, 1), (QStringList{"      2", "     12", "12345678", "99999999"}));
         QCOMPARE(model.index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                      Qt::AlignRight,
                  Qt::AlignRight);
@@ -251,15 +265,16 @@ private Q_SLOTS:
     {
         TestEnv env; // the dates are read in en_US
         const QByteArray bytes =
-            line({"Mail", "a@example.test", "False", "1/2/05 8:00:00 AM"}) +
-            line({"Popup", "t", "e", "1/1/05"}) + line({"Popup", "t", "e", "1/1/05 9:00:00 AM"}) +
-            line({"Popup", "t", "e", "12/31/04 11:59:59 PM"}) +
-            line({"Popup", "t", "e", "12/4/04 1:00:00 AM"}) +
-            line({"Popup", "t", "e", "10/1/04 10:00:00 PM"}) +
-            line({"Mail", "b@example.test", "False", "9/30/04 9:00:00 PM"}) +
-            line({"Popup", "t", "e", "1/2/04 9:00:00 PM"}) +
-            line({"Popup", "t", "e", "the day after"}) + line({"popup", "t", "e", "1/1/05"}) +
-            line({"Popup", "short"});
+            killLogLine({"Mail", "a@example.test", "False", "1/2/05 8:00:00 AM"}) +
+            killLogLine({"Popup", "t", "e", "1/1/05"}) +
+            killLogLine({"Popup", "t", "e", "1/1/05 9:00:00 AM"}) +
+            killLogLine({"Popup", "t", "e", "12/31/04 11:59:59 PM"}) +
+            killLogLine({"Popup", "t", "e", "12/4/04 1:00:00 AM"}) +
+            killLogLine({"Popup", "t", "e", "10/1/04 10:00:00 PM"}) +
+            killLogLine({"Mail", "b@example.test", "False", "9/30/04 9:00:00 PM"}) +
+            killLogLine({"Popup", "t", "e", "1/2/04 9:00:00 PM"}) +
+            killLogLine({"Popup", "t", "e", "the day after"}) +
+            killLogLine({"popup", "t", "e", "1/1/05"}) + killLogLine({"Popup", "short"});
         QBuffer buffer;
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
@@ -290,7 +305,7 @@ private Q_SLOTS:
     {
         QByteArray bytes;
         while (bytes.size() < 10 * 1024 * 1024)
-            bytes += line({"Popup", "t", "e", "d"});
+            bytes += killLogLine({"Popup", "t", "e", "d"});
         KillLogProgress progress;
         progress.cancel = true;
         QBuffer buffer;

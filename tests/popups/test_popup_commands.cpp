@@ -246,6 +246,31 @@ private Q_SLOTS:
         QVERIFY(rig.k.lists.blackListChanged());
     }
 
+    void editsReachTheFilesWithoutAnExitSave()
+    {
+        // A crash or a killed session never runs the exit's save: a change must be on
+        // disk a moment after it is made.
+        Rig rig;
+        rig.setBlack({"alpha"});
+        QVERIFY(rig.k.lists.saveAll().isEmpty());
+        QVERIFY(rig.k.lists.AddBlackListEntry(QStringLiteral("*casino*"), true, false));
+        rig.k.lists.setBlackListChanged(true);
+        rig.k.lists.bannedList().append({QStringLiteral("Spam Corp"), true, {}, {}});
+        rig.k.lists.whiteList().append({QStringLiteral("*bank*"), true, {}, {}});
+        QTRY_COMPARE_WITH_TIMEOUT(Rig::fileTexts(rig.k.lists.blackListPath()),
+                                  (QStringList{"*casino*", "alpha"}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(Rig::fileTexts(rig.k.lists.whiteListPath()),
+                                  QStringList{"*bank*"}, 10000);
+        QVERIFY(QFileInfo(rig.k.lists.bannedListPath()).size() > 0);
+        QVERIFY(!rig.k.lists.blackListChanged());
+
+        // A "Last Used" stamp alone is not a change of the list.
+        const QDateTime written = QFileInfo(rig.k.lists.blackListPath()).lastModified();
+        QVERIFY(rig.k.lists.FindPopupEntry(rig.black(), QStringLiteral("Big Casino"), true));
+        QTest::qWait(2500);
+        QCOMPARE(QFileInfo(rig.k.lists.blackListPath()).lastModified(), written);
+    }
+
     void logRowsGoToTheWhiteOrTheBannedList()
     {
         Rig rig;

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -313,6 +314,25 @@ private Q_SLOTS:
     }
 
     // --- the options dialog -----------------------------------------------------------------
+    void optionsApplyWritesTheSettingsFileAtOnce()
+    {
+        PopupWindowRig rig;
+        const bool before = rig.k.core.options.StoreLog;
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<PopupOptionsDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            child<QCheckBox>(dialog, "chkStoreLog")->toggle();
+            child<QPushButton>(dialog, "cmdApply")->click();
+        });
+        rig.actions().options->trigger();
+        QCOMPARE(rig.k.core.options.StoreLog, !before);
+        // What a crash would leave: the file as it is on disk now (another settings object
+        // in this process would share the unsaved values).
+        QFile onDisk(rig.k.core.env.settingsFile());
+        QVERIFY(onDisk.open(QIODevice::ReadOnly));
+        QVERIFY(onDisk.readAll().contains(before ? "StoreLog=False" : "StoreLog=True"));
+    }
+
     void optionsDialogShowsAndStoresEveryKey()
     {
         PopupWindowRig rig;
@@ -353,6 +373,7 @@ private Q_SLOTS:
             {"ShowInTray", "Show Tray Icon", &Options::ShowInTray},
             {"ScrambleText", "Scramble Popups Text", &Options::ScrambleText},
             {"Sound", "Enable Sound Effects", &Options::Sound},
+            {"KillNotify", "Notify on Every Kill", &Options::KillNotify},
             {"AutoColumn", "Auto Adjust column to maximum text width", &Options::AutoColumn},
             {"DisHotKey", "Disable Force Open Key (Ctrl)", &Options::DisHotKey},
             {"OptDwsp", "Password required for Exit, disable and Option Changes",
