@@ -12,11 +12,6 @@ namespace ap = addressprotocol;
 
 namespace {
 
-// After the reader failed to start or ended, no new one is started for this long.
-constexpr qint64 kRestartPauseMs = 5000;
-// Windows nobody asked about for this long are dropped (their window has gone unnoticed).
-constexpr qint64 kUnusedMs = 60000;
-
 ap::Rect rectOf(const QRect &r)
 {
     return {r.x(), r.y(), r.width(), r.height()};
@@ -25,11 +20,20 @@ ap::Rect rectOf(const QRect &r)
 } // namespace
 
 AddressReaderProcess::AddressReaderProcess(const QString &program, QObject *parent)
-    : QObject(parent), m_program(program)
+    : AddressReaderProcess(program, {}, Timing{}, parent)
+{
+}
+
+AddressReaderProcess::AddressReaderProcess(const QString &program, const QStringList &arguments,
+                                           const Timing &timing, QObject *parent)
+    : QObject(parent), m_program(program), m_arguments(arguments), m_timing(timing),
+      m_lines(std::make_unique<ap::LineBuffer>())
 {
     m_clock.start();
     // With no session bus libdbus would start one of its own: then nothing is asked.
     m_available = !program.isEmpty() && !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, &AddressReaderProcess::checkAnswerTime);
 }
 
 AddressReaderProcess::~AddressReaderProcess()
@@ -45,38 +49,50 @@ AddressReaderProcess::~AddressReaderProcess()
     }
 }
 
+qint64 AddressReaderProcess::readerProcessId() const
+{
+    return m_process && m_process->state() == QProcess::Running ? m_process->processId() : 0;
+}
+
 QString AddressReaderProcess::known(WindowId window, const QString &title, bool &lookUpWanted)
 {
     lookUpWanted = false;
     if (!m_available)
         return {};
     const qint64 now = m_clock.elapsed();
+    dropUnused(now);
     auto it = m_slots.find(window);
     if (it == m_slots.end() || it->title != title) {
         // A new window, or a new page in it: what was read before is no longer true.
-        if (it != m_slots.end() && !it->address.isEmpty())
-            ++m_changes;
+        if (it != m_slots.end()) {
+            if (!it->address.isEmpty())
+                ++m_changes;
+            m_sentMs.remove(it->seq);
+        }
         Slot fresh;
         fresh.title = title;
         it = m_slots.insert(window, fresh);
     }
     it->usedMs = now;
-    lookUpWanted = it->seq == 0 && !it->found && now >= it->nextAskMs;
+    lookUpWanted = !m_gaveUp && it->seq == 0 && !it->found && now >= it->nextAskMs &&
+                   now >= m_blockedUntilMs;
     return it->address;
 }
 
 void AddressReaderProcess::lookUp(const BrowserWindow &window)
 {
-    if (!m_available)
+    if (!available())
         return;
     const qint64 now = m_clock.elapsed();
-    dropUnused(now);
     Slot &slot = m_slots[window.window];
     if (slot.title != window.title) {
+        m_sentMs.remove(slot.seq);
         slot = Slot{};
         slot.title = window.title;
     }
     slot.usedMs = now;
+    if (slot.seq != 0)
+        return;
     if (!ensureStarted()) {
         slot.nextAskMs = m_blockedUntilMs;
         return;
@@ -92,6 +108,9 @@ void AddressReaderProcess::lookUp(const BrowserWindow &window)
     const std::string line = ap::questionLine(q);
     m_process->write(line.data(), qint64(line.size()));
     slot.seq = q.seq;
+    m_sentMs.insert(q.seq, now);
+    if (!m_watchdog.isActive())
+        m_watchdog.start(m_timing.answerTimeoutMs);
 }
 
 void AddressReaderProcess::forget(WindowId window)
@@ -101,6 +120,7 @@ void AddressReaderProcess::forget(WindowId window)
         return;
     if (!it->address.isEmpty())
         ++m_changes;
+    m_sentMs.remove(it->seq);
     m_slots.erase(it);
 }
 
@@ -108,9 +128,13 @@ bool AddressReaderProcess::ensureStarted()
 {
     if (m_process && m_process->state() != QProcess::NotRunning)
         return true;
-    if (m_clock.elapsed() < m_blockedUntilMs)
+    if (m_gaveUp || m_clock.elapsed() < m_blockedUntilMs)
         return false;
-    delete m_process;
+    if (m_process) {
+        m_process->disconnect(this);
+        m_process->deleteLater();
+    }
+    m_lines = std::make_unique<ap::LineBuffer>();
     m_process = new QProcess(this);
     // libatspi's warnings (a browser that went away mid-call) are no news for the user.
     m_process->setStandardErrorFile(QProcess::nullDevice());
@@ -121,14 +145,24 @@ bool AddressReaderProcess::ensureStarted()
         if (error == QProcess::FailedToStart)
             readerEnded();
     });
-    m_process->start(m_program, QStringList{}, QIODevice::ReadWrite);
+    ++m_starts;
+    m_process->start(m_program, m_arguments, QIODevice::ReadWrite);
     return true;
 }
 
 void AddressReaderProcess::readerEnded()
 {
+    m_watchdog.stop();
+    ++m_failures;
+    if (m_failures >= m_timing.failuresToGiveUp) {
+        m_gaveUp = true;
+    } else {
+        const qint64 pause = std::min<qint64>(qint64(m_timing.firstPauseMs) << (m_failures - 1),
+                                              m_timing.longestPauseMs);
+        m_blockedUntilMs = m_clock.elapsed() + pause;
+    }
     // The questions it took along are asked again once a new reader may start.
-    m_blockedUntilMs = m_clock.elapsed() + kRestartPauseMs;
+    m_sentMs.clear();
     for (Slot &slot : m_slots) {
         if (slot.seq != 0) {
             slot.seq = 0;
@@ -137,15 +171,36 @@ void AddressReaderProcess::readerEnded()
     }
 }
 
+void AddressReaderProcess::checkAnswerTime()
+{
+    if (m_sentMs.isEmpty() || !m_process)
+        return;
+    const qint64 now = m_clock.elapsed();
+    const qint64 oldest = *std::min_element(m_sentMs.cbegin(), m_sentMs.cend());
+    if (now - oldest < m_timing.answerTimeoutMs) {
+        m_watchdog.start(int(m_timing.answerTimeoutMs - (now - oldest)));
+        return;
+    }
+    // A reader stuck in a call to a browser that does not answer: it is ended, and the
+    // end counts as a failure like any other.
+    m_process->disconnect(this);
+    m_process->kill();
+    m_process->waitForFinished(1000);
+    readerEnded();
+}
+
 void AddressReaderProcess::readAnswers()
 {
     const qint64 now = m_clock.elapsed();
-    while (m_process->canReadLine()) {
-        QByteArray line = m_process->readLine();
-        line.chop(1);
-        const auto answer = ap::parseAnswer(std::string_view(line.constData(), line.size()));
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    m_lines->append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    while (const auto line = m_lines->next()) {
+        const auto answer = ap::parseAnswer(*line);
         if (!answer)
             continue;
+        // The reader answers: whatever failed before is over.
+        m_failures = 0;
+        m_sentMs.remove(answer->seq);
         const auto it = m_slots.find(answer->window);
         // An answer for a title the window no longer shows, or a window that has gone.
         if (it == m_slots.end() || it->seq != answer->seq)
@@ -159,25 +214,35 @@ void AddressReaderProcess::readAnswers()
         if (!slot.found) {
             // No accessibility bus at all: no point in asking often.
             slot.waitMs = answer->status == ap::Status::Off
-                              ? kLongestWaitMs
-                              : std::clamp(slot.waitMs * 2, kFirstWaitMs, kLongestWaitMs);
+                              ? m_timing.longestWaitMs
+                              : std::clamp(slot.waitMs * 2, m_timing.firstWaitMs,
+                                           m_timing.longestWaitMs);
             slot.nextAskMs = now + slot.waitMs;
         }
-        if (address != slot.address) {
+        const bool changed = address != slot.address;
+        if (changed) {
             slot.address = address;
             ++m_changes;
-            Q_EMIT addressChanged(answer->window);
         }
+        Q_EMIT answered(answer->window);
+        if (changed)
+            Q_EMIT addressChanged(answer->window);
     }
+    if (m_sentMs.isEmpty())
+        m_watchdog.stop();
 }
 
 void AddressReaderProcess::dropUnused(qint64 now)
 {
-    if (now - m_lastSweepMs < kUnusedMs)
+    if (now - m_lastSweepMs < m_timing.unusedMs)
         return;
     m_lastSweepMs = now;
-    m_slots.removeIf([now](const QHash<WindowId, Slot>::iterator it) {
-        return it->seq == 0 && now - it->usedMs > kUnusedMs;
+    const qint64 limit = m_timing.unusedMs;
+    m_slots.removeIf([this, now, limit](const QHash<WindowId, Slot>::iterator it) {
+        if (now - it->usedMs <= limit)
+            return false;
+        m_sentMs.remove(it->seq);
+        return true;
     });
 }
 

@@ -110,16 +110,27 @@ bool PopupKiller::surveyLinuxWindow(WindowId id, const WindowClass &windowClass)
     switch (row->rule) {
     case SurveyRule::CutTitleRequired:
         if (const std::optional<QString> cut = cutBrowserTitle(title))
-            RecordDetectedWindow(*cut, id, address());
+            recordBrowserWindow(*cut, id, address());
         break;
     case SurveyRule::CutTitleOptional:
-        RecordDetectedWindow(cutBrowserTitleIfPresent(title), id, address());
+        recordBrowserWindow(cutBrowserTitleIfPresent(title), id, address());
         break;
     default:
-        RecordDetectedWindow(title, id, address());
+        recordBrowserWindow(title, id, address());
         break;
     }
     return true;
+}
+
+void PopupKiller::recordBrowserWindow(const QString &title, WindowId id, const QString &address)
+{
+    // An address read after the window was recorded: the window is judged again, at once.
+    const int row = m_s.lists.detectedList().findKey(DetectedEntry::keyFor(id, title));
+    if (row >= 0 && m_s.lists.detectedList().entry(row).address != address) {
+        m_s.controller.requestMonitorRecheck();
+        m_recordedNew = true;
+    }
+    RecordDetectedWindow(title, id, address);
 }
 
 bool PopupKiller::surveyWindowsClassWindow(WindowId id, const WindowClass &windowClass)
@@ -206,10 +217,6 @@ void PopupKiller::RecordDetectedWindow(const QString &title, WindowId handle,
         m_s.controller.requestMonitorRecheck();
         m_recordedNew = true;
         // "Block ALL popup windows" hands new windows to a step that takes no action.
-    } else if (detected.entry(row).address != address) {
-        // An address read after the window was recorded: the window is judged again.
-        m_s.controller.requestMonitorRecheck();
-        m_recordedNew = true;
     }
     detected.setAddress(row, address);
     detected.setHandle(row, handle);

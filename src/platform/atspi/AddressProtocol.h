@@ -232,4 +232,128 @@ inline std::optional<Answer> parseAnswer(std::string_view line)
     return a;
 }
 
+/// Cuts a stream of bytes into lines. A line longer than `longest` bytes is no line of this
+/// protocol: it is dropped whole, up to and including its line end, so that its tail is
+/// never taken for a line of its own and the buffer never holds more than `longest` bytes.
+class LineBuffer
+{
+public:
+    explicit LineBuffer(std::size_t longest = kLongestLine) : m_longest(longest) {}
+
+    static constexpr std::size_t kLongestLine = 64 * 1024;
+
+    void append(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            if (m_skipping) {
+                const std::size_t end = bytes.find('\n');
+                if (end == std::string_view::npos)
+                    return;
+                m_skipping = false;
+                bytes.remove_prefix(end + 1);
+                continue;
+            }
+            const std::size_t end = bytes.find('\n');
+            const std::size_t take = end == std::string_view::npos ? bytes.size() : end + 1;
+            const std::size_t open = m_pending.size() - m_done;
+            if (open + (end == std::string_view::npos ? take : end) > m_longest) {
+                // Whatever of this line is held already goes with it.
+                m_pending.resize(m_done);
+                m_skipping = end == std::string_view::npos;
+                bytes.remove_prefix(take);
+                ++m_dropped;
+                continue;
+            }
+            m_pending.append(bytes.substr(0, take));
+            bytes.remove_prefix(take);
+        }
+    }
+
+    /// The next whole line without its line end, if one is there.
+    std::optional<std::string> next()
+    {
+        const std::size_t end = m_pending.find('\n', m_done);
+        if (end == std::string::npos) {
+            compact();
+            return std::nullopt;
+        }
+        std::string line = m_pending.substr(m_done, end - m_done);
+        m_done = end + 1;
+        return line;
+    }
+
+    /// Bytes held for lines not yet taken.
+    std::size_t held() const { return m_pending.size() - m_done; }
+    /// How many overlong lines were dropped so far.
+    std::size_t dropped() const { return m_dropped; }
+
+private:
+    void compact()
+    {
+        m_pending.erase(0, m_done);
+        m_done = 0;
+    }
+
+    std::size_t m_longest;
+    std::string m_pending;
+    std::size_t m_done = 0;
+    bool m_skipping = false;
+    std::size_t m_dropped = 0;
+};
+
+/// Frames of another window must be this close to count as standing where a window stands:
+/// toolkits place a frame on its X window, give or take a title bar or a border that the
+/// window manager or the toolkit draws.
+inline bool sameSpot(const Rect &frame, const Rect &window)
+{
+    const auto off = [](int a, int b) { return a > b ? a - b : b - a; };
+    return off(frame.x, window.x) <= 8 && off(frame.y, window.y) <= 40 &&
+           off(frame.width, window.width) <= 16 && off(frame.height, window.height) <= 40;
+}
+
+/// Whether the places of the frames are needed to tell which one is the window's.
+inline bool placesNeeded(const Question &q, std::size_t frames)
+{
+    return frames > 1 || !q.twins.empty();
+}
+
+struct Pick
+{
+    Status status = Status::None; ///< Found: `frame` is the window's
+    std::size_t frame = 0;
+};
+
+/// Which of the frames that bear the window's title (in its process) is the window's.
+/// `places`: where each frame stands (read only when placesNeeded says so; otherwise only
+/// their number counts). A frame that could stand for one of the twins as well is no
+/// answer: a wrong address could close the wrong window, so two candidates mean none.
+inline Pick pickFrame(const Question &q, const std::vector<Rect> &places)
+{
+    Pick pick;
+    if (places.empty())
+        return pick;
+    if (!placesNeeded(q, places.size())) {
+        pick.status = Status::Found;
+        return pick;
+    }
+    std::size_t near = 0;
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (!sameSpot(places[i], q.geometry))
+            continue;
+        for (const Rect &twin : q.twins) {
+            if (sameSpot(places[i], twin)) {
+                pick.status = Status::Ambiguous;
+                return pick;
+            }
+        }
+        ++near;
+        pick.frame = i;
+    }
+    if (near == 1)
+        pick.status = Status::Found;
+    else
+        pick.status = near == 0 && places.size() == 1 ? Status::None : Status::Ambiguous;
+    return pick;
+}
+
 } // namespace kvorn::addressprotocol

@@ -92,15 +92,6 @@ ap::Rect extentsOf(AtspiAccessible *frame)
     return out;
 }
 
-// The frame covers the window: toolkits place their frames on the X window itself, give
-// or take a title bar or a border the window manager or the toolkit draws.
-bool sameSpot(const ap::Rect &frame, const ap::Rect &window)
-{
-    return std::abs(frame.x - window.x) <= 8 && std::abs(frame.y - window.y) <= 40 &&
-           std::abs(frame.width - window.width) <= 16 &&
-           std::abs(frame.height - window.height) <= 40;
-}
-
 std::string documentAddress(AtspiAccessible *document)
 {
     AtspiDocument *iface = atspi_accessible_get_document_iface(document);
@@ -183,6 +174,11 @@ ap::Answer AtspiAddressFinder::answer(const ap::Question &q)
     }
     a.status = ap::Status::None;
 
+    // Without the window's process there is nothing to tell one browser's frame from
+    // another program's of the same title.
+    if (q.pid == 0)
+        return a;
+
     std::vector<Ref> frames;
     Ref desktop(atspi_get_desktop(0));
     if (!desktop)
@@ -191,9 +187,7 @@ ap::Answer AtspiAddressFinder::answer(const ap::Question &q)
     const gint apps = atspi_accessible_get_child_count(desktop.get(), &error);
     for (gint i = 0; i < apps; ++i) {
         Ref app(atspi_accessible_get_child_at_index(desktop.get(), i, &error));
-        if (!app)
-            continue;
-        if (q.pid != 0 && atspi_accessible_get_process_id(app.get(), &error) != q.pid)
+        if (!app || atspi_accessible_get_process_id(app.get(), &error) != q.pid)
             continue;
         // Chromium builds its tree for whoever asks the application for its attributes
         // first; until then its frames have no children and embed nothing.
@@ -209,35 +203,18 @@ ap::Answer AtspiAddressFinder::answer(const ap::Question &q)
                 frames.push_back(std::move(frame));
         }
     }
-    if (frames.empty())
-        return a;
 
-    AtspiAccessible *chosen = nullptr;
-    if (frames.size() == 1 && q.twins.empty()) {
-        chosen = frames.front().get();
-    } else {
-        // Several windows of this title: only the place tells them apart, and a frame that
-        // could be another window's as well gives no address rather than a wrong one.
-        int near = 0;
-        for (const Ref &frame : frames) {
-            const ap::Rect extents = extentsOf(frame.get());
-            if (!sameSpot(extents, q.geometry))
-                continue;
-            bool twinThere = false;
-            for (const ap::Rect &twin : q.twins)
-                twinThere |= sameSpot(extents, twin);
-            if (twinThere) {
-                a.status = ap::Status::Ambiguous;
-                return a;
-            }
-            ++near;
-            chosen = frame.get();
-        }
-        if (near != 1) {
-            a.status = near == 0 && frames.size() == 1 ? ap::Status::None : ap::Status::Ambiguous;
-            return a;
-        }
+    std::vector<ap::Rect> places(frames.size());
+    if (ap::placesNeeded(q, frames.size())) {
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            places[i] = extentsOf(frames[i].get());
     }
+    const ap::Pick pick = ap::pickFrame(q, places);
+    if (pick.status != ap::Status::Found) {
+        a.status = pick.status;
+        return a;
+    }
+    AtspiAccessible *chosen = frames[pick.frame].get();
     a.address = embeddedAddress(chosen);
     if (!a.address.empty())
         a.status = ap::Status::Found;

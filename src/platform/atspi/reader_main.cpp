@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -22,7 +23,7 @@ namespace {
 struct Reader
 {
     GMainLoop *loop = nullptr;
-    std::string pending;
+    kvorn::addressprotocol::LineBuffer pending;
     kvorn::AtspiAddressFinder finder;
 };
 
@@ -52,15 +53,9 @@ gboolean onInput(gint fd, GIOCondition, gpointer data)
         g_main_loop_quit(reader->loop);
         return G_SOURCE_REMOVE;
     }
-    reader->pending.append(buffer, std::size_t(n));
-    // A line longer than any title could be is no question; it is dropped.
-    if (reader->pending.size() > 1 << 20)
-        reader->pending.clear();
-    std::size_t end;
-    while ((end = reader->pending.find('\n')) != std::string::npos) {
-        const std::string line = reader->pending.substr(0, end);
-        reader->pending.erase(0, end + 1);
-        const auto question = kvorn::addressprotocol::parseQuestion(line);
+    reader->pending.append(std::string_view(buffer, std::size_t(n)));
+    while (const auto line = reader->pending.next()) {
+        const auto question = kvorn::addressprotocol::parseQuestion(*line);
         if (!question)
             continue;
         const auto answer = reader->finder.answer(*question);
