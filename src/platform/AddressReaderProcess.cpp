@@ -93,7 +93,8 @@ void AddressReaderProcess::lookUp(const BrowserWindow &window)
     slot.usedMs = now;
     if (slot.seq != 0)
         return;
-    if (!ensureStarted()) {
+    // A reader that could not even start has been counted as failed already.
+    if (!ensureStarted() || m_process->state() == QProcess::NotRunning) {
         slot.nextAskMs = m_blockedUntilMs;
         return;
     }
@@ -173,7 +174,7 @@ void AddressReaderProcess::readerEnded()
 
 void AddressReaderProcess::checkAnswerTime()
 {
-    if (m_sentMs.isEmpty() || !m_process)
+    if (m_sentMs.isEmpty() || !m_process || m_process->state() == QProcess::NotRunning)
         return;
     const qint64 now = m_clock.elapsed();
     const qint64 oldest = *std::min_element(m_sentMs.cbegin(), m_sentMs.cend());
@@ -198,13 +199,13 @@ void AddressReaderProcess::readAnswers()
         const auto answer = ap::parseAnswer(*line);
         if (!answer)
             continue;
-        // The reader answers: whatever failed before is over.
-        m_failures = 0;
-        m_sentMs.remove(answer->seq);
         const auto it = m_slots.find(answer->window);
         // An answer for a title the window no longer shows, or a window that has gone.
         if (it == m_slots.end() || it->seq != answer->seq)
             continue;
+        // The reader answers: whatever failed before is over.
+        m_failures = 0;
+        m_sentMs.remove(answer->seq);
         Slot &slot = *it;
         slot.seq = 0;
         const QString address = answer->status == ap::Status::Found

@@ -234,7 +234,7 @@ inline std::optional<Answer> parseAnswer(std::string_view line)
 
 /// Cuts a stream of bytes into lines. A line longer than `longest` bytes is no line of this
 /// protocol: it is dropped whole, up to and including its line end, so that its tail is
-/// never taken for a line of its own and the buffer never holds more than `longest` bytes.
+/// never taken for a line of its own, and no line held grows beyond `longest` bytes.
 class LineBuffer
 {
 public:
@@ -255,10 +255,15 @@ public:
             }
             const std::size_t end = bytes.find('\n');
             const std::size_t take = end == std::string_view::npos ? bytes.size() : end + 1;
-            const std::size_t open = m_pending.size() - m_done;
-            if (open + (end == std::string_view::npos ? take : end) > m_longest) {
+            // Where the line still open in the buffer starts: after the last whole line.
+            const std::size_t lastEnd = m_pending.rfind('\n');
+            const std::size_t open =
+                lastEnd == std::string::npos || lastEnd < m_done ? m_done : lastEnd + 1;
+            const std::size_t length =
+                m_pending.size() - open + (end == std::string_view::npos ? take : end);
+            if (length > m_longest) {
                 // Whatever of this line is held already goes with it.
-                m_pending.resize(m_done);
+                m_pending.resize(open);
                 m_skipping = end == std::string_view::npos;
                 bytes.remove_prefix(take);
                 ++m_dropped;
