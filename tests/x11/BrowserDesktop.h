@@ -31,6 +31,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace kvorn::test {
 
@@ -250,7 +253,12 @@ public:
         m_process.waitForStarted(10000);
     }
 
-    ~Browser() { stopProcessGroup(m_process); }
+    ~Browser()
+    {
+        for (const auto &remote : m_remotes)
+            stopProcess(*remote);
+        stopProcessGroup(m_process);
+    }
 
     Browser(const Browser &) = delete;
     Browser &operator=(const Browser &) = delete;
@@ -259,17 +267,27 @@ public:
     qint64 pid() const { return m_process.processId(); }
     bool running() const { return m_process.state() == QProcess::Running; }
 
-    /// Opens a new window in the running browser.
+    /// Opens a new window in the running browser (and waits until the browser took the
+    /// request).
     void openWindow(const QString &url)
     {
-        QProcess remote;
-        remote.setProcessEnvironment(m_environment);
-        remote.setProcessChannelMode(QProcess::MergedChannels);
-        remote.setStandardOutputFile(QProcess::nullDevice());
-        const auto [command, args] = commandLine({QStringLiteral("--new-window"), url});
-        remote.start(command, args);
+        QProcess &remote = startWindow(url);
         if (!remote.waitForFinished(30000))
             stopProcess(remote);
+    }
+
+    /// Asks the running browser for a new window without waiting.
+    QProcess &startWindow(const QString &url)
+    {
+        auto remote = std::make_unique<QProcess>();
+        endWithParent(*remote);
+        remote->setProcessEnvironment(m_environment);
+        remote->setProcessChannelMode(QProcess::MergedChannels);
+        remote->setStandardOutputFile(QProcess::nullDevice());
+        const auto [command, args] = commandLine({QStringLiteral("--new-window"), url});
+        remote->start(command, args);
+        m_remotes.push_back(std::move(remote));
+        return *m_remotes.back();
     }
 
     /// True where programs can be given a network namespace of their own.
@@ -350,6 +368,7 @@ private:
     QString m_profile;
     QProcessEnvironment m_environment;
     QProcess m_process;
+    std::vector<std::unique_ptr<QProcess>> m_remotes;
 };
 
 } // namespace kvorn::test
