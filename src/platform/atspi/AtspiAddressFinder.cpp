@@ -3,6 +3,7 @@
 #include <atspi/atspi.h>
 #include <dbus/dbus.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -190,9 +191,15 @@ ap::Answer AtspiAddressFinder::answer(const ap::Question &q)
         if (!app || atspi_accessible_get_process_id(app.get(), &error) != q.pid)
             continue;
         // Chromium builds its tree for whoever asks the application for its attributes
-        // first; until then its frames have no children and embed nothing.
-        if (GHashTable *attributes = atspi_accessible_get_attributes(app.get(), &error))
-            g_hash_table_unref(attributes);
+        // first; until then its frames have no children and embed nothing. Once is enough.
+        if (std::find(m_woken.begin(), m_woken.end(), q.pid) == m_woken.end()) {
+            if (GHashTable *attributes = atspi_accessible_get_attributes(app.get(), &error))
+                g_hash_table_unref(attributes);
+            // Process ids are few and reused now and then: a short list, kept bounded.
+            if (m_woken.size() >= 64)
+                m_woken.erase(m_woken.begin());
+            m_woken.push_back(q.pid);
+        }
         const gint count = atspi_accessible_get_child_count(app.get(), &error);
         for (gint j = 0; j < count; ++j) {
             Ref frame(atspi_accessible_get_child_at_index(app.get(), j, &error));

@@ -3,6 +3,7 @@
 #include "platform/atspi/AddressProtocol.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace kvorn {
 
@@ -28,6 +29,8 @@ private:
     bool joinBus();
 
     bool m_joined = false;
+    /// Processes whose accessibility tree has been asked for already (most recent last).
+    std::vector<std::uint32_t> m_woken;
     std::int64_t m_lastBusCheckMs = -1000000;
 };
 
