@@ -50,6 +50,7 @@ public:
     bool activate(WindowId w) override { return m_real.activate(w); }
     bool sendKey(WindowId w, DialogKey key) override { return m_real.sendKey(w, key); }
     WindowId foregroundWindow() override { return m_real.foregroundWindow(); }
+    QString address(WindowId w) override { return m_real.address(w); }
     std::uint64_t changeCount() override { return m_real.changeCount(); }
 
     std::vector<qint64> closes;

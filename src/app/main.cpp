@@ -19,6 +19,7 @@
 #include "mail/MailSettings.h"
 #include "mail/MessageListModel.h"
 #include "mail/SpamClassifier.h"
+#include "platform/AddressReaderProcess.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/CaresResolver.h"
 #include "platform/Clock.h"
@@ -133,11 +134,22 @@ QString hostsHelperPath()
     return QStringLiteral(KVORN_BUILD_HOSTS_HELPER);
 }
 
+/// The browser-address reader: the installed one beside the program, else the build tree's.
+QString addressReaderPath()
+{
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral(KVORN_ADDRESS_READER_FROM_BIN));
+    if (QFileInfo(installed).isExecutable())
+        return QDir::cleanPath(installed);
+    return QStringLiteral(KVORN_BUILD_ADDRESS_READER);
+}
+
 /// The desktop's windows: those of the X server (XWayland included in a Wayland session),
 /// and in a Wayland session the compositor's own where it offers the foreign-toplevel
 /// protocol.
 struct DesktopWindows
 {
+    std::unique_ptr<AddressReaderProcess> addresses;
     std::unique_ptr<X11WindowSystem> x11;
     std::unique_ptr<WaylandWindowSystem> wayland;
     std::unique_ptr<WindowSystem> combinedOrNone;
@@ -159,8 +171,16 @@ DesktopWindows openDesktopWindows()
     const bool onDesktop = onX11 || platform == QLatin1String("wayland");
     if (onX11 || (onDesktop && !qEnvironmentVariableIsEmpty("DISPLAY"))) {
         d.x11 = std::make_unique<X11WindowSystem>();
-        if (!d.x11->connected())
+        if (!d.x11->connected()) {
             d.x11.reset();
+        } else {
+            // Browsers show their page addresses on the accessibility bus, not to X.
+            d.addresses = std::make_unique<AddressReaderProcess>(addressReaderPath());
+            if (d.addresses->available())
+                d.x11->setAddressSource(d.addresses.get());
+            else
+                d.addresses.reset();
+        }
     }
     if (onDesktop && d.waylandSession) {
         d.wayland = std::make_unique<WaylandWindowSystem>();
@@ -189,6 +209,8 @@ DesktopWindows openDesktopWindows()
     if (seen.isEmpty())
         seen.append(QStringLiteral("no windows"));
     d.description = QStringLiteral("popup killer sees ") + seen.join(QStringLiteral(", "));
+    if (d.addresses)
+        d.description += QStringLiteral("; browser addresses from the accessibility bus");
     return d;
 }
 

@@ -53,6 +53,8 @@ struct Options
     bool TipofDay = true;
     /// The year of "LogDate"; 0 in files written before it was kept.
     std::int16_t LogDateYear = 0;
+    /// Reads the page address of browser windows from the accessibility bus.
+    bool ReadBrowserAddresses = true;
 
     /// Not a key: true when the display options are to be applied (set by loading,
     /// saving and the options dialog's "Apply", cleared by its "Cancel").

@@ -54,6 +54,7 @@ const SettingsKey<Options> kKeys[] = {
     {"TipofDay", &Options::TipofDay},
     {"KillNotify", &Options::KillNotify},
     {"LogDateYear", &Options::LogDateYear},
+    {"ReadBrowserAddresses", &Options::ReadBrowserAddresses},
 };
 } // namespace
 

@@ -109,6 +109,11 @@ WindowId CombinedWindowSystem::foregroundWindow()
     return m_first.foregroundWindow();
 }
 
+QString CombinedWindowSystem::address(WindowId window)
+{
+    return owner(window).address(local(window));
+}
+
 std::uint64_t CombinedWindowSystem::changeCount()
 {
     // Both only grow, so their sum grows whenever either does.

@@ -63,9 +63,14 @@ public:
     virtual bool sendKey(WindowId window, DialogKey key) = 0;
     /// The window that has the focus (the active window), or 0.
     virtual WindowId foregroundWindow() = 0;
+    /// The address of the page a browser window shows, as far as it is known now; empty
+    /// while it is not known. Never waits: where the address is read elsewhere, the first
+    /// call for a window (or for a new title of it) starts the reading in the background,
+    /// and a later call gives what was read.
+    virtual QString address(WindowId window) = 0;
 
-    /// A number that grows whenever the titled windows, a title, a class or a dialog
-    /// property may have changed. An unchanged number means a survey would read exactly
+    /// A number that grows whenever the titled windows, a title, a class, a dialog
+    /// property or a known address may have changed. An unchanged number means a survey would read exactly
     /// what it read last time, so asking costs next to nothing.
     virtual std::uint64_t changeCount() = 0;
 };
@@ -85,6 +90,7 @@ public:
     bool activate(WindowId) override { return false; }
     bool sendKey(WindowId, DialogKey) override { return false; }
     WindowId foregroundWindow() override { return 0; }
+    QString address(WindowId) override { return {}; }
     std::uint64_t changeCount() override { return 0; }
 };
 

@@ -101,21 +101,36 @@ bool PopupKiller::surveyLinuxWindow(WindowId id, const WindowClass &windowClass)
     const LinuxBrowserRow *row = findLinuxBrowserRow(windowClass);
     if (!row)
         return false;
-    // No address bar is visible to other programs here: the address stays empty.
+    // No address bar is visible to other programs here; where the desktop reads page
+    // addresses elsewhere, the window system has the one known so far (it may come later).
     const QString title = m_s.windows.title(id);
+    const auto address = [&] {
+        return m_s.options.ReadBrowserAddresses ? m_s.windows.address(id) : QString();
+    };
     switch (row->rule) {
     case SurveyRule::CutTitleRequired:
         if (const std::optional<QString> cut = cutBrowserTitle(title))
-            RecordDetectedWindow(*cut, id, QString());
+            recordBrowserWindow(*cut, id, address());
         break;
     case SurveyRule::CutTitleOptional:
-        RecordDetectedWindow(cutBrowserTitleIfPresent(title), id, QString());
+        recordBrowserWindow(cutBrowserTitleIfPresent(title), id, address());
         break;
     default:
-        RecordDetectedWindow(title, id, QString());
+        recordBrowserWindow(title, id, address());
         break;
     }
     return true;
+}
+
+void PopupKiller::recordBrowserWindow(const QString &title, WindowId id, const QString &address)
+{
+    // An address read after the window was recorded: the window is judged again, at once.
+    const int row = m_s.lists.detectedList().findKey(DetectedEntry::keyFor(id, title));
+    if (row >= 0 && m_s.lists.detectedList().entry(row).address != address) {
+        m_s.controller.requestMonitorRecheck();
+        m_recordedNew = true;
+    }
+    RecordDetectedWindow(title, id, address);
 }
 
 bool PopupKiller::surveyWindowsClassWindow(WindowId id, const WindowClass &windowClass)

@@ -109,6 +109,8 @@ Q_SIGNALS:
 private:
     void surveyWindow(WindowId id);
     bool surveyLinuxWindow(WindowId id, const WindowClass &windowClass);
+    /// Records a browser window whose address may become known only after it was recorded.
+    void recordBrowserWindow(const QString &title, WindowId id, const QString &address);
     bool surveyWindowsClassWindow(WindowId id, const WindowClass &windowClass);
     void recordDialog(WindowId id, const QString &title);
     bool isBrowserDialog(WindowId id, const WindowClass &windowClass);

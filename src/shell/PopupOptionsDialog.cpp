@@ -77,7 +77,19 @@ const CheckDef kChecks[] = {
     {Detection, "BallEx", "Use Exempt List in Block ALL", "", &Options::BallEx},
     {Detection, "WinLmtMode", "Limit Simultaneous Browser Windows",
      "Maximum number of browser windows to be opened at the same time. ", &Options::WinLmtMode},
+    {Detection, "ReadBrowserAddresses", "Read browser addresses",
+     "Reads the address of the page each browser window shows, so that address entries "
+     "work. It only reads.",
+     &Options::ReadBrowserAddresses},
 };
+
+// Browsers show their addresses to other programs only with their accessibility on; the
+// program never switches the desktop's accessibility on by itself.
+const char kAddressHelp[] =
+    "Browsers show the address of their page only with their accessibility on. Chromium: "
+    "start it with ACCESSIBILITY_ENABLED=1 set, or switch the desktop's accessibility on, "
+    "and restart Chromium after the change. Firefox: start it with GNOME_ACCESSIBILITY=1 "
+    "set, or switch the desktop's accessibility on. Otherwise the address shows \"N/A\".";
 
 const QString kBrowserKey = QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main");
 constexpr int kMinDays = 1, kMaxDays = 365, kMinWindows = 1, kMaxWindows = 99;
@@ -178,6 +190,13 @@ PopupOptionsDialog::PopupOptionsDialog(Options &options, Prompt &prompt,
             m_windows->setObjectName(QStringLiteral("txtWinLmtWindows"));
             m_windows->setRange(kMinWindows, kMaxWindows);
             pages[Detection]->addLayout(indent(m_windows));
+        } else if (key == QLatin1String("ReadBrowserAddresses")) {
+            auto *help = new QLabel(QString::fromLatin1(kAddressHelp));
+            help->setObjectName(QStringLiteral("lblAddressHelp"));
+            help->setTextFormat(Qt::PlainText);
+            help->setWordWrap(true);
+            help->setMinimumWidth(360);
+            pages[Detection]->addLayout(indent(help));
         }
     }
     m_listSafeMode = new QCheckBox(QStringLiteral("Safe Mode"));

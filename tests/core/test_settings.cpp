@@ -43,6 +43,7 @@ private Q_SLOTS:
         QCOMPARE(o.LogDate, std::int16_t(3));
         QCOMPARE(o.LogForever, 0);
         QCOMPARE(o.TipofDay, true);
+        QCOMPARE(o.ReadBrowserAddresses, true);
         QVERIFY(o.accepted);
         QVERIFY(rig.prompt.messages.isEmpty());
     }

@@ -53,6 +53,14 @@ void FakeWindowSystem::setTitle(WindowId window, const QString &title)
     ++m_changes;
 }
 
+void FakeWindowSystem::setAddress(WindowId window, const QString &address)
+{
+    if (!exists(window) || m_addresses[window] == address)
+        return;
+    m_addresses[window] = address;
+    ++m_changes;
+}
+
 void FakeWindowSystem::setCloseBehaviour(WindowId window, CloseBehaviour behaviour)
 {
     const auto it = m_windows.find(window);
@@ -64,6 +72,7 @@ void FakeWindowSystem::remove(WindowId window)
 {
     if (!m_windows.erase(window))
         return;
+    m_addresses.erase(window);
     ++m_changes;
     if (m_foreground == window)
         m_foreground = 0;
@@ -186,6 +195,12 @@ bool FakeWindowSystem::sendKey(WindowId window, DialogKey key)
 WindowId FakeWindowSystem::foregroundWindow()
 {
     return m_foreground;
+}
+
+QString FakeWindowSystem::address(WindowId window)
+{
+    const auto it = m_addresses.find(window);
+    return it != m_addresses.end() && exists(window) ? it->second : QString();
 }
 
 } // namespace kvorn::test

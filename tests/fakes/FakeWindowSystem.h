@@ -59,6 +59,8 @@ public:
     /// Opens a window described in full.
     WindowId add(const Window &window);
     void setTitle(WindowId window, const QString &title);
+    /// What the window's address reads as from now on (as a reader would learn it late).
+    void setAddress(WindowId window, const QString &address);
     void setCloseBehaviour(WindowId window, CloseBehaviour behaviour);
     /// Closes a window (and its children) as if its program closed it.
     void remove(WindowId window);
@@ -92,6 +94,7 @@ public:
     bool activate(WindowId window) override;
     bool sendKey(WindowId window, DialogKey key) override;
     WindowId foregroundWindow() override;
+    QString address(WindowId window) override;
     std::uint64_t changeCount() override { return m_changes; }
 
 private:
@@ -99,6 +102,7 @@ private:
 
     // Ids grow, so the map's order is the order the windows were opened in.
     std::map<WindowId, Window> m_windows;
+    std::map<WindowId, QString> m_addresses;
     QList<WindowId> m_pendingCloses;
     WindowId m_nextId = 0x400001;
     WindowId m_foreground = 0;

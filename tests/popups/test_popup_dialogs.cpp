@@ -382,6 +382,7 @@ private Q_SLOTS:
             {"BlockAll", "Block ALL popup windows (not suggested)", &Options::BlockAll},
             {"BallEx", "Use Exempt List in Block ALL", &Options::BallEx},
             {"WinLmtMode", "Limit Simultaneous Browser Windows", &Options::WinLmtMode},
+            {"ReadBrowserAddresses", "Read browser addresses", &Options::ReadBrowserAddresses},
         };
         for (const Key &k : keys) {
             QCheckBox *box = dialog.checkBox(QString::fromLatin1(k.key));
@@ -414,6 +415,14 @@ private Q_SLOTS:
                  QStringLiteral("8"));
         QCOMPARE(rig.k.core.store.read(kOptionsSection, QStringLiteral("HotAddTitle"), QString()),
                  QStringLiteral("False"));
+        QCOMPARE(rig.k.core.store.read(kOptionsSection, QStringLiteral("ReadBrowserAddresses"),
+                                       QString()),
+                 QStringLiteral("False"));
+        // How to let browsers show their addresses is told beside the choice.
+        const QString help = child<QLabel>(&dialog, "lblAddressHelp")->text();
+        QVERIFY(help.contains(QStringLiteral("ACCESSIBILITY_ENABLED=1")));
+        QVERIFY(help.contains(QStringLiteral("GNOME_ACCESSIBILITY=1")));
+        QVERIFY(help.contains(QStringLiteral("restart Chromium")));
     }
 
     void optionsEnablingRules_data()

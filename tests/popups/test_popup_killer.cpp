@@ -391,6 +391,58 @@ private Q_SLOTS:
         QCOMPARE(rig.log().count(), 2);
     }
 
+    void anAddressReadLateJudgesTheWindowAgain()
+    {
+        Rig rig;
+        rig.k.blackList(QStringLiteral("*casino.example*"));
+        rig.k.core.controller.monitorTimer().start();
+        const WindowId page = rig.browser("Same Title - Chromium");
+        const WindowId other = rig.browser("Same Title - Chromium");
+        rig.survey();
+        QCOMPARE(rig.detected().entry(0).addressShown(), QStringLiteral("N/A"));
+        QVERIFY(rig.desktop.closeRequests.isEmpty());
+        // The reader learns the addresses a while later: the covered one goes at once.
+        rig.desktop.setAddress(other, "file:///pages/news/b.html");
+        rig.desktop.setAddress(page, "file:///pages/casino.example/a.html");
+        rig.survey();
+        QCOMPARE(rig.desktop.closeRequests, QList<WindowId>{page});
+        QCOMPARE(rig.log().count(), 1);
+        QCOMPARE(rig.log().entry(0).blackListEntry, QStringLiteral("*casino.example*"));
+
+        // With the reading switched off, addresses are unknown as before.
+        rig.k.core.options.ReadBrowserAddresses = false;
+        const WindowId third = rig.browser("Third - Chromium");
+        rig.desktop.setAddress(third, "http://casino.example/");
+        rig.survey();
+        rig.pass();
+        QCOMPARE(rig.desktop.closeRequests, QList<WindowId>{page});
+        const int row = rig.detected().findKey(DetectedEntry::keyFor(third, "Third"));
+        QVERIFY(row >= 0);
+        QCOMPARE(rig.detected().entry(row).addressShown(), QStringLiteral("N/A"));
+    }
+
+    void steadyAddressesAskForNoNewJudgement()
+    {
+        Rig rig;
+        FakeWindowSystem &d = rig.desktop;
+        const auto cls = [](const char *name) {
+            return WindowClass{QString(), QString::fromLatin1(name)};
+        };
+        // An old Opera's document window is recorded twice per survey, first without its
+        // address: that is no change of address.
+        const WindowId opera = d.addWindow(cls("Opera Main Window"), "Opera");
+        const WindowId doc = d.addChild(opera, cls("BrowserWindowMDI"), "1News");
+        d.addChild(doc, cls("ComboBox"), "http://news.example/");
+        const WindowId page = rig.browser("Page - Chromium");
+        d.setAddress(page, "http://news.example/");
+        rig.survey();
+        QVERIFY(rig.k.core.controller.takeMonitorRecheck());
+        for (int i = 0; i < 3; ++i) {
+            rig.survey();
+            QVERIFY(!rig.k.core.controller.monitorRecheckRequested());
+        }
+    }
+
     void aWindowIsBookedOncePerWindowAndTitle()
     {
         Rig rig;

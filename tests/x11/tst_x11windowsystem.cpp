@@ -1,5 +1,6 @@
 // X11WindowSystem against real windows on an Xvfb display of the test's own.
 #include "fakes/TestEnv.h"
+#include "platform/AddressSource.h"
 #include "platform/BrowserClasses.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "x11/TestWindow.h"
@@ -36,6 +37,27 @@ void settle(X11WindowSystem &windows)
     QTest::qWait(150);
     windows.titledWindows();
 }
+
+// Notes what the window system tells an address source and answers from a table.
+class RecordingAddresses final : public AddressSource
+{
+public:
+    QString known(WindowId window, const QString &title, bool &lookUpWanted) override
+    {
+        titlesAsked.append(title);
+        lookUpWanted = !described.contains(window) || described[window].title != title;
+        return addresses.value(window);
+    }
+    void lookUp(const BrowserWindow &window) override { described[window.window] = window; }
+    void forget(WindowId window) override { forgotten.append(window); }
+    std::uint64_t changeCount() const override { return changes; }
+
+    QHash<WindowId, QString> addresses;
+    QHash<WindowId, BrowserWindow> described;
+    QStringList titlesAsked;
+    QList<WindowId> forgotten;
+    std::uint64_t changes = 0;
+};
 
 } // namespace
 
@@ -137,6 +159,52 @@ private Q_SLOTS:
         // old id must not inherit the old window's title.
         TestWindow third(*m_display, browser(QStringLiteral("Third - Chromium")));
         QTRY_COMPARE(surveyedTitle(windows, third.id()), QStringLiteral("Third - Chromium"));
+    }
+
+    void browserWindowsAreDescribedToTheAddressSource()
+    {
+        X11WindowSystem windows(m_display->name().constData());
+        RecordingAddresses source;
+        windows.setAddressSource(&source);
+        auto first = std::make_unique<TestWindow>(*m_display,
+                                                  browser(QStringLiteral("Same - Chromium")));
+        TestWindow second(*m_display, browser(QStringLiteral("Same - Chromium")));
+        TestWindow other(*m_display, browser(QStringLiteral("Other - Chromium")));
+        QVERIFY(first->isShown() && second.isShown() && other.isShown());
+        settle(windows);
+        const WindowId firstId = first->id();
+
+        source.addresses[second.id()] = QStringLiteral("http://casino.example/");
+        QCOMPARE(windows.address(second.id()), QStringLiteral("http://casino.example/"));
+        QCOMPARE(windows.address(firstId), QString());
+        QCOMPARE(windows.address(other.id()), QString());
+        QCOMPARE(source.described.size(), 3);
+        const BrowserWindow a = source.described[firstId];
+        const BrowserWindow b = source.described[second.id()];
+        const BrowserWindow c = source.described[other.id()];
+        QCOMPARE(a.title, QStringLiteral("Same - Chromium"));
+        QVERIFY(!a.geometry.isEmpty() && !b.geometry.isEmpty());
+        // Each same-titled window of the same process is the other's twin, by its place.
+        QCOMPARE(a.twins, QList<QRect>{b.geometry});
+        QCOMPARE(b.twins, QList<QRect>{a.geometry});
+        QVERIFY(c.twins.isEmpty());
+        // A source's new knowledge counts as a change of what a survey would read.
+        const std::uint64_t before = windows.changeCount();
+        source.changes = 5;
+        QCOMPARE(windows.changeCount(), before + 5);
+
+        // A new title is asked about under that title.
+        second.setTitle(QStringLiteral("Next - Chromium"));
+        QTRY_COMPARE(surveyedTitle(windows, second.id()), QStringLiteral("Next - Chromium"));
+        windows.address(second.id());
+        QCOMPARE(source.described[second.id()].title, QStringLiteral("Next - Chromium"));
+        QCOMPARE(source.titlesAsked.last(), QStringLiteral("Next - Chromium"));
+
+        // A window that goes is forgotten by the source too.
+        first.reset();
+        QTRY_VERIFY((windows.titledWindows(), source.forgotten.contains(firstId)));
+        windows.setAddressSource(nullptr);
+        QCOMPARE(windows.address(second.id()), QString());
     }
 
     void closeRequestsReachTheWindow()

@@ -383,6 +383,12 @@ WindowId WaylandWindowSystem::foregroundWindow()
     return 0;
 }
 
+QString WaylandWindowSystem::address(WindowId)
+{
+    // No protocol shows another program's page addresses.
+    return {};
+}
+
 std::uint64_t WaylandWindowSystem::changeCount()
 {
     d->pump();

@@ -49,6 +49,7 @@ public:
     bool activate(WindowId window) override;
     bool sendKey(WindowId window, DialogKey key) override;
     WindowId foregroundWindow() override;
+    QString address(WindowId window) override;
     std::uint64_t changeCount() override;
 
 private:

@@ -1,5 +1,7 @@
 #include "platform/x11/X11WindowSystem.h"
 
+#include "platform/AddressSource.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -89,6 +91,7 @@ struct X11WindowSystem::Private
 
     std::uint64_t changes = 0;
     std::uint64_t roundTrips = 0;
+    AddressSource *addresses = nullptr;
 
     bool up() const { return c && !xcb_connection_has_error(c); }
 
@@ -101,6 +104,8 @@ struct X11WindowSystem::Private
             // X ids are reused: a window that died must leave the cache even when the
             // client list looks the same afterwards (a new window under the old id).
             const auto *e = reinterpret_cast<const xcb_destroy_notify_event_t *>(event);
+            if (addresses)
+                addresses->forget(e->window);
             if (cache.erase(e->window)) {
                 std::erase(clients, e->window);
                 listStale = true;
@@ -408,6 +413,62 @@ struct X11WindowSystem::Private
             w = tree->parent;
         }
         return false;
+    }
+
+    // What the address source needs to find a window: its process, its place, and the
+    // places of the same process's other windows of the same title. One batch.
+    BrowserWindow describe(xcb_window_t window, const QString &title)
+    {
+        BrowserWindow out;
+        out.window = window;
+        out.title = title;
+        struct Asked
+        {
+            xcb_window_t window;
+            xcb_get_property_cookie_t pid;
+            xcb_get_geometry_cookie_t geometry;
+            xcb_translate_coordinates_cookie_t origin;
+        };
+        std::vector<Asked> asked;
+        for (const xcb_window_t w : clients) {
+            const auto it = cache.find(w);
+            if (w != window && (it == cache.end() || it->second.title != title))
+                continue;
+            asked.push_back({w, xcb_ewmh_get_wm_pid(&ewmh, w), xcb_get_geometry(c, w),
+                             xcb_translate_coordinates(c, w, root, 0, 0)});
+        }
+        ++roundTrips;
+        struct Seen
+        {
+            xcb_window_t window;
+            std::uint32_t pid;
+            QRect place;
+        };
+        std::vector<Seen> seen;
+        for (const Asked &a : asked) {
+            Seen s{a.window, 0, {}};
+            uint32_t pid = 0;
+            if (xcb_ewmh_get_wm_pid_reply(&ewmh, a.pid, &pid, nullptr))
+                s.pid = pid;
+            Reply<xcb_get_geometry_reply_t> geometry(
+                xcb_get_geometry_reply(c, a.geometry, nullptr));
+            Reply<xcb_translate_coordinates_reply_t> origin(
+                xcb_translate_coordinates_reply(c, a.origin, nullptr));
+            if (geometry && origin)
+                s.place = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+            seen.push_back(s);
+        }
+        for (const Seen &s : seen) {
+            if (s.window == window) {
+                out.pid = s.pid;
+                out.geometry = s.place;
+            }
+        }
+        for (const Seen &s : seen) {
+            if (s.window != window && s.pid == out.pid)
+                out.twins.append(s.place);
+        }
+        return out;
     }
 
     xcb_keycode_t keycodeOf(xcb_keysym_t sym)
@@ -720,10 +781,31 @@ WindowId X11WindowSystem::foregroundWindow()
     return focus == d->root || focus == XCB_INPUT_FOCUS_POINTER_ROOT ? 0 : focus;
 }
 
+QString X11WindowSystem::address(WindowId window)
+{
+    if (!d->addresses || !d->up() || window == XCB_NONE)
+        return {};
+    const Entry *entry = d->cached(window);
+    // Only the clients the survey lists are browser windows of their own.
+    if (!entry || entry->title.isEmpty())
+        return {};
+    bool lookUpWanted = false;
+    const QString title = entry->title;
+    const QString known = d->addresses->known(window, title, lookUpWanted);
+    if (lookUpWanted)
+        d->addresses->lookUp(d->describe(window, title));
+    return known;
+}
+
+void X11WindowSystem::setAddressSource(AddressSource *source)
+{
+    d->addresses = source;
+}
+
 std::uint64_t X11WindowSystem::changeCount()
 {
     d->refresh();
-    return d->changes;
+    return d->changes + (d->addresses ? d->addresses->changeCount() : 0);
 }
 
 } // namespace kvorn

@@ -7,6 +7,8 @@
 
 namespace kvorn {
 
+class AddressSource;
+
 /// The desktop's windows on an X11 display with an EWMH window manager.
 ///
 /// The client windows come from the root's _NET_CLIENT_LIST (without a window manager:
@@ -38,6 +40,9 @@ public:
     /// How many times this object has waited for the X server so far (a batch of
     /// requests answered together counts once).
     std::uint64_t roundTrips() const;
+    /// Where the addresses of browser windows come from (none: every address is empty).
+    /// The source must outlive this object or be unset first.
+    void setAddressSource(AddressSource *source);
 
     QList<WindowId> titledWindows() override;
     QList<WindowId> descendants(WindowId window) override;
@@ -50,6 +55,7 @@ public:
     bool activate(WindowId window) override;
     bool sendKey(WindowId window, DialogKey key) override;
     WindowId foregroundWindow() override;
+    QString address(WindowId window) override;
     std::uint64_t changeCount() override;
 
 private:
