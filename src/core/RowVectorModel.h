@@ -32,7 +32,7 @@ protected:
     bool hasRow(int row) const { return row >= 0 && row < count(); }
     const Row &rowAt(int row) const { return m_rows[std::size_t(row)]; }
     const std::vector<Row> &rows() const { return m_rows; }
-    /// For changes that no column shows, so views need not hear of them.
+    /// For changes that no column shows, or that the caller tells views of itself.
     Row &quietRow(int row) { return m_rows[std::size_t(row)]; }
 
     /// Makes a row current (-1: none); true when that changed the current row.
