@@ -14,7 +14,7 @@ namespace kvorn {
 
 BannerList::BannerList(QString programFolder, TrayIcon &tray, Clock &clock, StatusWriter status,
                        QObject *parent)
-    : QAbstractTableModel(parent), m_programFolder(std::move(programFolder)), m_tray(tray),
+    : RowVectorModel(parent), m_programFolder(std::move(programFolder)), m_tray(tray),
       m_clock(clock), m_status(std::move(status))
 {
 }
@@ -29,11 +29,6 @@ BannerList::BannerList(QString programFolder, TrayIcon &tray, Clock &clock,
 {
 }
 
-int BannerList::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_groups.size());
-}
-
 int BannerList::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
@@ -41,9 +36,9 @@ int BannerList::columnCount(const QModelIndex &parent) const
 
 QVariant BannerList::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(m_groups.size()))
+    if (!index.isValid() || index.row() >= count())
         return {};
-    const BannerGroup &group = m_groups[std::size_t(index.row())];
+    const BannerGroup &group = rowAt(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return index.column() == GroupColumn ? group.name : group.count;
     if (role == Qt::CheckStateRole && index.column() == GroupColumn)
@@ -54,7 +49,7 @@ QVariant BannerList::data(const QModelIndex &index, int role) const
 bool BannerList::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (role != Qt::CheckStateRole || !index.isValid() || index.column() != GroupColumn ||
-        index.row() >= int(m_groups.size()))
+        index.row() >= count())
         return false;
     setSelected(index.row(), value.value<Qt::CheckState>() == Qt::Checked);
     return true;
@@ -83,23 +78,19 @@ Qt::ItemFlags BannerList::flags(const QModelIndex &index) const
 
 void BannerList::setSelected(int row, bool selected)
 {
-    if (row < 0 || row >= int(m_groups.size()))
-        return;
-    BannerGroup &group = m_groups[std::size_t(row)];
-    if (group.selected == selected)
-        return;
-    group.selected = selected;
-    const QModelIndex cell = index(row, GroupColumn);
-    Q_EMIT dataChanged(cell, cell, {Qt::CheckStateRole});
+    if (hasRow(row) && rowAt(row).selected != selected)
+        changeRow(
+            row, GroupColumn, [&](BannerGroup &group) { group.selected = selected; },
+            {Qt::CheckStateRole});
 }
 
 void BannerList::LoadBannerList()
 {
-    beginResetModel();
-    m_groups.clear();
-    m_tray.setTip(QStringLiteral("Loading Banner server List..."));
-    m_groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile));
-    endResetModel();
+    resetRows([this](std::vector<BannerGroup> &groups) {
+        groups.clear();
+        m_tray.setTip(QStringLiteral("Loading Banner server List..."));
+        groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile));
+    });
     if (m_status)
         m_status(PopupScreen, 1, QStringLiteral("loading"));
 }
@@ -115,8 +106,8 @@ WriteResult BannerList::PostBannerChange()
     const BannerCopy copy =
         readBannerCopy(folder.filePath(kBannerCopyFile)).value_or(BannerCopy{});
     return WriteResult{
-        replaceFiles({{folder.filePath(kHostsFile), hostsBytes(m_groups, copy, date)},
-                      {folder.filePath(kBannerListFile), bannerListBytes(m_groups)}},
+        replaceFiles({{folder.filePath(kHostsFile), hostsBytes(rows(), copy, date)},
+                      {folder.filePath(kBannerListFile), bannerListBytes(rows())}},
                      kSharedFile)};
 }
 
@@ -134,7 +125,7 @@ QByteArray BannerList::blockedServerNames() const
     QByteArray names;
     if (!copy)
         return names;
-    for (const QByteArrayView server : selectedServers(m_groups, *copy)) {
+    for (const QByteArrayView server : selectedServers(rows(), *copy)) {
         names.append(server.data(), server.size());
         names.append('\n');
     }
@@ -143,11 +134,11 @@ QByteArray BannerList::blockedServerNames() const
 
 void BannerList::setAll(const std::function<bool(bool)> &tick)
 {
-    if (m_groups.empty())
+    if (count() == 0)
         return;
-    for (BannerGroup &group : m_groups)
-        group.selected = tick(group.selected);
-    Q_EMIT dataChanged(index(0, GroupColumn), index(int(m_groups.size()) - 1, GroupColumn),
+    for (int row = 0; row < count(); ++row)
+        quietRow(row).selected = tick(rowAt(row).selected);
+    Q_EMIT dataChanged(index(0, GroupColumn), index(count() - 1, GroupColumn),
                        {Qt::CheckStateRole});
 }
 

@@ -2,12 +2,10 @@
 
 #include "banner/BannerGroup.h"
 #include "banner/BannerImport.h"
+#include "core/RowVectorModel.h"
 #include "core/TextFile.h"
 
-#include <QAbstractTableModel>
-
 #include <functional>
-#include <vector>
 
 namespace kvorn {
 
@@ -18,7 +16,7 @@ class TrayIcon;
 /// The banner groups of the banner screen (`lvBanner`): a check box and the columns
 /// "Server Group" and "Servers". The rows are the only copy of the list in memory; ticks
 /// reach the disk only through `PostBannerChange`.
-class BannerList : public QAbstractTableModel
+class BannerList : public RowVectorModel<BannerGroup>
 {
     Q_OBJECT
 
@@ -33,7 +31,6 @@ public:
     BannerList(QString programFolder, TrayIcon &tray, Clock &clock, MainController &controller,
                QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
@@ -41,7 +38,7 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    const std::vector<BannerGroup> &groups() const { return m_groups; }
+    const std::vector<BannerGroup> &groups() const { return rows(); }
     /// Ticks or clears one row, as a click on its check box does.
     void setSelected(int row, bool selected);
 
@@ -76,7 +73,6 @@ private:
     TrayIcon &m_tray;
     Clock &m_clock;
     StatusWriter m_status;
-    std::vector<BannerGroup> m_groups;
 };
 
 } // namespace kvorn

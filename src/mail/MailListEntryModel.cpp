@@ -15,13 +15,8 @@ enum Column
 } // namespace
 
 MailListEntryModel::MailListEntryModel(MailListKind kind, QObject *parent)
-    : QAbstractTableModel(parent), m_kind(kind)
+    : RowVectorModel(parent), m_kind(kind)
 {
-}
-
-int MailListEntryModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : count();
 }
 
 int MailListEntryModel::columnCount(const QModelIndex &parent) const
@@ -94,19 +89,16 @@ QVariant MailListEntryModel::headerData(int section, Qt::Orientation orientation
 
 void MailListEntryModel::setEntries(std::vector<MailListEntry> entries)
 {
-    beginResetModel();
-    m_entries = std::move(entries);
-    m_selected.clear();
-    invalidateIndex();
-    endResetModel();
+    resetRows([&](std::vector<MailListEntry> &rows) {
+        rows = std::move(entries);
+        m_selected.clear();
+        invalidateIndex();
+    });
 }
 
 int MailListEntryModel::append(MailListEntry e)
 {
-    const int row = count();
-    beginInsertRows({}, row, row);
-    m_entries.push_back(std::move(e));
-    endInsertRows();
+    const int row = appendRow(std::move(e));
     // A new last entry cannot change the answer for earlier ones: index it in place.
     if (m_indexValid)
         indexEntry(row);
@@ -115,20 +107,24 @@ int MailListEntryModel::append(MailListEntry e)
 
 void MailListEntryModel::setActive(int row, bool active)
 {
-    if (row < 0 || row >= count() || m_entries[std::size_t(row)].Active == active)
+    if (!hasRow(row) || entry(row).Active == active)
         return;
-    m_entries[std::size_t(row)].Active = active;
-    invalidateIndex();
-    Q_EMIT dataChanged(index(row, ColAddress), index(row, ColAddress), {Qt::CheckStateRole});
+    changeRow(
+        row, ColAddress,
+        [&](MailListEntry &e) {
+            e.Active = active;
+            invalidateIndex();
+        },
+        {Qt::CheckStateRole});
 }
 
 void MailListEntryModel::setAddress(int row, const QString &address)
 {
-    if (row < 0 || row >= count() || address.isEmpty())
-        return;
-    m_entries[std::size_t(row)].Address = address;
-    invalidateIndex();
-    Q_EMIT dataChanged(index(row, ColAddress), index(row, ColAddress));
+    if (!address.isEmpty())
+        changeRow(row, ColAddress, [&](MailListEntry &e) {
+            e.Address = address;
+            invalidateIndex();
+        });
 }
 
 void MailListEntryModel::clear()
@@ -172,11 +168,8 @@ int MailListEntryModel::removeSelected()
     const QList<int> rows = m_selected;
     m_selected.clear();
     // From the bottom up, so that the rows still to go keep their numbers.
-    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
-        beginRemoveRows({}, *it, *it);
-        m_entries.erase(m_entries.begin() + *it);
-        endRemoveRows();
-    }
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it)
+        eraseRow(*it);
     if (!rows.isEmpty())
         invalidateIndex();
     return int(rows.size());
@@ -185,7 +178,7 @@ int MailListEntryModel::removeSelected()
 int MailListEntryModel::find(const QString &text)
 {
     m_lastSearch = text.toLower();
-    if (m_lastSearch.isEmpty() || m_entries.empty())
+    if (m_lastSearch.isEmpty() || count() == 0)
         return -1;
     const int start = m_selected.isEmpty() ? 0 : m_selected.first() + 1;
     auto search = [this](int from) {
@@ -206,7 +199,7 @@ int MailListEntryModel::find(const QString &text)
 std::optional<MailListHit> MailListEntryModel::lookUp(const QString &text, MailListPass pass,
                                                       const QString &today)
 {
-    if (text.isEmpty() || m_entries.empty())
+    if (text.isEmpty() || count() == 0)
         return std::nullopt;
     const QString lower = text.toLower();
     std::optional<MailListHit> hit =
@@ -214,12 +207,10 @@ std::optional<MailListHit> MailListEntryModel::lookUp(const QString &text, MailL
     if (!hit)
         return hit;
     hit->pass = pass;
-    if (hit->wildcard) {
-        m_entries[std::size_t(hit->row)].LastHit = today;
-        Q_EMIT dataChanged(index(hit->row, ColLastHit), index(hit->row, ColLastHit));
-    } else {
+    if (hit->wildcard)
+        changeRow(hit->row, ColLastHit, [&](MailListEntry &e) { e.LastHit = today; });
+    else
         selectOnly(hit->row);
-    }
     return hit;
 }
 
@@ -284,7 +275,7 @@ void MailListEntryModel::invalidateIndex()
 void MailListEntryModel::buildIndex()
 {
     invalidateIndex();
-    m_exact.reserve(qsizetype(m_entries.size()));
+    m_exact.reserve(count());
     m_indexValid = true;
     for (int row = 0; row < count(); ++row)
         indexEntry(row);

@@ -3,11 +3,11 @@
 #include "mail/MailListEntry.h"
 #include "mail/MailListMatch.h"
 
-#include <QAbstractTableModel>
+#include "core/RowVectorModel.h"
+
 #include <QHash>
 #include <QList>
 #include <optional>
-#include <vector>
 
 namespace kvorn {
 
@@ -29,14 +29,13 @@ struct MailListHit
 /// Look-ups go through an index (exact addresses by folded case, wildcard entries by
 /// each of their parts) that gives the same answers as going through the entries one by
 /// one; `setUseIndex(false)` does the latter, for comparison.
-class MailListEntryModel : public QAbstractTableModel
+class MailListEntryModel : public RowVectorModel<MailListEntry>
 {
     Q_OBJECT
 
 public:
     explicit MailListEntryModel(MailListKind kind, QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
@@ -45,9 +44,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     MailListKind kind() const { return m_kind; }
-    const std::vector<MailListEntry> &entries() const { return m_entries; }
-    const MailListEntry &entry(int row) const { return m_entries.at(std::size_t(row)); }
-    int count() const { return int(m_entries.size()); }
+    const std::vector<MailListEntry> &entries() const { return rows(); }
+    const MailListEntry &entry(int row) const { return rows().at(std::size_t(row)); }
 
     /// Replaces every entry.
     void setEntries(std::vector<MailListEntry> entries);
@@ -104,7 +102,6 @@ private:
                                              MailListPass pass);
 
     MailListKind m_kind;
-    std::vector<MailListEntry> m_entries;
     QList<int> m_selected;
     QString m_lastSearch;
     bool m_useIndex = true;

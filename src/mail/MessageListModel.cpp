@@ -1,15 +1,8 @@
 #include "mail/MessageListModel.h"
 
-#include <algorithm>
-
 namespace kvorn {
 
-MessageListModel::MessageListModel(QObject *parent) : QAbstractTableModel(parent) {}
-
-int MessageListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
+MessageListModel::MessageListModel(QObject *parent) : RowVectorModel(parent) {}
 
 int MessageListModel::columnCount(const QModelIndex &parent) const
 {
@@ -29,7 +22,7 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const MailListRow &r = m_rows[std::size_t(index.row())];
+    const MailListRow &r = rowAt(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -81,120 +74,77 @@ void MessageListModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= MailColumnCount)
         return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<quint64> keys;
-    keys.reserve(std::size_t(before.size()));
-    for (const QModelIndex &i : before)
-        keys.push_back(m_rows[std::size_t(i.row())].key);
-
     m_sortColumn = column;
     m_sortOrder = order;
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [this](const MailListRow &a, const MailListRow &b) { return lessThan(a, b); });
-
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i)
-        after.append(index(rowOfKey(keys[std::size_t(i)]), before.at(i).column()));
-    changePersistentIndexList(before, after);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    sortRows([this](const MailListRow &a, const MailListRow &b) { return lessThan(a, b); });
 }
 
 quint64 MessageListModel::addRow(MailListRow row)
 {
     row.key = m_nextKey++;
-    const auto at = std::upper_bound(
-        m_rows.begin(), m_rows.end(), row,
-        [this](const MailListRow &a, const MailListRow &b) { return lessThan(a, b); });
-    const int pos = static_cast<int>(at - m_rows.begin());
-    beginInsertRows({}, pos, pos);
-    m_rows.insert(at, std::move(row));
-    endInsertRows();
-    return m_rows[std::size_t(pos)].key;
+    const quint64 key = row.key;
+    insertSorted(std::move(row),
+                 [this](const MailListRow &a, const MailListRow &b) { return lessThan(a, b); });
+    return key;
 }
 
 int MessageListModel::rowOfKey(quint64 key) const
 {
-    for (std::size_t i = m_rows.size(); i-- > 0;) {
-        if (m_rows[i].key == key)
-            return static_cast<int>(i);
+    for (int i = count(); i-- > 0;) {
+        if (rowAt(i).key == key)
+            return i;
     }
     return -1;
 }
 
 QString MessageListModel::text(int row, int column) const
 {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= MailColumnCount)
+    if (!hasRow(row) || column < 0 || column >= MailColumnCount)
         return {};
-    return m_rows[std::size_t(row)].text[std::size_t(column)];
+    return rowAt(row).text[std::size_t(column)];
 }
 
 void MessageListModel::setText(int row, int column, const QString &text)
 {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= MailColumnCount)
-        return;
-    m_rows[std::size_t(row)].text[std::size_t(column)] = text;
-    const QModelIndex i = index(row, column);
-    Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
+    if (column >= 0 && column < MailColumnCount)
+        changeRow(
+            row, column, [&](MailListRow &r) { r.text[std::size_t(column)] = text; },
+            {Qt::DisplayRole});
 }
 
 bool MessageListModel::isChecked(int row) const
 {
-    return row >= 0 && row < rowCount() && m_rows[std::size_t(row)].checked;
+    return hasRow(row) && rowAt(row).checked;
 }
 
 void MessageListModel::setChecked(int row, bool checked)
 {
-    if (row < 0 || row >= rowCount())
-        return;
-    m_rows[std::size_t(row)].checked = checked;
-    const QModelIndex i = index(row, ColFrom);
-    Q_EMIT dataChanged(i, i, {Qt::CheckStateRole});
+    changeRow(row, ColFrom, [&](MailListRow &r) { r.checked = checked; }, {Qt::CheckStateRole});
 }
 
 std::int32_t MessageListModel::tag(int row) const
 {
-    return row >= 0 && row < rowCount() ? m_rows[std::size_t(row)].tag : 0;
+    return hasRow(row) ? rowAt(row).tag : 0;
 }
 
 void MessageListModel::removeRowAt(int row)
 {
-    if (row < 0 || row >= rowCount())
-        return;
-    const bool wasSelected = m_rows[std::size_t(row)].key == m_selectedKey;
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    endRemoveRows();
-    if (wasSelected) {
-        m_selectedKey = 0;
+    if (eraseRow(row))
         Q_EMIT selectedRowChanged(-1);
-    }
 }
 
 void MessageListModel::clear()
 {
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-    if (m_selectedKey != 0) {
-        m_selectedKey = 0;
+    if (resetRows([](std::vector<MailListRow> &rows) { rows.clear(); }))
         Q_EMIT selectedRowChanged(-1);
-    }
-}
-
-int MessageListModel::selectedRow() const
-{
-    return m_selectedKey == 0 ? -1 : rowOfKey(m_selectedKey);
 }
 
 void MessageListModel::setSelectedRow(int row)
 {
-    const quint64 key = row >= 0 && row < rowCount() ? m_rows[std::size_t(row)].key : 0;
-    if (key == m_selectedKey)
-        return;
-    m_selectedKey = key;
-    Q_EMIT selectedRowChanged(row >= 0 && row < rowCount() ? row : -1);
+    if (!hasRow(row))
+        row = -1;
+    if (setCurrentRow(row))
+        Q_EMIT selectedRowChanged(row);
 }
 
 } // namespace kvorn

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "core/RowVectorModel.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <vector>
 
 namespace kvorn {
 
@@ -39,7 +39,7 @@ struct MailListRow
 /// The rows of the mail screen's list (`lvMailList`). Rows are kept in the list's sort
 /// order, so a row number means the same here as on screen; a new row takes its place in
 /// that order. The selected row is part of the list's state.
-class MessageListModel : public QAbstractTableModel
+class MessageListModel : public RowVectorModel<MailListRow>
 {
     Q_OBJECT
 
@@ -51,7 +51,6 @@ public:
 
     explicit MessageListModel(QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
@@ -68,7 +67,7 @@ public:
     quint64 addRow(MailListRow row);
     /// The row number of a key, -1 when the row is gone.
     int rowOfKey(quint64 key) const;
-    const MailListRow &row(int row) const { return m_rows.at(std::size_t(row)); }
+    const MailListRow &row(int row) const { return rows().at(std::size_t(row)); }
     QString text(int row, int column) const;
     void setText(int row, int column, const QString &text);
     bool isChecked(int row) const;
@@ -82,7 +81,7 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
     /// The selected row, -1 when none.
-    int selectedRow() const;
+    int selectedRow() const { return currentRow(); }
     void setSelectedRow(int row);
 
 Q_SIGNALS:
@@ -92,11 +91,9 @@ Q_SIGNALS:
 private:
     bool lessThan(const MailListRow &a, const MailListRow &b) const;
 
-    std::vector<MailListRow> m_rows;
     int m_sortColumn = ColFrom;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     quint64 m_nextKey = 1;
-    quint64 m_selectedKey = 0;
 };
 
 } // namespace kvorn

@@ -4,48 +4,33 @@
 
 namespace kvorn {
 
-DetectedListModel::DetectedListModel(QObject *parent) : QAbstractTableModel(parent)
+DetectedListModel::DetectedListModel(QObject *parent) : RowVectorModel(parent)
 {
     setObjectName(QStringLiteral("lvMonitor"));
 }
 
 int DetectedListModel::append(DetectedEntry entry)
 {
-    const int at = count();
-    beginInsertRows({}, at, at);
-    m_rows.push_back(std::move(entry));
-    endInsertRows();
-    return at;
+    return appendRow(std::move(entry));
 }
 
 void DetectedListModel::removeAt(int row)
 {
-    if (row < 0 || row >= count())
-        return;
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    endRemoveRows();
-    if (m_current == row) {
-        m_current = -1;
+    if (eraseRow(row))
         Q_EMIT selectionStateChanged();
-    } else if (m_current > row) {
-        --m_current;
-    }
 }
 
 void DetectedListModel::clear()
 {
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-    clearSelection();
+    if (resetRows([](std::vector<DetectedEntry> &rows) { rows.clear(); }))
+        Q_EMIT selectionStateChanged();
 }
 
 int DetectedListModel::findKey(const QString &key) const
 {
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].key == key)
-            return int(i);
+    for (int i = 0; i < count(); ++i) {
+        if (rowAt(i).key == key)
+            return i;
     }
     return -1;
 }
@@ -53,49 +38,40 @@ int DetectedListModel::findKey(const QString &key) const
 int DetectedListModel::exactRow(const QString &text) const
 {
     const QString t = lookupCase(text);
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (lookupCase(m_rows[i].text) == t)
-            return int(i);
+    for (int i = 0; i < count(); ++i) {
+        if (lookupCase(rowAt(i).text) == t)
+            return i;
     }
     return -1;
 }
 
 void DetectedListModel::setAddress(int row, const QString &address)
 {
-    if (row < 0 || row >= count() || m_rows[std::size_t(row)].address == address)
-        return;
-    m_rows[std::size_t(row)].address = address;
-    Q_EMIT dataChanged(index(row, 1), index(row, 1));
+    if (hasRow(row) && rowAt(row).address != address)
+        changeRow(row, 1, [&](DetectedEntry &e) { e.address = address; });
 }
 
 void DetectedListModel::setHandle(int row, std::uint64_t handle)
 {
-    if (row >= 0 && row < count())
-        m_rows[std::size_t(row)].handle = handle;
+    if (hasRow(row))
+        quietRow(row).handle = handle;
 }
 
 void DetectedListModel::resetHandles()
 {
-    for (DetectedEntry &e : m_rows)
-        e.handle = 0;
+    for (int i = 0; i < count(); ++i)
+        quietRow(i).handle = 0;
 }
 
 void DetectedListModel::selectRow(int row)
 {
-    if (row < -1 || row >= count() || row == m_current)
-        return;
-    m_current = row;
-    Q_EMIT selectionStateChanged();
+    if (row >= -1 && row < count() && setCurrentRow(row))
+        Q_EMIT selectionStateChanged();
 }
 
 void DetectedListModel::clearSelection()
 {
     selectRow(-1);
-}
-
-int DetectedListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : count();
 }
 
 int DetectedListModel::columnCount(const QModelIndex &parent) const
@@ -108,7 +84,7 @@ QVariant DetectedListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= count() ||
         (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    const DetectedEntry &e = m_rows[std::size_t(index.row())];
+    const DetectedEntry &e = rowAt(index.row());
     switch (index.column()) {
     case 0:
         return e.text;

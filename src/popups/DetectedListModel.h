@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "core/RowVectorModel.h"
+
 #include <cstdint>
-#include <vector>
 
 namespace kvorn {
 
@@ -30,15 +30,14 @@ struct DetectedEntry
 };
 
 /// The detected list (`lvMonitor`), in memory only.
-class DetectedListModel : public QAbstractTableModel
+class DetectedListModel : public RowVectorModel<DetectedEntry>
 {
     Q_OBJECT
 
 public:
     explicit DetectedListModel(QObject *parent = nullptr);
 
-    int count() const { return int(m_rows.size()); }
-    const DetectedEntry &entry(int row) const { return m_rows[std::size_t(row)]; }
+    const DetectedEntry &entry(int row) const { return rowAt(row); }
     int append(DetectedEntry entry);
     void removeAt(int row);
     void clear();
@@ -51,11 +50,9 @@ public:
     /// Sets every entry's handle to 0 (the start of a survey).
     void resetHandles();
 
-    int currentRow() const { return m_current; }
     void selectRow(int row);
     void clearSelection();
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
@@ -63,10 +60,6 @@ public:
 
 Q_SIGNALS:
     void selectionStateChanged();
-
-private:
-    std::vector<DetectedEntry> m_rows;
-    int m_current = -1;
 };
 
 } // namespace kvorn

@@ -2,11 +2,9 @@
 
 #include "popups/Wildcard.h"
 
-#include <algorithm>
-
 namespace kvorn {
 
-LogListModel::LogListModel(QObject *parent) : QAbstractTableModel(parent)
+LogListModel::LogListModel(QObject *parent) : RowVectorModel(parent)
 {
     setObjectName(QStringLiteral("lvLog"));
 }
@@ -36,9 +34,9 @@ bool LogListModel::lessThan(const LogEntry &a, const LogEntry &b) const
 int LogListModel::exactRow(const QString &title) const
 {
     const QString t = lookupCase(title);
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (lookupCase(m_rows[i].text) == t)
-            return int(i);
+    for (int i = 0; i < count(); ++i) {
+        if (lookupCase(rowAt(i).text) == t)
+            return i;
     }
     return -1;
 }
@@ -47,63 +45,35 @@ int LogListModel::append(const QString &title)
 {
     LogEntry e;
     e.text = title;
-    const auto it =
-        std::upper_bound(m_rows.begin(), m_rows.end(), e,
-                         [this](const LogEntry &a, const LogEntry &b) { return lessThan(a, b); });
-    const int at = int(it - m_rows.begin());
-    beginInsertRows({}, at, at);
-    m_rows.insert(it, std::move(e));
-    endInsertRows();
-    if (m_current >= at)
-        ++m_current;
-    return at;
+    return insertSorted(std::move(e),
+                        [this](const LogEntry &a, const LogEntry &b) { return lessThan(a, b); });
 }
 
 void LogListModel::removeAt(int row)
 {
-    if (row < 0 || row >= count())
-        return;
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    endRemoveRows();
-    if (m_current == row) {
-        m_current = -1;
+    if (eraseRow(row))
         Q_EMIT selectionStateChanged();
-    } else if (m_current > row) {
-        --m_current;
-    }
 }
 
 void LogListModel::clear()
 {
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-    selectRow(-1);
+    if (resetRows([](std::vector<LogEntry> &rows) { rows.clear(); }))
+        Q_EMIT selectionStateChanged();
 }
 
 void LogListModel::setCount(int row, int n)
 {
-    if (row < 0 || row >= count())
-        return;
-    m_rows[std::size_t(row)].count = n;
-    Q_EMIT dataChanged(index(row, 1), index(row, 1));
+    changeRow(row, 1, [&](LogEntry &e) { e.count = n; });
 }
 
 void LogListModel::setBlackListEntry(int row, const QString &entry)
 {
-    if (row < 0 || row >= count())
-        return;
-    m_rows[std::size_t(row)].blackListEntry = entry;
-    Q_EMIT dataChanged(index(row, 2), index(row, 2));
+    changeRow(row, 2, [&](LogEntry &e) { e.blackListEntry = entry; });
 }
 
 void LogListModel::setLastTime(int row, const QString &time)
 {
-    if (row < 0 || row >= count())
-        return;
-    m_rows[std::size_t(row)].lastTime = time;
-    Q_EMIT dataChanged(index(row, 3), index(row, 3));
+    changeRow(row, 3, [&](LogEntry &e) { e.lastTime = time; });
 }
 
 int LogListModel::bookKill(const QString &title, const QString &blackListEntry, const QString &time)
@@ -111,7 +81,7 @@ int LogListModel::bookKill(const QString &title, const QString &blackListEntry, 
     int row = exactRow(title);
     if (row < 0)
         row = append(title);
-    setCount(row, m_rows[std::size_t(row)].count + 1);
+    setCount(row, rowAt(row).count + 1);
     setBlackListEntry(row, blackListEntry);
     setLastTime(row, time);
     return row;
@@ -119,10 +89,8 @@ int LogListModel::bookKill(const QString &title, const QString &blackListEntry, 
 
 void LogListModel::selectRow(int row)
 {
-    if (row < -1 || row >= count() || row == m_current)
-        return;
-    m_current = row;
-    Q_EMIT selectionStateChanged();
+    if (row >= -1 && row < count() && setCurrentRow(row))
+        Q_EMIT selectionStateChanged();
 }
 
 void LogListModel::sort(int column, Qt::SortOrder order)
@@ -131,24 +99,8 @@ void LogListModel::sort(int column, Qt::SortOrder order)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
-    beginResetModel();
-    const QString currentTitle = m_current >= 0 ? m_rows[std::size_t(m_current)].text : QString();
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [this](const LogEntry &a, const LogEntry &b) { return lessThan(a, b); });
-    if (m_current >= 0) {
-        // Titles are unique per row: the current row follows its title.
-        for (std::size_t i = 0; i < m_rows.size(); ++i) {
-            if (m_rows[i].text == currentTitle)
-                m_current = int(i);
-        }
-    }
-    endResetModel();
+    sortRows([this](const LogEntry &a, const LogEntry &b) { return lessThan(a, b); });
     Q_EMIT selectionStateChanged();
-}
-
-int LogListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : count();
 }
 
 int LogListModel::columnCount(const QModelIndex &parent) const
@@ -161,7 +113,7 @@ QVariant LogListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= count() ||
         (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return cell(m_rows[std::size_t(index.row())], index.column());
+    return cell(rowAt(index.row()), index.column());
 }
 
 QVariant LogListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QAbstractTableModel>
-#include <vector>
+#include "core/RowVectorModel.h"
 
 namespace kvorn {
 
@@ -15,15 +14,14 @@ struct LogEntry
 };
 
 /// The log list (`lvLog`), in memory only; kept sorted by its sort column.
-class LogListModel : public QAbstractTableModel
+class LogListModel : public RowVectorModel<LogEntry>
 {
     Q_OBJECT
 
 public:
     explicit LogListModel(QObject *parent = nullptr);
 
-    int count() const { return int(m_rows.size()); }
-    const LogEntry &entry(int row) const { return m_rows[std::size_t(row)]; }
+    const LogEntry &entry(int row) const { return rowAt(row); }
     /// The row whose title equals the text without regard to letter case; -1 when none.
     int exactRow(const QString &title) const;
     /// Adds a row with this title at its sorted place; returns its row.
@@ -37,14 +35,12 @@ public:
     /// the entry and the time. Returns the row.
     int bookKill(const QString &title, const QString &blackListEntry, const QString &time);
 
-    int currentRow() const { return m_current; }
     void selectRow(int row);
 
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
@@ -57,8 +53,6 @@ private:
     QString cell(const LogEntry &e, int column) const;
     bool lessThan(const LogEntry &a, const LogEntry &b) const;
 
-    std::vector<LogEntry> m_rows;
-    int m_current = -1;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

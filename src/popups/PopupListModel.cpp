@@ -8,7 +8,7 @@
 namespace kvorn {
 
 PopupListModel::PopupListModel(Kind kind, QObject *parent)
-    : SortableTableModel(parent), m_kind(kind)
+    : RowVectorModel(parent), m_kind(kind)
 {
     setObjectName(viewName());
 }
@@ -43,15 +43,13 @@ std::uint32_t PopupListModel::newId()
 void PopupListModel::rebuildRowsOfIds() const
 {
     m_rowOfId.assign(m_nextId, -1);
-    for (std::size_t i = 0; i < m_rows.size(); ++i)
-        m_rowOfId[m_rows[i].id] = int(i);
+    for (int i = 0; i < count(); ++i)
+        m_rowOfId[rowAt(i).id] = i;
     m_rowsDirty = false;
 }
 
 int PopupListModel::rowOfId(std::uint32_t id) const
 {
-    if (id == kNoId)
-        return -1;
     if (m_rowsDirty || id >= m_rowOfId.size())
         rebuildRowsOfIds();
     return m_rowOfId[id];
@@ -78,9 +76,9 @@ bool PopupListModel::lessThan(const Row &a, const Row &b) const
 
 int PopupListModel::sortedPosition(const Row &row) const
 {
-    const auto it = std::upper_bound(m_rows.begin(), m_rows.end(), row,
+    const auto it = std::upper_bound(rows().begin(), rows().end(), row,
                                      [this](const Row &a, const Row &b) { return lessThan(a, b); });
-    return int(it - m_rows.begin());
+    return int(it - rows().begin());
 }
 
 // --- entries -------------------------------------------------------------------------------
@@ -92,47 +90,44 @@ int PopupListModel::append(PopupEntry entry)
     Row row{std::move(entry), newId()};
     const int at = m_keepSorted ? sortedPosition(row) : count();
     m_index.insert(row.id, lookupCase(row.entry.text));
-    beginInsertRows({}, at, at);
-    m_rows.insert(m_rows.begin() + at, std::move(row));
-    // Appending at the end keeps every other row where it was.
-    if (at == count() - 1 && !m_rowsDirty) {
-        const std::uint32_t id = m_rows.back().id;
-        if (id >= m_rowOfId.size())
-            m_rowOfId.resize(std::size_t(id) + 1, -1);
-        m_rowOfId[id] = at;
-    } else {
-        m_rowsDirty = true;
-    }
-    endInsertRows();
-    return at;
+    const std::uint32_t id = row.id;
+    return insertRow(at, std::move(row), [&] {
+        // Appending at the end keeps every other row where it was.
+        if (at == count() - 1 && !m_rowsDirty) {
+            if (id >= m_rowOfId.size())
+                m_rowOfId.resize(std::size_t(id) + 1, -1);
+            m_rowOfId[id] = at;
+        } else {
+            m_rowsDirty = true;
+        }
+    });
 }
 
 void PopupListModel::assign(std::vector<PopupEntry> entries)
 {
-    beginResetModel();
-    m_rows.clear();
-    m_index.clear();
-    m_freeIds.clear();
-    m_nextId = 0;
-    m_selected.clear();
-    m_current = kNoId;
-    m_rows.reserve(entries.size());
-    m_index.reserve(entries.size());
-    for (PopupEntry &entry : entries) {
-        if (m_kind == Kind::Banned)
-            entry.enabled = true;
-        m_rows.push_back(Row{std::move(entry), newId()});
-    }
-    if (m_keepSorted) {
-        const auto less = [this](const Row &a, const Row &b) { return lessThan(a, b); };
-        // A file this program saved is in order already.
-        if (!std::is_sorted(m_rows.begin(), m_rows.end(), less))
-            std::stable_sort(m_rows.begin(), m_rows.end(), less);
-    }
-    for (const Row &row : m_rows)
-        m_index.insert(row.id, lookupCase(row.entry.text));
-    m_rowsDirty = true;
-    endResetModel();
+    resetRows([&](std::vector<Row> &rows) {
+        rows.clear();
+        m_index.clear();
+        m_freeIds.clear();
+        m_nextId = 0;
+        m_selected.clear();
+        rows.reserve(entries.size());
+        m_index.reserve(entries.size());
+        for (PopupEntry &entry : entries) {
+            if (m_kind == Kind::Banned)
+                entry.enabled = true;
+            rows.push_back(Row{std::move(entry), newId()});
+        }
+        if (m_keepSorted) {
+            const auto less = [this](const Row &a, const Row &b) { return lessThan(a, b); };
+            // A file this program saved is in order already.
+            if (!std::is_sorted(rows.begin(), rows.end(), less))
+                std::stable_sort(rows.begin(), rows.end(), less);
+        }
+        for (const Row &row : rows)
+            m_index.insert(row.id, lookupCase(row.entry.text));
+        m_rowsDirty = true;
+    });
     emitSelectionChanged();
 }
 
@@ -140,18 +135,14 @@ void PopupListModel::removeAt(int row)
 {
     if (row < 0 || row >= count())
         return;
-    const Row &r = m_rows[std::size_t(row)];
+    const Row &r = rowAt(row);
     const std::uint32_t id = r.id;
     m_index.erase(id, lookupCase(r.entry.text));
     const bool wasSelected = std::erase(m_selected, id) > 0;
-    const bool wasCurrent = m_current == id;
-    if (wasCurrent)
-        m_current = kNoId;
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    m_freeIds.push_back(id);
-    m_rowsDirty = true;
-    endRemoveRows();
+    const bool wasCurrent = eraseRow(row, [&] {
+        m_freeIds.push_back(id);
+        m_rowsDirty = true;
+    });
     if (wasSelected || wasCurrent)
         emitSelectionChanged();
 }
@@ -163,47 +154,34 @@ void PopupListModel::clear()
 
 void PopupListModel::setText(int row, const QString &text)
 {
-    if (row < 0 || row >= count())
-        return;
-    Row &r = m_rows[std::size_t(row)];
-    m_index.erase(r.id, lookupCase(r.entry.text));
-    r.entry.text = text;
-    m_index.insert(r.id, lookupCase(text));
-    Q_EMIT dataChanged(index(row, 0), index(row, 0));
+    changeRow(row, 0, [&](Row &r) {
+        m_index.erase(r.id, lookupCase(r.entry.text));
+        r.entry.text = text;
+        m_index.insert(r.id, lookupCase(text));
+    });
 }
 
 void PopupListModel::setEnabled(int row, bool enabled)
 {
-    if (row < 0 || row >= count() || m_kind == Kind::Banned)
-        return;
-    Row &r = m_rows[std::size_t(row)];
-    if (r.entry.enabled == enabled)
-        return;
-    r.entry.enabled = enabled;
-    Q_EMIT dataChanged(index(row, 0), index(row, 0), {Qt::CheckStateRole});
+    if (hasRow(row) && m_kind != Kind::Banned && entry(row).enabled != enabled)
+        changeRow(row, 0, [&](Row &r) { r.entry.enabled = enabled; }, {Qt::CheckStateRole});
 }
 
 void PopupListModel::setDateAdded(int row, const QString &date)
 {
-    if (row < 0 || row >= count())
-        return;
-    m_rows[std::size_t(row)].entry.dateAdded = date;
-    Q_EMIT dataChanged(index(row, 1), index(row, 1));
+    changeRow(row, 1, [&](Row &r) { r.entry.dateAdded = date; });
 }
 
 void PopupListModel::setLastUsed(int row, const QString &date)
 {
-    if (row < 0 || row >= count())
-        return;
-    m_rows[std::size_t(row)].entry.lastUsed = date;
-    Q_EMIT dataChanged(index(row, 2), index(row, 2));
+    changeRow(row, 2, [&](Row &r) { r.entry.lastUsed = date; });
 }
 
 std::vector<PopupEntry> PopupListModel::entries() const
 {
     std::vector<PopupEntry> out;
-    out.reserve(m_rows.size());
-    for (const Row &row : m_rows)
+    out.reserve(rows().size());
+    for (const Row &row : rows())
         out.push_back(row.entry);
     return out;
 }
@@ -217,7 +195,7 @@ int PopupListModel::patternHitRow(const QString &lowered) const
         const int row = rowOfId(id);
         if (row < 0 || row >= best)
             return;
-        const PopupEntry &e = m_rows[std::size_t(row)].entry;
+        const PopupEntry &e = entry(row);
         if (e.enabled && !MatchIndex::hasStar(e.text) && lookupCase(e.text) == lowered)
             best = row;
     });
@@ -225,7 +203,7 @@ int PopupListModel::patternHitRow(const QString &lowered) const
         const int row = rowOfId(id);
         if (row < 0 || row >= best)
             return;
-        const PopupEntry &e = m_rows[std::size_t(row)].entry;
+        const PopupEntry &e = entry(row);
         if (e.enabled && wildcardHit(lookupCase(e.text), lowered))
             best = row;
     });
@@ -237,7 +215,7 @@ int PopupListModel::exactRow(const QString &lowered) const
     int best = INT_MAX;
     m_index.forEachSameText(lowered, [&](std::uint32_t id) {
         const int row = rowOfId(id);
-        if (row >= 0 && row < best && lookupCase(m_rows[std::size_t(row)].entry.text) == lowered)
+        if (row >= 0 && row < best && lookupCase(entry(row).text) == lowered)
             best = row;
     });
     return best == INT_MAX ? -1 : best;
@@ -245,27 +223,27 @@ int PopupListModel::exactRow(const QString &lowered) const
 
 int PopupListModel::patternHitRowByScan(const QString &lowered, bool byMarks) const
 {
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        const PopupEntry &entry = m_rows[i].entry;
-        if (!entry.enabled)
+    for (int i = 0; i < count(); ++i) {
+        const PopupEntry &candidate = entry(i);
+        if (!candidate.enabled)
             continue;
-        const QString e = lookupCase(entry.text);
+        const QString e = lookupCase(candidate.text);
         bool hit = false;
         if (!e.contains(QLatin1Char('*')))
             hit = e == lowered;
         else
             hit = byMarks ? wildcardHitByMarks(e, lowered) : wildcardHit(e, lowered);
         if (hit)
-            return int(i);
+            return i;
     }
     return -1;
 }
 
 int PopupListModel::exactRowByScan(const QString &lowered) const
 {
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (lookupCase(m_rows[i].entry.text) == lowered)
-            return int(i);
+    for (int i = 0; i < count(); ++i) {
+        if (lookupCase(entry(i).text) == lowered)
+            return i;
     }
     return -1;
 }
@@ -277,16 +255,11 @@ void PopupListModel::emitSelectionChanged()
     Q_EMIT selectionStateChanged();
 }
 
-int PopupListModel::currentRow() const
-{
-    return rowOfId(m_current);
-}
-
 bool PopupListModel::isSelected(int row) const
 {
-    if (row < 0 || row >= count())
+    if (!hasRow(row))
         return false;
-    const std::uint32_t id = m_rows[std::size_t(row)].id;
+    const std::uint32_t id = rowAt(row).id;
     return std::find(m_selected.begin(), m_selected.end(), id) != m_selected.end();
 }
 
@@ -306,51 +279,48 @@ void PopupListModel::setMultiSelect(bool on)
 
 void PopupListModel::selectRow(int row)
 {
-    if (row < 0 || row >= count())
+    if (!hasRow(row))
         return;
-    const std::uint32_t id = m_rows[std::size_t(row)].id;
+    const std::uint32_t id = rowAt(row).id;
     if (!m_multiSelect) {
-        if (m_selected.size() == 1 && m_selected.front() == id && m_current == id)
+        if (m_selected.size() == 1 && m_selected.front() == id && currentRow() == row)
             return;
         m_selected.clear();
     }
     if (std::find(m_selected.begin(), m_selected.end(), id) == m_selected.end())
         m_selected.push_back(id);
-    m_current = id;
+    setCurrentRow(row);
     emitSelectionChanged();
 }
 
 void PopupListModel::selectOnly(int row)
 {
-    if (row < 0 || row >= count())
+    if (!hasRow(row))
         return;
-    const std::uint32_t id = m_rows[std::size_t(row)].id;
-    if (m_selected.size() == 1 && m_selected.front() == id && m_current == id)
+    const std::uint32_t id = rowAt(row).id;
+    if (m_selected.size() == 1 && m_selected.front() == id && currentRow() == row)
         return;
     m_selected.assign(1, id);
-    m_current = id;
+    setCurrentRow(row);
     emitSelectionChanged();
 }
 
 void PopupListModel::deselectRow(int row)
 {
-    if (row < 0 || row >= count())
+    if (!hasRow(row))
         return;
-    const std::uint32_t id = m_rows[std::size_t(row)].id;
-    const bool removed = std::erase(m_selected, id) > 0;
-    const bool wasCurrent = m_current == id;
-    if (wasCurrent)
-        m_current = kNoId;
+    const bool removed = std::erase(m_selected, rowAt(row).id) > 0;
+    const bool wasCurrent = row == currentRow() && setCurrentRow(-1);
     if (removed || wasCurrent)
         emitSelectionChanged();
 }
 
 void PopupListModel::clearSelection()
 {
-    if (m_selected.empty() && m_current == kNoId)
+    if (m_selected.empty() && currentRow() < 0)
         return;
     m_selected.clear();
-    m_current = kNoId;
+    setCurrentRow(-1);
     emitSelectionChanged();
 }
 
@@ -358,18 +328,17 @@ void PopupListModel::setSelection(const QList<int> &rows, int current)
 {
     std::vector<std::uint32_t> ids;
     for (const int row : rows) {
-        if (row >= 0 && row < count())
-            ids.push_back(m_rows[std::size_t(row)].id);
+        if (hasRow(row))
+            ids.push_back(rowAt(row).id);
     }
-    const std::uint32_t cur =
-        (current >= 0 && current < count()) ? m_rows[std::size_t(current)].id : kNoId;
+    const int cur = hasRow(current) ? current : -1;
     std::vector<std::uint32_t> a = ids, b = m_selected;
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
-    if (a == b && cur == m_current)
+    if (a == b && cur == currentRow())
         return;
     m_selected = std::move(ids);
-    m_current = cur;
+    setCurrentRow(cur);
     emitSelectionChanged();
 }
 
@@ -381,22 +350,12 @@ void PopupListModel::sort(int column, Qt::SortOrder order)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
-    reorderRows([this](int row) { return m_rows[std::size_t(row)].id; },
-                [this] {
-                    std::stable_sort(m_rows.begin(), m_rows.end(),
-                                     [this](const Row &a, const Row &b) { return lessThan(a, b); });
-                    m_rowsDirty = true;
-                },
-                [this](std::uint32_t id) { return rowOfId(id); });
+    sortRows([this](const Row &a, const Row &b) { return lessThan(a, b); },
+             [this] { m_rowsDirty = true; });
     emitSelectionChanged();
 }
 
 // --- QAbstractTableModel -------------------------------------------------------------------
-
-int PopupListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : count();
-}
 
 int PopupListModel::columnCount(const QModelIndex &parent) const
 {
@@ -409,7 +368,7 @@ QVariant PopupListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= count())
         return {};
-    const Row &row = m_rows[std::size_t(index.row())];
+    const Row &row = rowAt(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return cell(row, index.column());
     if (role == Qt::CheckStateRole && index.column() == 0 && hasCheckBoxes())
@@ -423,7 +382,7 @@ bool PopupListModel::setData(const QModelIndex &index, const QVariant &value, in
         index.column() != 0 || !hasCheckBoxes())
         return false;
     const bool on = value.toInt() == Qt::Checked;
-    if (m_rows[std::size_t(index.row())].entry.enabled == on)
+    if (entry(index.row()).enabled == on)
         return true;
     setEnabled(index.row(), on);
     Q_EMIT entryToggled(index.row());

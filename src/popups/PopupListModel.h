@@ -1,13 +1,19 @@
 #pragma once
 
-#include "core/SortableTableModel.h"
+#include "core/RowVectorModel.h"
 #include "popups/MatchIndex.h"
 #include "popups/PopupEntry.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace kvorn {
+
+/// A row of a popup list: the entry and the number that names it while it lives.
+struct PopupListRow
+{
+    PopupEntry entry;
+    std::uint32_t id = 0;
+};
 
 /// The black list (`lvTitles`), the white list (`lvExclude`) or the banned list
 /// (`lvBanned`): an ordered list of entries with the state its list view had — the selected
@@ -15,7 +21,7 @@ namespace kvorn {
 ///
 /// Row order is list order: lookups answer with the first entry in this order. A list that
 /// keeps itself sorted puts every new entry at its sorted place.
-class PopupListModel : public SortableTableModel
+class PopupListModel : public RowVectorModel<PopupListRow>
 {
     Q_OBJECT
 
@@ -35,8 +41,7 @@ public:
     QString viewName() const;
 
     // --- entries --------------------------------------------------------------------------
-    int count() const { return int(m_rows.size()); }
-    const PopupEntry &entry(int row) const { return m_rows[std::size_t(row)].entry; }
+    const PopupEntry &entry(int row) const { return rowAt(row).entry; }
     /// Adds an entry (at the end, or at its sorted place) and returns its row.
     int append(PopupEntry entry);
     /// Replaces the whole list at once (loading); no row is selected afterwards.
@@ -63,8 +68,7 @@ public:
     std::size_t indexBytes() const { return m_index.memoryBytes(); }
 
     // --- the view state -------------------------------------------------------------------
-    /// The current (selected, in the singular) row; -1 when none.
-    int currentRow() const;
+    // currentRow(): the current (selected, in the singular) row; -1 when none.
     bool isSelected(int row) const;
     QList<int> selectedRows() const;
     bool multiSelect() const { return m_multiSelect; }
@@ -91,7 +95,6 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // --- QAbstractTableModel --------------------------------------------------------------
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
@@ -108,13 +111,7 @@ Q_SIGNALS:
     void focusRequested();
 
 private:
-    static constexpr std::uint32_t kNoId = 0xFFFFFFFFu;
-
-    struct Row
-    {
-        PopupEntry entry;
-        std::uint32_t id = 0;
-    };
+    using Row = PopupListRow;
 
     bool hasCheckBoxes() const { return m_kind != Kind::Banned; }
     const QString &cell(const Row &row, int column) const;
@@ -126,7 +123,6 @@ private:
     void emitSelectionChanged();
 
     Kind m_kind;
-    std::vector<Row> m_rows;
     mutable MatchIndex m_index;
     std::uint32_t m_nextId = 0;
     std::vector<std::uint32_t> m_freeIds;
@@ -134,7 +130,6 @@ private:
     mutable bool m_rowsDirty = false;
 
     std::vector<std::uint32_t> m_selected; // ids
-    std::uint32_t m_current = kNoId;
     bool m_multiSelect = true;
 
     bool m_keepSorted = false;

@@ -101,10 +101,28 @@ void TestMailScreen::checkMarksAndSorting()
     };
     click();
     QCOMPARE(sizes(), (QStringList{"10", "100", "9"}));
+
+    // The user's selection stays on its message through every sort, on screen and in the
+    // list's own state.
+    const QRect cell = view->visualRect(rig.list.index(2, ColSize));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(rig.list.selectedRow(), 2);
+    const quint64 chosen = rig.list.row(2).key;
+    const auto selectionOnChosen = [&] {
+        const int row = rig.list.rowOfKey(chosen);
+        const QModelIndexList selected = view->selectionModel()->selectedRows();
+        return rig.list.selectedRow() == row && view->currentIndex().row() == row &&
+               selected.size() == 1 && selected.first().row() == row;
+    };
+    QVERIFY(selectionOnChosen());
+
     click();
     QCOMPARE(sizes(), (QStringList{"9", "100", "10"}));
+    QCOMPARE(rig.list.rowOfKey(chosen), 0);
+    QVERIFY(selectionOnChosen());
     click();
     QCOMPARE(sizes(), (QStringList{"10", "100", "9"}));
+    QVERIFY(selectionOnChosen());
     // The check mark travelled with its row.
     for (int r = 0; r < 3; ++r)
         QCOMPARE(rig.list.isChecked(r), rig.list.text(r, ColSize) == QLatin1String("10"));
