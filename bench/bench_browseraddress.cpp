@@ -7,6 +7,7 @@
 // with the reader and without it, in alternating rounds, and both are timed.
 //
 // Usage: bench_browseraddress [windows per browser (8)] [survey rounds (20)]
+#include "EventLoopTiming.h"
 #include "KillerRig.h"
 #include "platform/AddressReaderProcess.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -27,27 +28,12 @@
 
 using namespace kvorn;
 using namespace kvorn::test;
+using kvorn::bench::percentile;
+using kvorn::bench::runFor;
 
 namespace {
 
 QElapsedTimer g_clock;
-
-void runFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double percentile(std::vector<double> sorted, double p)
-{
-    if (sorted.empty())
-        return 0;
-    std::sort(sorted.begin(), sorted.end());
-    const auto at = std::size_t(std::min<double>(double(sorted.size() - 1),
-                                                 p * double(sorted.size() - 1) + 0.5));
-    return sorted[at];
-}
 
 // The window showing this exact title, or 0.
 WindowId windowTitled(X11WindowSystem &x11, const QString &title)

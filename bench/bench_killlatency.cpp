@@ -5,6 +5,7 @@
 // to measure what it costs while nothing happens.
 //
 // Usage: bench_killlatency [samples (60)] [idle seconds (20)]
+#include "EventLoopTiming.h"
 #include "KillerRig.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "x11/CpuTime.h"
@@ -24,6 +25,8 @@
 
 using namespace kvorn;
 using namespace kvorn::test;
+using kvorn::bench::percentile;
+using kvorn::bench::runFor;
 
 namespace {
 
@@ -58,24 +61,6 @@ public:
 private:
     WindowSystem &m_real;
 };
-
-// Runs the event loop (sleeping while there is nothing to do, as the program does).
-void runFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double percentile(std::vector<double> sorted, double p)
-{
-    if (sorted.empty())
-        return 0;
-    std::sort(sorted.begin(), sorted.end());
-    const auto at = std::size_t(std::min<double>(double(sorted.size() - 1),
-                                                 p * double(sorted.size() - 1) + 0.5));
-    return sorted[at];
-}
 
 } // namespace
 

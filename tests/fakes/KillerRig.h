@@ -2,6 +2,7 @@
 
 #include "CoreRig.h"
 #include "log/KillLog.h"
+#include "popups/DetectedListModel.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
 
@@ -22,6 +23,15 @@ struct KillerRig
 
     /// Adds an enabled black-list entry.
     void blackList(const QString &text) { lists.AddBlackListEntry(text, true, true); }
+
+    /// The detected list's titles in its order.
+    QStringList detectedTitles()
+    {
+        QStringList out;
+        for (int row = 0; row < lists.detectedList().count(); ++row)
+            out.append(lists.detectedList().entry(row).text);
+        return out;
+    }
 };
 
 } // namespace kvorn::test

@@ -27,14 +27,6 @@ bool writePage(const QString &path, const QByteArray &title, const QByteArray &b
                       "</html>\n") > 0;
 }
 
-QStringList detectedTitles(KillerRig &rig)
-{
-    QStringList out;
-    for (int row = 0; row < rig.lists.detectedList().count(); ++row)
-        out.append(rig.lists.detectedList().entry(row).text);
-    return out;
-}
-
 // The compositor's windows as "app id|title", for the failure messages and the checks.
 QStringList windowsOf(WaylandWindowSystem &windows)
 {
@@ -136,7 +128,7 @@ private Q_SLOTS:
         // listed under the page title as the browser's.
         const QStringList page{appId + u'|' + QStringLiteral("Daily News") + suffix};
         QTRY_COMPARE_WITH_TIMEOUT(windowsOf(*m_windows), page, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(detectedTitles(rig), QStringList{QStringLiteral("Daily News")},
+        QTRY_COMPARE_WITH_TIMEOUT(rig.detectedTitles(), QStringList{QStringLiteral("Daily News")},
                                   10000);
         QTest::qWait(500);
         QVERIFY(browser.isRunning());

@@ -20,9 +20,7 @@ namespace {
 // Sorted: the terminals started together map in any order.
 QStringList detectedTitles(KillerRig &rig)
 {
-    QStringList out;
-    for (int row = 0; row < rig.lists.detectedList().count(); ++row)
-        out.append(rig.lists.detectedList().entry(row).text);
+    QStringList out = rig.detectedTitles();
     out.sort();
     return out;
 }

@@ -31,14 +31,6 @@ TestWindow::Spec chromium(const QString &title)
     return window(QStringLiteral("chromium"), QStringLiteral("Chromium"), title);
 }
 
-QStringList detectedTitles(KillerRig &rig)
-{
-    QStringList out;
-    for (int row = 0; row < rig.lists.detectedList().count(); ++row)
-        out.append(rig.lists.detectedList().entry(row).text);
-    return out;
-}
-
 } // namespace
 
 class TestPopupKillerX11 : public QObject
@@ -83,7 +75,7 @@ private Q_SLOTS:
         auto rig = startKiller();
         const QStringList want{QStringLiteral("Free Casino Bonus"),
                                QStringLiteral("Caf\u00e9 Deals")};
-        QTRY_COMPARE(detectedTitles(*rig), want);
+        QTRY_COMPARE(rig->detectedTitles(), want);
         const DetectedEntry &e = rig->lists.detectedList().entry(0);
         QCOMPARE(e.handle, std::uint64_t(popup.id()));
         QCOMPARE(e.address, QString());
@@ -94,9 +86,9 @@ private Q_SLOTS:
         {
             TestWindow late(*m_display, chromium(QStringLiteral("Late - Chromium")));
             QVERIFY(late.isShown());
-            QTRY_COMPARE(detectedTitles(*rig).size(), 3);
+            QTRY_COMPARE(rig->detectedTitles().size(), 3);
         }
-        QTRY_COMPARE(detectedTitles(*rig), want);
+        QTRY_COMPARE(rig->detectedTitles(), want);
     }
 
     void blackListedWindowIsClosedAndBookedOthersStay()
@@ -111,7 +103,7 @@ private Q_SLOTS:
         rig->blackList(QStringLiteral("*casino*"));
         rig->lists.whiteList().append({QStringLiteral("*bank*"), true, {}, {}});
         rig->lists.bannedList().append({QStringLiteral("casino royale"), true, {}, {}});
-        QTRY_COMPARE(detectedTitles(*rig).size(), 3);
+        QTRY_COMPARE(rig->detectedTitles().size(), 3);
 
         // A popup opening while the killer runs.
         TestWindow popup(*m_display, chromium(QStringLiteral("Free Casino Bonus - Chromium")));
@@ -121,7 +113,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(popup.isGone(), 1000);
         qInfo("black-listed window gone after %lld ms", clock.elapsed());
         QCOMPARE(popup.closeRequests(), 1);
-        QTRY_COMPARE(detectedTitles(*rig),
+        QTRY_COMPARE(rig->detectedTitles(),
                      (QStringList{QStringLiteral("Casino Bank"), QStringLiteral("Casino Royale"),
                                   QStringLiteral("News")}));
         QTest::qWait(300);
@@ -162,7 +154,7 @@ private Q_SLOTS:
         auto rig = startKiller();
         for (const char *entry : {"N/A", "*/*", "*n/a*", "*/a*", "*n/*"})
             rig->blackList(QString::fromLatin1(entry));
-        QTRY_COMPARE(detectedTitles(*rig).size(), 2);
+        QTRY_COMPARE(rig->detectedTitles().size(), 2);
         QTest::qWait(700);
         QVERIFY(!bank.isGone() && !news.isGone());
         QCOMPARE(bank.closeRequests() + news.closeRequests(), 0);
@@ -183,7 +175,7 @@ private Q_SLOTS:
         rig->blackList(QStringLiteral("casino - *"));
         QTRY_VERIFY_WITH_TIMEOUT(app.isGone(), 2000);
         QCOMPARE(rig->lists.logList().entry(0).text, QStringLiteral("Casino - Play now"));
-        QTRY_COMPARE(detectedTitles(*rig), QStringList{QStringLiteral("Inbox")});
+        QTRY_COMPARE(rig->detectedTitles(), QStringList{QStringLiteral("Inbox")});
         QVERIFY(!calm.isGone());
     }
 
