@@ -110,27 +110,16 @@ bool PopupKiller::surveyLinuxWindow(WindowId id, const WindowClass &windowClass)
     switch (row->rule) {
     case SurveyRule::CutTitleRequired:
         if (const std::optional<QString> cut = cutBrowserTitle(title))
-            recordBrowserWindow(*cut, id, address());
+            recordDetected(*cut, id, address(), true);
         break;
     case SurveyRule::CutTitleOptional:
-        recordBrowserWindow(cutBrowserTitleIfPresent(title), id, address());
+        recordDetected(cutBrowserTitleIfPresent(title), id, address(), true);
         break;
     default:
-        recordBrowserWindow(title, id, address());
+        recordDetected(title, id, address(), true);
         break;
     }
     return true;
-}
-
-void PopupKiller::recordBrowserWindow(const QString &title, WindowId id, const QString &address)
-{
-    // An address read after the window was recorded: the window is judged again, at once.
-    const int row = m_s.lists.detectedList().findKey(DetectedEntry::keyFor(id, title));
-    if (row >= 0 && m_s.lists.detectedList().entry(row).address != address) {
-        m_s.controller.requestMonitorRecheck();
-        m_recordedNew = true;
-    }
-    RecordDetectedWindow(title, id, address);
 }
 
 bool PopupKiller::surveyWindowsClassWindow(WindowId id, const WindowClass &windowClass)
@@ -200,12 +189,23 @@ bool PopupKiller::surveyWindowsClassWindow(WindowId id, const WindowClass &windo
 void PopupKiller::RecordDetectedWindow(const QString &title, WindowId handle,
                                        const QString &address)
 {
-    if (m_s.options.HideExempt &&
-        m_s.lists.FindPopupEntry(m_s.lists.whiteList(), title, true, address))
-        return;
+    recordDetected(title, handle, address, false);
+}
+
+void PopupKiller::recordDetected(const QString &title, WindowId handle, const QString &address,
+                                 bool judgeLateAddress)
+{
     DetectedListModel &detected = m_s.lists.detectedList();
     const QString key = DetectedEntry::keyFor(handle, title);
     int row = detected.findKey(key);
+    // An address read after the window was recorded: the window is judged again, at once.
+    if (judgeLateAddress && row >= 0 && detected.entry(row).address != address) {
+        m_s.controller.requestMonitorRecheck();
+        m_recordedNew = true;
+    }
+    if (m_s.options.HideExempt &&
+        m_s.lists.FindPopupEntry(m_s.lists.whiteList(), title, true, address))
+        return;
     if (row < 0) {
         DetectedEntry entry;
         entry.text = title;

@@ -109,8 +109,11 @@ Q_SIGNALS:
 private:
     void surveyWindow(WindowId id);
     bool surveyLinuxWindow(WindowId id, const WindowClass &windowClass);
-    /// Records a browser window whose address may become known only after it was recorded.
-    void recordBrowserWindow(const QString &title, WindowId id, const QString &address);
+    /// `RecordDetectedWindow`; `judgeLateAddress` (for browser windows whose address may
+    /// become known only after they were recorded) asks for a kill pass when the entry's
+    /// address changed.
+    void recordDetected(const QString &title, WindowId handle, const QString &address,
+                        bool judgeLateAddress);
     bool surveyWindowsClassWindow(WindowId id, const WindowClass &windowClass);
     void recordDialog(WindowId id, const QString &title);
     bool isBrowserDialog(WindowId id, const WindowClass &windowClass);
