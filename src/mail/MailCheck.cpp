@@ -21,6 +21,14 @@ const QString kDel = QStringLiteral("DEL");
 constexpr int kMinuteMs = 60000;
 const QString kLineBreakRefused =
     QStringLiteral("The account's user name or password holds a line break; it was not sent.");
+
+/// The first message is fetched whole, the others by their headers and 20 lines.
+QString messageRequest(std::int32_t n)
+{
+    // Without the historic trailing blank: strict servers answer "TOP n 20 " with an error
+    // ("Noise after size").
+    return n == 1 ? QStringLiteral("RETR 1") : QStringLiteral("TOP %1 20").arg(n);
+}
 } // namespace
 
 MailCheck::MailCheck(Services services, QObject *parent)
@@ -131,6 +139,9 @@ void MailCheck::beginDialogue(const MailAccount &account)
     MailCheckState.RowHidden = false;
     m_replyBytes = 0;
     m_lineBuffer.clear();
+    m_sentUpTo = 0;
+    m_uidlOrphan = false;
+    m_capaListing = false;
     closeConnection();
     m_busy = true;
     Q_EMIT mailBusyChanged(true);
@@ -191,6 +202,8 @@ void MailCheck::nextAccount()
         m_messages.Clear();
         MailMode = kGet;
         m_resumeAfter = 0;
+        m_capaAsked = false;
+        m_pipelining = false;
         m_socket.Close();
         appendStatus(QStringLiteral("close"));
         beginDialogue(account);
@@ -463,7 +476,12 @@ void MailCheck::processLines()
     }
     m_lineBuffer.remove(0, start);
 
-    if (m_lineBuffer.size() > m_lineLimit) {
+    // Only the unfinished line counts: while a row is classified, the replies to requests
+    // sent ahead wait here as whole lines.
+    qsizetype partialLine = m_lineBuffer.size();
+    if (m_classifying && partialLine > m_lineLimit)
+        partialLine -= m_lineBuffer.lastIndexOf('\n') + 1;
+    if (partialLine > m_lineLimit) {
         endAccountWith(QStringLiteral("The server sent a line longer than %1 bytes; the check "
                                       "of %2 was ended.")
                            .arg(m_lineLimit)
@@ -509,6 +527,16 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
     if (ResetMail) {
         setMailBusy(false);
         return LineResult::Stop;
+    }
+    if (m_step == MailStep::AwaitCapa)
+        return handleCapaLine(line);
+    if (m_uidlOrphan && m_step == MailStep::AwaitUidl) {
+        // Either answer will do: the message it concerns was not listed.
+        if (!line.startsWith(QLatin1Char('+')) && !line.contains(QLatin1String("-ERR")))
+            return LineResult::Ignored;
+        m_uidlOrphan = false;
+        nextMessageOrQuit();
+        return LineResult::Continue;
     }
     if (m_step != MailStep::AwaitMessage && !line.startsWith(QLatin1Char('+'))) {
         if (!line.contains(QLatin1String("-ERR")))
@@ -578,7 +606,7 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             // Back after a skipped message: its mailbox was counted already.
             st.CurrentMessage = m_resumeAfter;
             m_resumeAfter = 0;
-            nextMessageOrQuit();
+            startListing();
             return LineResult::Continue;
         }
         if (MailMode != kDel) {
@@ -597,12 +625,8 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             return LineResult::Stop;
         }
         if (count > 0) {
-            ++st.CurrentMessage;
-            m_step = MailStep::AwaitMessage;
-            st.ReceiveBuffer.clear();
-            m_replyBytes = 0;
-            sendCommand(QStringLiteral("RETR 1"));
             appendStatus(QStringLiteral("Scanning Mail..."));
+            startListing();
         } else {
             m_step = MailStep::AwaitQuitReply;
             sendCommand(QStringLiteral("QUIT"));
@@ -623,7 +647,12 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
                     // The server will not give this message: show why and go on with the
                     // next one instead of waiting for data that never comes.
                     appendStatus(line);
-                    nextMessageOrQuit();
+                    if (m_pipelining) {
+                        m_step = MailStep::AwaitUidl;
+                        m_uidlOrphan = true;
+                    } else {
+                        nextMessageOrQuit();
+                    }
                 }
                 return LineResult::Continue;
             }
@@ -673,6 +702,8 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         if (m_processing)
             m_processing->AwaitDeleReply(line);
         break;
+    case MailStep::AwaitCapa: // answered above
+        break;
     }
     return LineResult::Continue;
 }
@@ -698,10 +729,71 @@ void MailCheck::nextMessageOrQuit()
     } else {
         ++st.CurrentMessage;
         m_step = MailStep::AwaitMessage;
-        // Without the historic trailing blank: strict servers answer "TOP n 20 " with an
-        // error ("Noise after size").
-        sendCommand(QStringLiteral("TOP %1 20").arg(st.CurrentMessage));
+        if (m_pipelining)
+            sendAhead();
+        else
+            sendCommand(messageRequest(st.CurrentMessage));
     }
+}
+
+void MailCheck::startListing()
+{
+    const kvorn::MailCheckState &st = MailCheckState;
+    // One message gains nothing from batches; the question would cost a round trip.
+    if (m_capaAsked || st.MessageCount - st.CurrentMessage < 2) {
+        nextMessageOrQuit();
+        return;
+    }
+    m_capaAsked = true;
+    m_capaListing = false;
+    m_step = MailStep::AwaitCapa;
+    sendCommand(QStringLiteral("CAPA"));
+}
+
+MailCheck::LineResult MailCheck::handleCapaLine(const QString &line)
+{
+    if (!m_capaListing) {
+        if (line.startsWith(QLatin1Char('+'))) {
+            m_capaListing = true;
+            return LineResult::Continue;
+        }
+        if (!line.contains(QLatin1String("-ERR")))
+            return LineResult::Ignored;
+        // A server from before capabilities: one request at a time, as ever.
+        nextMessageOrQuit();
+        return LineResult::Continue;
+    }
+    if (line == QLatin1String(".")) {
+        m_capaListing = false;
+        nextMessageOrQuit();
+        return LineResult::Continue;
+    }
+    if (line.section(QLatin1Char(' '), 0, 0)
+            .compare(QLatin1String("PIPELINING"), Qt::CaseInsensitive) == 0)
+        m_pipelining = true;
+    // A list that never ends must not hold the time limit off.
+    return LineResult::Ignored;
+}
+
+void MailCheck::sendAhead()
+{
+    // The server answers in order, so the replies keep to the dialogue of one request at a
+    // time; only the waits for each round trip go. The window bounds what may wait unread.
+    const kvorn::MailCheckState &st = MailCheckState;
+    const std::int32_t last = qMin(st.MessageCount, m_rowLimit);
+    m_sentUpTo = qMax(m_sentUpTo, st.CurrentMessage - 1);
+    if (m_sentUpTo - st.CurrentMessage + 1 > kPipelineWindow / 2)
+        return;
+    QString batch;
+    while (m_sentUpTo < last && m_sentUpTo - st.CurrentMessage + 1 < kPipelineWindow) {
+        ++m_sentUpTo;
+        batch += messageRequest(m_sentUpTo);
+        batch += QLatin1String("\r\nUIDL ");
+        batch += QString::number(m_sentUpTo);
+        batch += QLatin1String("\r\n");
+    }
+    if (!batch.isEmpty())
+        m_socket.SendData(batch.toLatin1());
 }
 
 void MailCheck::completeMessage()
@@ -784,7 +876,9 @@ bool MailCheck::sendUser()
 void MailCheck::sendUidl()
 {
     m_step = MailStep::AwaitUidl;
-    sendCommand(QStringLiteral("UIDL %1").arg(MailCheckState.CurrentMessage));
+    // Pipelined, it went out with the message's own request.
+    if (!m_pipelining)
+        sendCommand(QStringLiteral("UIDL %1").arg(MailCheckState.CurrentMessage));
 }
 
 } // namespace kvorn

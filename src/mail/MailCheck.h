@@ -35,6 +35,9 @@ enum class MailStep : int
     AwaitDeleReply = 8,
     /// The answer to "STLS"; then the TLS handshake, after which the log-on begins.
     AwaitStlsReply = 9,
+    /// The capability list (RFC 2449), asked for before a mailbox of several messages is
+    /// listed: a server that offers PIPELINING gets its requests in batches.
+    AwaitCapa = 10,
 };
 
 /// The counters and buffers of one account's dialogue.
@@ -160,6 +163,8 @@ public:
 
     static constexpr qsizetype kDefaultReplyLines = 1 << 20;
     static constexpr std::int32_t kDefaultRowLimit = 100000;
+    /// How many messages' requests may be on their way at once when the server pipelines.
+    static constexpr std::int32_t kPipelineWindow = 100;
 
 Q_SIGNALS:
     void statusTextChanged(const QString &text);
@@ -194,7 +199,10 @@ private:
     void completeMessage();
     void sendUidl();
     bool sendUser();
+    void startListing();
+    LineResult handleCapaLine(const QString &line);
     void nextMessageOrQuit();
+    void sendAhead();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);
     void closeConnection();
@@ -244,6 +252,16 @@ private:
     std::int32_t m_rowLimit = kDefaultRowLimit;
     /// After a skipped message: the dialogue starts again and goes on after this message.
     std::int32_t m_resumeAfter = 0;
+
+    /// Asked once per account: its server's answer holds for a reconnection as well.
+    bool m_capaAsked = false;
+    bool m_capaListing = false;
+    bool m_pipelining = false;
+    /// The last message whose requests were sent on this connection.
+    std::int32_t m_sentUpTo = 0;
+    /// The message's header request failed; the answer to its unique-ID request, sent
+    /// with it, is still to come and belongs to no row.
+    bool m_uidlOrphan = false;
 
     CMessages m_messages;
     MailClassifier *m_classifier = nullptr;

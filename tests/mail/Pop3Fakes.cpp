@@ -59,6 +59,7 @@ void ScriptedPop3Server::onConnection()
         s->setParent(this);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        connect(s, &QObject::destroyed, this, [this, s] { m_waiting.remove(s); });
         send(s, Answer{greeting, false, greetingChunk, greetingChunkDelayMs});
     }
 }
@@ -70,20 +71,42 @@ void ScriptedPop3Server::onReadyRead(QTcpSocket *socket)
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         commands.append(line);
-        send(socket, respond(line));
+        m_waiting[socket].commands.append(line);
+    }
+    answerWaiting(socket);
+}
+
+void ScriptedPop3Server::answerWaiting(QTcpSocket *socket)
+{
+    Waiting &w = m_waiting[socket];
+    while (!w.sending && !w.commands.isEmpty()) {
+        const int busyMs = send(socket, respond(w.commands.takeFirst()));
+        if (busyMs <= 0)
+            continue;
+        m_waiting[socket].sending = true;
+        QTimer::singleShot(busyMs + 1, this, [this, s = QPointer<QTcpSocket>(socket)] {
+            if (!s || !m_waiting.contains(s))
+                return;
+            m_waiting[s].sending = false;
+            answerWaiting(s);
+        });
+        return;
     }
 }
 
-void ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
+int ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
 {
     if (answer.delayMs > 0) {
         Answer later = answer;
         later.delayMs = 0;
+        int rest = 0;
+        if (later.chunk > 0)
+            rest = int((later.bytes.size() + later.chunk - 1) / later.chunk) * later.chunkDelayMs;
         QTimer::singleShot(answer.delayMs, this, [this, s = QPointer<QTcpSocket>(socket), later] {
             if (s)
                 send(s, later);
         });
-        return;
+        return answer.delayMs + rest;
     }
     if (answer.chunk <= 0) {
         socket->write(answer.bytes);
@@ -91,7 +114,7 @@ void ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
             startTls(socket);
         if (answer.close)
             socket->disconnectFromHost();
-        return;
+        return 0;
     }
     // Pieces in separate writes with pauses, so that they arrive separately.
     QPointer<QTcpSocket> s(socket);
@@ -109,6 +132,7 @@ void ScriptedPop3Server::send(QTcpSocket *socket, const Answer &answer)
         });
         delay += answer.chunkDelayMs;
     }
+    return delay;
 }
 
 void ScriptedPop3Server::startTls(QTcpSocket *socket)
@@ -160,6 +184,16 @@ ScriptedPop3Server::Responder ScriptedPop3Server::mailbox(int count,
             return {out + ".\r\n"};
         }
         return {"-ERR unknown command\r\n"};
+    };
+}
+
+ScriptedPop3Server::Responder ScriptedPop3Server::withCapabilities(Responder inner,
+                                                                   QByteArray capabilities)
+{
+    return [inner = std::move(inner), capabilities](const QByteArray &command) -> Answer {
+        if (command == "CAPA")
+            return {"+OK Capability list follows\r\n" + capabilities + ".\r\n"};
+        return inner(command);
     };
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -14,7 +15,8 @@ namespace kvorn::test {
 
 /// A small POP3 server of the tests' own on 127.0.0.1, for the faults a real server does
 /// not produce. Each connection gets the greeting; each command line received (without
-/// its CR LF) is recorded and answered by `respond`.
+/// its CR LF) is recorded when it arrives and answered by `respond` in turn: as with a real
+/// server, a command is answered only after the answer before it was sent in full.
 class ScriptedPop3Server : public QObject
 {
     Q_OBJECT
@@ -55,16 +57,26 @@ public:
     /// A mailbox of `count` messages, message n made by `message(n)`: answers USER, PASS,
     /// STAT, RETR, TOP, UIDL ("+OK n uid-n") and QUIT.
     static Responder mailbox(int count, std::function<QByteArray(int)> message);
+    /// Answers "CAPA" with `capabilities` (lines ending in CR LF) and passes the rest on.
+    static Responder withCapabilities(Responder inner, QByteArray capabilities);
     /// A message text of the test mailboxes.
     static QByteArray sampleMessage(int n);
 
 private:
     void onConnection();
     void onReadyRead(QTcpSocket *socket);
-    void send(QTcpSocket *socket, const Answer &answer);
+    void answerWaiting(QTcpSocket *socket);
+    /// Returns after how many milliseconds the last byte goes out.
+    int send(QTcpSocket *socket, const Answer &answer);
     void startTls(QTcpSocket *socket);
 
     QTcpServer *m_server;
+    struct Waiting
+    {
+        QList<QByteArray> commands;
+        bool sending = false;
+    };
+    QHash<QTcpSocket *, Waiting> m_waiting;
 };
 
 /// Passes a POP3 dialogue through to a real server and records the client's commands.

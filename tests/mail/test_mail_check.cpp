@@ -18,6 +18,9 @@ using Answer = ScriptedPop3Server::Answer;
 QList<QByteArray> dialogue(int messages)
 {
     QList<QByteArray> c{"USER user0", "PASS pass0", "STAT  "};
+    // Whether the server takes requests in batches is asked only when there are several.
+    if (messages > 1)
+        c.append("CAPA");
     for (int n = 1; n <= messages; ++n) {
         c.append(n == 1 ? QByteArray("RETR 1") : "TOP " + QByteArray::number(n) + " 20");
         c.append("UIDL " + QByteArray::number(n));
@@ -80,6 +83,8 @@ private Q_SLOTS:
     void oversizedMessageIsSkipped_data();
     void oversizedMessageIsSkipped();
     void hugeStatCountIsBounded();
+    void requestsGoAheadOnlyWhenOffered_data();
+    void requestsGoAheadOnlyWhenOffered();
     void secondRequestIsIgnored();
     void stopCommand();
     void defaultAccountsOnly();
@@ -211,8 +216,9 @@ void TestMailCheck::errorReplyToRetrAndTop()
     t.start();
     QVERIFY(rig.runCheck(10000));
     QVERIFY(t.elapsed() < 5000);
-    QCOMPARE(server.commands, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "RETR 1",
-                                                 "TOP 2 20", "TOP 3 20", "UIDL 3", "QUIT"}));
+    QCOMPARE(server.commands,
+             (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "CAPA", "RETR 1", "TOP 2 20",
+                                "TOP 3 20", "UIDL 3", "QUIT"}));
     QCOMPARE(rig.list.rowCount(), 1);
     QCOMPARE(rig.list.tag(0), 3);
     QCOMPARE(rig.list.text(0, ColUniqueId), QStringLiteral("uid-3"));
@@ -401,7 +407,7 @@ void TestMailCheck::countAbove16Bits()
     QCOMPARE(rig.list.rowCount(), kCount);
     QCOMPARE(rig.list.tag(kCount - 1), kCount);
     QCOMPARE(rig.list.text(kCount - 1, ColUniqueId), QStringLiteral("uid-40000"));
-    QCOMPARE(server.commands.size(), 3 + 2 * kCount + 1);
+    QCOMPARE(server.commands.size(), 4 + 2 * kCount + 1);
     QCOMPARE(server.commands.at(server.commands.size() - 3), QByteArray("TOP 40000 20"));
 }
 
@@ -495,6 +501,72 @@ void TestMailCheck::oversizedMessageIsSkipped()
 
 // A server that claims 2^31 - 1 messages on two accounts: the total is right, and only the
 // first rows of each account are listed.
+void TestMailCheck::requestsGoAheadOnlyWhenOffered_data()
+{
+    QTest::addColumn<QByteArray>("capabilities"); // empty: the server knows no CAPA
+    QTest::addColumn<int>("refusedTop");          // 0: none
+    QTest::addColumn<int>("sentAhead"); // requests after the first, by its unique-ID request's turn
+
+    const QByteArray without = "TOP\r\nUSER\r\nUIDL\r\n";
+    const QByteArray with = "TOP\r\nUSER\r\npipelining\r\nUIDL\r\n";
+    QTest::newRow("no capability list") << QByteArray() << 0 << 1;
+    QTest::newRow("capabilities without pipelining") << without << 0 << 1;
+    // A window of 100 messages, two requests each, less the first one.
+    QTest::newRow("pipelining offered") << with << 0 << 199;
+    QTest::newRow("pipelining offered, a header request refused") << with << 7 << 199;
+}
+
+// Batches change only the waits: the requests, their order, the rows and their unique IDs
+// stay those of one request at a time.
+void TestMailCheck::requestsGoAheadOnlyWhenOffered()
+{
+    QFETCH(QByteArray, capabilities);
+    QFETCH(int, refusedTop);
+    QFETCH(int, sentAhead);
+    constexpr int kCount = 150;
+    MailRig rig;
+    rig.core.options.AutoColumn = false;
+    rig.settings.ServerTO = 60000;
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    auto inner = ScriptedPop3Server::mailbox(kCount, ScriptedPop3Server::sampleMessage);
+    if (!capabilities.isEmpty())
+        inner = ScriptedPop3Server::withCapabilities(inner, capabilities);
+    const QByteArray refused = "TOP " + QByteArray::number(refusedTop) + " 20";
+    qsizetype ahead = 0;
+    server.respond = [&](const QByteArray &command) -> Answer {
+        // Answered once the first message went out: what came meanwhile was sent ahead.
+        if (command == "UIDL 1")
+            ahead = server.commands.size() - server.commands.indexOf("RETR 1") - 1;
+        if (command == refused)
+            return {"-ERR not now\r\n"};
+        Answer a = inner(command);
+        if (command == "RETR 1")
+            a.delayMs = 500; // time enough for whatever was sent ahead to arrive
+        return a;
+    };
+    rig.setAccounts({server.hostPort()});
+    QVERIFY(rig.runCheck(60000));
+
+    QCOMPARE(ahead, sentAhead);
+    // A refused header request's unique-ID request went out with it; its answer was passed
+    // over.
+    QCOMPARE(server.commands, dialogue(kCount));
+    QList<int> tags;
+    QList<int> expectedTags;
+    for (int r = 0; r < rig.list.rowCount(); ++r)
+        tags.append(rig.list.tag(r));
+    for (int n = 1; n <= kCount; ++n) {
+        if (n != refusedTop)
+            expectedTags.append(n);
+    }
+    std::sort(tags.begin(), tags.end());
+    QCOMPARE(tags, expectedTags);
+    QVERIFY(uidsMatchTags(rig.list));
+    QVERIFY(
+        rig.check.statusText().endsWith(QLatin1String("QUIT\r\nClose\r\nFinished Checking\r\n")));
+}
+
 void TestMailCheck::hugeStatCountIsBounded()
 {
     constexpr int kMax = std::numeric_limits<std::int32_t>::max();
@@ -634,9 +706,9 @@ void TestMailCheck::classificationBeforeUniqueId()
     rig.check.setClassifier(&classifier);
     rig.setAccounts({server.hostPort()});
     QVERIFY(rig.runCheck());
-    QCOMPARE(log, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "RETR 1", "classify 1",
-                                     "UIDL 1", "TOP 2 20", "classify 2", "UIDL 2", "TOP 3 20",
-                                     "classify 3", "UIDL 3", "QUIT"}));
+    QCOMPARE(log, (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "CAPA", "RETR 1",
+                                     "classify 1", "UIDL 1", "TOP 2 20", "classify 2", "UIDL 2",
+                                     "TOP 3 20", "classify 3", "UIDL 3", "QUIT"}));
     QCOMPARE(rig.list.rowCount(), 2);
     QVERIFY(uidsMatchTags(rig.list));
     QCOMPARE(rig.list.text(0, ColStatus), QStringLiteral("classified"));

@@ -101,7 +101,7 @@ void TestMailDovecot::threeMessagesDialogue()
     rig.setAccounts({proxy.hostPort()});
     QVERIFY(rig.runCheck());
     QTRY_COMPARE(proxy.commands(),
-                 (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "RETR 1", "UIDL 1",
+                 (QList<QByteArray>{"USER user0", "PASS pass0", "STAT  ", "CAPA", "RETR 1", "UIDL 1",
                                     "TOP 2 20", "UIDL 2", "TOP 3 20", "UIDL 3", "QUIT"}));
     QCOMPARE(rig.check.statusText(),
              QStringLiteral("close\r\nChecking user0\r\nUSER user0\r\nSTAT\r\nScanning Mail...\r\n"

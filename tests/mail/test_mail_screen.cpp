@@ -62,7 +62,7 @@ void TestMailScreen::columnsAndMenuCommands()
     };
     rig.settings.ServerTO = 60000;
     rig.window.action(QStringLiteral("mnuMailCheck"))->trigger();
-    QTRY_COMPARE(server.commands.size(), 12); // USER and PASS of the second check
+    QTRY_COMPARE(server.commands.size(), 13); // USER and PASS of the second check
     rig.window.action(QStringLiteral("mnuMailStop"))->trigger();
     QVERIFY(finished.wait(5000));
     QVERIFY(box->toPlainText().endsWith(QLatin1String("Mail Aborted")));

@@ -300,7 +300,7 @@ void TestMailTls::plaintextAfterStlsConsentIsDropped()
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(server.encryptedConnections, 1);
     QCOMPARE(server.commands,
-             (QList<QByteArray>{"STLS", "USER user0", "PASS pass0", "STAT  ", "RETR 1", "UIDL 1",
+             (QList<QByteArray>{"STLS", "USER user0", "PASS pass0", "STAT  ", "CAPA", "RETR 1", "UIDL 1",
                                 "TOP 2 20", "UIDL 2", "QUIT"}));
     QCOMPARE(rig.mail.check.statusText(),
              QStringLiteral("close\r\nChecking user0\r\nSTLS\r\nUSER user0\r\nSTAT\r\n"
