@@ -91,9 +91,15 @@ void PopupLoop::tmrFlashDelay_Timer()
 {
     const int n = ++m_flashCount;
     switch (n % 3) {
-    case 1: m_s.tray.setPicture(TrayPicture::FlashA); break;
-    case 2: m_s.tray.setPicture(TrayPicture::FlashB); break;
-    default: m_s.tray.setPicture(TrayPicture::Active); break;
+    case 1:
+        m_s.tray.setPicture(TrayPicture::FlashA);
+        break;
+    case 2:
+        m_s.tray.setPicture(TrayPicture::FlashB);
+        break;
+    default:
+        m_s.tray.setPicture(TrayPicture::Active);
+        break;
     }
     if (n > 11) {
         m_flash.stop();

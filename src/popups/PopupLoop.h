@@ -12,7 +12,13 @@ class KeyboardState;
 class TrayIcon;
 
 /// The run states of the popup killer as the user sees them.
-enum class RunState { Loaded = 0, Halted = 1, Active = 2, Idle = 3 };
+enum class RunState
+{
+    Loaded = 0,
+    Halted = 1,
+    Active = 2,
+    Idle = 3
+};
 
 /// The popup killer's loop: the detection, monitor and flash timers, the run state with the
 /// force-open key and Ctrl+Z, and the monitor re-check request. It follows the program's
