@@ -82,7 +82,7 @@ void BM_KillPassNothingToKill(benchmark::State &state)
     Killer k;
     k.rig.killer.SurveyWindows();
     for (auto _ : state) {
-        k.rig.core.controller.requestMonitorRecheck();
+        k.rig.loop.requestMonitorRecheck();
         k.rig.killer.tmrMonitor_Timer();
     }
     if (k.rig.log.KilledPops() != 0)
@@ -94,10 +94,8 @@ int runIdle(QCoreApplication &app, const VirtualDisplay &display, int seconds)
     Killer k;
     long surveys = 0;
     long passes = 0;
-    QObject::connect(&k.rig.core.controller, &MainController::surveyRequested, &app,
-                     [&] { ++surveys; });
-    QObject::connect(&k.rig.core.controller, &MainController::killPassRequested, &app,
-                     [&] { ++passes; });
+    QObject::connect(&k.rig.loop, &PopupLoop::surveyRequested, &app, [&] { ++surveys; });
+    QObject::connect(&k.rig.loop, &PopupLoop::killPassRequested, &app, [&] { ++passes; });
     const double cpu0 = processCpuSeconds();
     const double server0 = otherCpuSeconds(display.serverProcessId());
     QElapsedTimer clock;

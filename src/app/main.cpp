@@ -33,6 +33,7 @@
 #include "popups/PopupCommands.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 #include "update/UpdateSignature.h"
 #include "shell/BannerScreen.h"
 #include "shell/MailCommands.h"
@@ -307,18 +308,19 @@ int main(int argc, char **argv)
     CanberraSoundPlayer sound;
 
     MainController controller(
-        {options, store, settings, registryFunctions, tray, *keyboard, sound, prompt, clock},
+        {options, store, settings, registryFunctions, tray, sound, prompt, clock},
         paths.programFolder);
     controller.setStartupInProgress(true);
 
     KillLog killLog(options, controller, clock, paths.programFolder);
     KillNotifier killNotifier(killLog, options, tray);
+    PopupLoop popupLoop({options, *keyboard, tray, controller});
     PopupLists popupLists({controller, tray, clock}, paths.programFolder);
     BannerList bannerList(paths.programFolder, tray, clock, controller);
     MailAccounts mailAccounts;
     MessageListModel mailList;
     PopupKiller popupKiller(
-        {controller, popupLists, killLog, windowSystem, desktopShell, options, clock});
+        {popupLoop, popupLists, killLog, windowSystem, desktopShell, options, clock});
     MailCheck mailCheck({mailSettings, mailAccounts, mailList, prompt, &controller, &options});
     MailLists mailLists(paths.programFolder, clock);
     CaresResolver dnsResolver(CaresResolverSettings{mailSettings.DnsServers});
@@ -335,16 +337,17 @@ int main(int argc, char **argv)
     QTreeView *detectedView =
         installDetectedPanel(window, popupLists, popupKiller, popupPanels.logList);
     QtFileChooser fileChooser(&window);
-    PopupCommands popupCommands({popupLists, controller, prompt, fileChooser},
+    PopupCommands popupCommands({popupLists, popupLoop, controller, prompt, fileChooser},
                                 paths.programFolder);
-    auto *popupView = new PopupCommandsView({window, controller, popupLists, popupCommands, prompt,
-                                             clock, options, registryFunctions, &windowSystem},
+    auto *popupView = new PopupCommandsView({window, controller, popupLoop, popupLists,
+                                             popupCommands, prompt, clock, options,
+                                             registryFunctions, &windowSystem},
                                             popupPanels, detectedView);
     if (!keysRead)
         popupView->setKeysUnavailable(QStringLiteral(
             "On Wayland no program may read the keyboard of another one: the hot keys, "
             "Ctrl to let windows open and Ctrl+Z are off."));
-    HotKeys hotKeys({controller, popupLists, popupKiller, *keyboard, windowSystem, desktopShell,
+    HotKeys hotKeys({popupLoop, popupLists, popupKiller, *keyboard, windowSystem, desktopShell,
                      prompt, options});
     QObject::connect(&hotKeys, &HotKeys::quickAddRequested, popupView,
                      [popupView](const QString &title) { popupView->addCommand(true, title); });
@@ -449,8 +452,8 @@ int main(int argc, char **argv)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
     // Only this build's own key may let a downloaded program run.
-    installUpdateCommands(window, {options, store, controller, popupLists, mailLists, mailList,
-                                   prompt, clock, paths.programFolder,
+    installUpdateCommands(window, {options, store, controller, popupLists, popupLoop, mailLists,
+                                   mailList, prompt, clock, paths.programFolder,
                                    publicKeyFromHex(QStringLiteral(KVORN_UPDATE_PUBLIC_KEY))});
     QObject::connect(
         &controller, &MainController::autoUpdateDue, &controller,

@@ -9,9 +9,10 @@
 #include "core/SettingsStore.h"
 #include "core/DateText.h"
 #include "platform/Clock.h"
-#include "platform/KeyboardState.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TrayIcon.h"
+
+#include <algorithm>
 
 namespace kvorn {
 
@@ -27,22 +28,13 @@ constexpr int kMaxUpdateIntervalDays = 36500;
 MainController::MainController(Services services, QString programFolder, QObject *parent)
     : QObject(parent), m_s(services), m_programFolder(std::move(programFolder))
 {
-    m_detection.setObjectName(QStringLiteral("tmrGetActivePopUps"));
-    m_monitor.setObjectName(QStringLiteral("tmrMonitor"));
     m_signal.setObjectName(QStringLiteral("tmrMonReg"));
-    m_flash.setObjectName(QStringLiteral("tmrFlashDelay"));
     m_mailLoop.setObjectName(QStringLiteral("tmrMailLoopCheck"));
 
-    m_detection.setInterval(250);
-    m_monitor.setInterval(500);
     m_signal.setInterval(1500);
-    m_flash.setInterval(250);
     m_mailLoop.setInterval(0);
 
-    connect(&m_detection, &QTimer::timeout, this, &MainController::tmrGetActivePopUps_Timer);
-    connect(&m_monitor, &QTimer::timeout, this, &MainController::tmrMonitor_Timer);
     connect(&m_signal, &QTimer::timeout, this, &MainController::tmrMonReg_Timer);
-    connect(&m_flash, &QTimer::timeout, this, &MainController::tmrFlashDelay_Timer);
     connect(&m_mailLoop, &QTimer::timeout, this, &MainController::tmrMailLoopCheck_Timer);
 }
 
@@ -74,76 +66,51 @@ void MainController::load()
     // A failed write of "InstallPath" is not worth a message at start; the next save reports.
     m_s.store.save();
 
-    m_detection.setInterval(250);
-    m_detection.start();
     m_signal.start();
     if (m_mailLoop.interval() > 0)
         m_mailLoop.start();
-    requestMonitorRecheck();
+    forEachLoop([](EngineLoop &loop) { loop.startLoop(); });
+}
+
+// --- lifecycle -----------------------------------------------------------------------------
+
+template<typename Step> void MainController::forEachLoop(Step step)
+{
+    // By index, never through a copy: a step may add or remove (destroy) a loop.
+    for (std::size_t i = 0; i < m_loops.size(); ++i)
+        step(*m_loops[i]);
+}
+
+void MainController::addLoop(EngineLoop &loop)
+{
+    if (std::find(m_loops.begin(), m_loops.end(), &loop) != m_loops.end())
+        return;
+    m_loops.push_back(&loop);
+    if (m_disabled)
+        loop.setLoopDisabled(true);
+}
+
+void MainController::removeLoop(EngineLoop &loop)
+{
+    m_loops.erase(std::remove(m_loops.begin(), m_loops.end(), &loop), m_loops.end());
+}
+
+void MainController::holdLoops()
+{
+    forEachLoop([](EngineLoop &loop) { loop.holdLoop(); });
+}
+
+void MainController::releaseLoops()
+{
+    forEachLoop([](EngineLoop &loop) { loop.releaseLoop(); });
+}
+
+void MainController::windowOpened()
+{
+    forEachLoop([](EngineLoop &loop) { loop.windowOpened(); });
 }
 
 // --- ticks ---------------------------------------------------------------------------------
-
-void MainController::tmrGetActivePopUps_Timer()
-{
-    Q_EMIT hotKeysPolled();
-
-    // The force-open key: Ctrl held lets windows open; Ctrl+Z held for ten ticks disables.
-    if (!m_s.options.DisHotKey) {
-        m_forceOpen = m_s.keyboard.isDown(Key::Control);
-        m_s.tray.setPresent(m_s.options.ShowInTray);
-        const bool ctrlZ = m_forceOpen && m_s.keyboard.isDown(Key::Z);
-        if (ctrlZ) {
-            if (m_disabled) {
-                disableCommand();
-            } else {
-                const int before = m_ctrlZCount++;
-                if (before == 9)
-                    disableCommand();
-            }
-        } else {
-            m_ctrlZCount = 0;
-        }
-    } else {
-        // A Ctrl held when the key was switched off must not keep the killer halted.
-        m_forceOpen = false;
-        m_ctrlZCount = 0;
-    }
-
-    if (!m_disabled) {
-        // Enabling a running timer must not restart it: the monitor's 500 ms would never
-        // run out under a detection tick every 100 ms.
-        if (m_detection.interval() != 100)
-            m_detection.setInterval(100);
-        if (!m_monitor.isActive())
-            m_monitor.start();
-        if (m_forceOpen && m_runState != RunState::Halted) {
-            setRunVisual(4, QStringLiteral("K-Vorn is Stopped"));
-            UpdateStatusBar(PopupScreen, 1, QStringLiteral("Halted"));
-            m_runState = RunState::Halted;
-        } else if (!m_forceOpen && m_runState != RunState::Active) {
-            setRunVisual(1, QStringLiteral("K-Vorn is Active"));
-            UpdateStatusBar(PopupScreen, 1, QStringLiteral("Active"));
-            m_runState = RunState::Active;
-        }
-        if (!m_disabled)
-            Q_EMIT surveyRequested();
-    }
-
-    if (m_disabled && m_runState != RunState::Idle) {
-        m_detection.setInterval(1000);
-        m_monitor.stop();
-        setRunVisual(2, QStringLiteral("K-Vorn is Idle"));
-        UpdateStatusBar(PopupScreen, 1, QStringLiteral("Idle"));
-        Q_EMIT detectedEmptyTextShown();
-        m_runState = RunState::Idle;
-    }
-}
-
-void MainController::tmrMonitor_Timer()
-{
-    Q_EMIT killPassRequested();
-}
 
 void MainController::tmrMonReg_Timer()
 {
@@ -159,21 +126,6 @@ void MainController::tmrMonReg_Timer()
     if (readForceShow(m_s.store) == int(ForceShow::Show)) {
         writeForceShow(m_s.store, ForceShow::None);
         Q_EMIT showWindowRequested();
-    }
-}
-
-void MainController::tmrFlashDelay_Timer()
-{
-    const int n = ++m_flashCount;
-    switch (n % 3) {
-    case 1: m_s.tray.setPicture(TrayPicture::FlashA); break;
-    case 2: m_s.tray.setPicture(TrayPicture::FlashB); break;
-    default: m_s.tray.setPicture(TrayPicture::Active); break;
-    }
-    if (n > 11) {
-        m_flash.stop();
-        m_s.tray.setPicture(TrayPicture::Active);
-        m_flashCount = 0;
     }
 }
 
@@ -200,9 +152,9 @@ void MainController::disableCommand()
         m_signal.stop();
     } else {
         m_signal.start();
-        requestMonitorRecheck();
-        Q_EMIT detectedListCleared();
     }
+    const bool disabled = m_disabled;
+    forEachLoop([disabled](EngineLoop &loop) { loop.setLoopDisabled(disabled); });
 }
 
 void MainController::DebugTimersOff(bool bugSwitch)
@@ -212,24 +164,17 @@ void MainController::DebugTimersOff(bool bugSwitch)
     setRunVisual(2, QStringLiteral("K-Vorn is Disabled"));
     if (bugSwitch) {
         UpdateStatusBar(PopupScreen, 1, QStringLiteral("Updating"));
+        forEachLoop([](EngineLoop &loop) { loop.suspendLoop(); });
     } else {
-        Q_EMIT detectedListCleared();
-        requestMonitorRecheck();
+        forEachLoop([](EngineLoop &loop) { loop.resumeLoop(); });
         UpdateStatusBar(PopupScreen, 1, QStringLiteral("Debug off"));
     }
-    for (QTimer *timer : {&m_signal, &m_monitor, &m_detection, &m_mailLoop}) {
+    for (QTimer *timer : {&m_signal, &m_mailLoop}) {
         if (bugSwitch)
             timer->stop();
         else if (timer != &m_mailLoop || timer->interval() > 0)
             timer->start();
     }
-}
-
-bool MainController::takeMonitorRecheck()
-{
-    const bool was = m_monitorRecheck;
-    m_monitorRecheck = false;
-    return was;
 }
 
 // --- status bar ----------------------------------------------------------------------------
@@ -271,12 +216,6 @@ void MainController::checkAutoUpdate()
 }
 
 // --- kill effects --------------------------------------------------------------------------
-
-void MainController::startFlash()
-{
-    if (m_s.options.Flash)
-        m_flash.start();
-}
 
 QString MainController::killSoundFile() const
 {
@@ -348,8 +287,8 @@ bool MainController::saveAllSettings(bool unattended, bool endOfProgram)
 
 void MainController::stopTimersForExit()
 {
-    for (QTimer *timer : {&m_flash, &m_detection, &m_monitor, &m_mailLoop})
-        timer->stop();
+    forEachLoop([](EngineLoop &loop) { loop.stopLoop(); });
+    m_mailLoop.stop();
 }
 
 void MainController::flushAll()
@@ -383,7 +322,7 @@ bool MainController::exitProgram(ExitKind kind)
         if (!ask()) {
             // Declined: keep working as before instead of staying half stopped.
             m_exiting = false;
-            m_detection.start();
+            forEachLoop([](EngineLoop &loop) { loop.continueLoop(); });
             if (m_mailLoop.interval() > 0)
                 m_mailLoop.start();
             m_s.tray.setPresent(m_s.options.ShowInTray);

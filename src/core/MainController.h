@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/EngineLoop.h"
 #include "core/StatusTexts.h"
 
 #include <QObject>
@@ -13,15 +14,11 @@ namespace kvorn {
 struct Options;
 class SettingsStore;
 class TrayIcon;
-class KeyboardState;
 class SoundPlayer;
 class RegistryFunctions;
 class ProgramSettings;
 class Prompt;
 class Clock;
-
-/// The run states of the popup killer as the user sees them.
-enum class RunState { Loaded = 0, Halted = 1, Active = 2, Idle = 3 };
 
 /// The values of "ForceShow", by which another process asks the running one to act.
 enum class ForceShow { None = 0, Show = 1, End = 2 };
@@ -35,10 +32,12 @@ enum class ExitKind {
     ForceClose,   ///< another start asked us to end ("/forceclose")
 };
 
-/// The main window's engine: its timers, the run state, the status texts, the tray icon's
-/// pictures, the signalling with other instances and every end of the program. The window
-/// itself (in the shell) only renders what this object says.
-class MainController : public QObject
+/// The program's lifecycle: the load step, the Disable command, the suspension around an
+/// online update and every end of the program, which the engines' loops follow once they
+/// registered (`EngineHost::addLoop`); the status texts, the tray icon's idle and disabled
+/// pictures, the kill sound and the signalling with other instances. The window itself (in
+/// the shell) only renders what this object says.
+class MainController : public QObject, public EngineHost
 {
     Q_OBJECT
 
@@ -50,7 +49,6 @@ public:
         ProgramSettings &settings;
         RegistryFunctions &registry;
         TrayIcon &tray;
-        KeyboardState &keyboard;
         SoundPlayer &sound;
         Prompt &prompt;
         Clock &clock;
@@ -61,56 +59,49 @@ public:
 
     // --- start-up -------------------------------------------------------------------------
     /// The load step of the main window (everything but the window's own geometry):
-    /// counters, tray picture, sound event, timers.
+    /// counters, tray picture, sound event, timers; then every registered loop starts.
     void load();
     /// True from the start of `Main` to its end, and for good once the automatic update fired.
     bool startupInProgress() const { return m_startupInProgress; }
     void setStartupInProgress(bool on) { m_startupInProgress = on; }
 
     // --- the timers' ticks (public so that tests drive them) -------------------------------
-    void tmrGetActivePopUps_Timer();
-    void tmrMonitor_Timer();
+    /// tmrMonReg's tick: "ForceShow" polling.
     void tmrMonReg_Timer();
-    void tmrFlashDelay_Timer();
     void tmrMailLoopCheck_Timer();
 
-    QTimer &detectionTimer() { return m_detection; }
-    QTimer &monitorTimer() { return m_monitor; }
     QTimer &signalTimer() { return m_signal; }
-    QTimer &flashTimer() { return m_flash; }
     QTimer &mailLoopTimer() { return m_mailLoop; }
 
-    // --- run state ------------------------------------------------------------------------
-    RunState runState() const { return m_runState; }
+    // --- lifecycle ------------------------------------------------------------------------
+    void addLoop(EngineLoop &loop) override;
+    void removeLoop(EngineLoop &loop) override;
+    /// The check mark of the Disable command.
     bool isDisabled() const { return m_disabled; }
     /// The Disable command (Settings > "&Disable" and the tray's "&Disable").
-    void disableCommand();
-    /// Suspends (true) or resumes (false) every timer, around an online update.
+    void disableCommand() override;
+    /// Suspends (true) or resumes (false) its own timers and every registered loop, around
+    /// an online update.
     void DebugTimersOff(bool bugSwitch);
     bool debugChecked() const { return m_debug; }
-    /// True while Ctrl is held (and the force-open key is enabled).
-    bool forceOpen() const { return m_forceOpen; }
-
-    /// The monitor re-check request: set when the detected list or a popup list changes.
-    void requestMonitorRecheck() { m_monitorRecheck = true; }
-    bool monitorRecheckRequested() const { return m_monitorRecheck; }
-    /// Returns the request and clears it.
-    bool takeMonitorRecheck();
+    /// The loops wait while the program is busy for a moment (`holdLoops`), and run on as
+    /// they ran before afterwards (`releaseLoops`).
+    void holdLoops();
+    void releaseLoops();
+    /// The main window was opened ("&Open K-Vorn").
+    void windowOpened();
 
     // --- status bar -----------------------------------------------------------------------
     /// The one way to put text into the status bar; also checks whether an update is due.
-    void UpdateStatusBar(int screen, int pnl, const QString &pInfo);
+    void UpdateStatusBar(int screen, int pnl, const QString &pInfo) override;
     /// The screen whose texts the status bar shows (the selected screen tab).
     void setCurrentScreen(int screen);
     int currentScreen() const { return m_currentScreen; }
     const StatusTexts &statusTexts() const { return m_status; }
 
     // --- kill effects ---------------------------------------------------------------------
-    /// Starts (or continues) the tray icon's flash animation when "Flash" is on.
-    void startFlash();
-    int flashCount() const { return m_flashCount; }
     /// Plays the kill sound when "Sound" is on.
-    void playKillSound();
+    void playKillSound() override;
     /// The sound file of the kill sound event.
     QString killSoundFile() const;
 
@@ -144,16 +135,6 @@ Q_SIGNALS:
     /// The status bar shows these four texts now.
     void statusBarChanged(const QString &p1, const QString &p2, const QString &p3,
                           const QString &p4);
-    /// The detection tick's hot-key step (quick add, open last closed address).
-    void hotKeysPolled();
-    /// The detection tick asks for a window survey.
-    void surveyRequested();
-    /// The monitor tick asks for a kill pass; the pass answers with `setMonitorInterval`.
-    void killPassRequested();
-    /// The detected list is to be emptied.
-    void detectedListCleared();
-    /// The detected panel is to show its empty text.
-    void detectedEmptyTextShown();
     /// Another start asked to see the window ("&Open K-Vorn").
     void showWindowRequested();
     /// The Disable command's check mark or the Debug item's check mark changed.
@@ -174,25 +155,20 @@ private:
     bool saveAllSettings(bool unattended, bool endOfProgram);
     void setRunVisual(int picture, const QString &tip);
     void stopTimersForExit();
+    /// Runs a lifecycle step of every registered loop.
+    template<typename Step> void forEachLoop(Step step);
     void flushAll();
     void checkAutoUpdate();
 
     Services m_s;
     QString m_programFolder;
 
-    QTimer m_detection;
-    QTimer m_monitor;
     QTimer m_signal;
-    QTimer m_flash;
     QTimer m_mailLoop;
+    std::vector<EngineLoop *> m_loops;
 
-    RunState m_runState = RunState::Loaded;
     bool m_disabled = false;
     bool m_debug = false;
-    bool m_forceOpen = false;
-    int m_ctrlZCount = 0;
-    int m_flashCount = 0;
-    bool m_monitorRecheck = false;
     bool m_startupInProgress = false;
     bool m_shuttingDown = false;
     bool m_exiting = false; ///< an end is under way; further end requests change nothing

@@ -1,6 +1,5 @@
 #include "popups/HotKeys.h"
 
-#include "core/MainController.h"
 #include "core/Options.h"
 #include "core/Prompt.h"
 #include "platform/DesktopShell.h"
@@ -8,6 +7,7 @@
 #include "popups/DetectedListModel.h"
 #include "popups/PopupKiller.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 
 #include <QUrl>
 
@@ -15,7 +15,7 @@ namespace kvorn {
 
 HotKeys::HotKeys(Services services, QObject *parent) : QObject(parent), m_s(services)
 {
-    connect(&m_s.controller, &MainController::hotKeysPolled, this, &HotKeys::poll);
+    connect(&m_s.loop, &PopupLoop::hotKeysPolled, this, &HotKeys::poll);
 }
 
 void HotKeys::poll()
@@ -42,12 +42,12 @@ void HotKeys::quickAdd()
 {
     m_answering = true;
     // While disabled no survey keeps the detected list up to date.
-    if (m_s.controller.isDisabled())
+    if (m_s.loop.isDisabled())
         m_s.killer.SurveyWindows();
     const QString title = GetHotTitle(m_s.windows.foregroundWindow(), QStringLiteral("Title"));
     DetectedListModel &detected = m_s.lists.detectedList();
     if (!title.isEmpty()) {
-        m_s.controller.monitorTimer().start();
+        m_s.loop.monitorTimer().start();
         detected.selectRow(detected.exactRow(title));
         Q_EMIT quickAddRequested(title);
     } else {
@@ -56,7 +56,7 @@ void HotKeys::quickAdd()
                            Prompt::Buttons::Ok, Prompt::Icon::Warning,
                            QStringLiteral("K-Vorn Hot Kill"));
     }
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
     m_s.lists.setBlackListChanged(true);
     m_answering = false;
 }

@@ -8,7 +8,7 @@
 namespace kvorn {
 
 struct Options;
-class MainController;
+class PopupLoop;
 class PopupLists;
 class PopupKiller;
 class KeyboardState;
@@ -25,7 +25,7 @@ class HotKeys : public QObject
 public:
     struct Services
     {
-        MainController &controller;
+        PopupLoop &loop;
         PopupLists &lists;
         PopupKiller &killer;
         KeyboardState &keyboard;
@@ -35,7 +35,7 @@ public:
         Options &options;
     };
 
-    /// Listens to the controller's hot-key step.
+    /// Listens to the loop's hot-key step.
     explicit HotKeys(Services services, QObject *parent = nullptr);
 
     /// The hot-key step of one detection tick.

@@ -1,7 +1,7 @@
 #include "popups/PopupCommands.h"
 
 #include "core/FileChooser.h"
-#include "core/MainController.h"
+#include "core/EngineLoop.h"
 #include "core/Prompt.h"
 #include "core/StatusTexts.h"
 #include "core/TextFile.h"
@@ -9,6 +9,7 @@
 #include "popups/PopupListFile.h"
 #include "popups/PopupListModel.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,18 +32,6 @@ QList<QStringList> linesOf(const PopupListModel &list)
     return lines;
 }
 } // namespace
-
-MonitorPause::MonitorPause(MainController &controller)
-    : m_controller(controller), m_wasActive(controller.monitorTimer().isActive())
-{
-    m_controller.monitorTimer().stop();
-}
-
-MonitorPause::~MonitorPause()
-{
-    if (m_wasActive)
-        m_controller.monitorTimer().start();
-}
 
 PopupCommands::PopupCommands(Services services, QString programFolder, QObject *parent)
     : QObject(parent), m_s(services), m_programFolder(std::move(programFolder))
@@ -98,7 +87,7 @@ void PopupCommands::report(const QString &error)
 
 void PopupCommands::edit(PopupPanel focused)
 {
-    MonitorPause pause(m_s.controller);
+    MonitorPause pause(m_s.loop);
     if (PopupListModel *list = listOf(focused)) {
         const int row = list->currentRow();
         if (row < 0)
@@ -113,7 +102,7 @@ void PopupCommands::edit(PopupPanel focused)
     }
     report(m_s.lists.SavePopupList(m_s.lists.blackListPath()));
     report(m_s.lists.SavePopupList(m_s.lists.whiteListPath()));
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
     m_s.lists.setBlackListChanged(true);
 }
 
@@ -131,10 +120,10 @@ void PopupCommands::deleteSelected(PopupPanel shown)
     if (!list || list->count() == 0)
         return;
     removeSelectedRows(*list);
-    m_s.controller.UpdateStatusBar(PopupScreen, 3,
+    m_s.status.UpdateStatusBar(PopupScreen, 3,
                                    QStringLiteral("Count:") + QString::number(list->count()));
     m_s.lists.setBlackListChanged(true);
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
 }
 
 void PopupCommands::deleteKey(PopupPanel shown)
@@ -228,7 +217,7 @@ void PopupCommands::banIt(PopupPanel shown)
         }
     }
     report(m_s.lists.SaveBannedList());
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
 }
 
 void PopupCommands::whitelist(PopupPanel shown)
@@ -252,7 +241,7 @@ void PopupCommands::whitelist(PopupPanel shown)
         for (const int row : moved)
             black.removeAt(row);
         if (!moved.isEmpty()) {
-            m_s.controller.UpdateStatusBar(PopupScreen, 3,
+            m_s.status.UpdateStatusBar(PopupScreen, 3,
                                            QStringLiteral("Count:") +
                                                QString::number(black.count()));
             m_s.lists.setBlackListChanged(true);
@@ -269,7 +258,7 @@ void PopupCommands::whitelist(PopupPanel shown)
         }
     }
     report(m_s.lists.SavePopupList(m_s.lists.whiteListPath()));
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
 }
 
 bool PopupCommands::dropText(const QString &text)
@@ -286,12 +275,12 @@ bool PopupCommands::dropText(const QString &text)
 
 void PopupCommands::loadBlackList()
 {
-    MonitorPause pause(m_s.controller);
+    MonitorPause pause(m_s.loop);
     const Prompt::Answer answer = m_s.prompt.askDefaultNo(
         QStringLiteral("Loading a Black List will overwrite your current list of popups. (Use "
                        "merge to add to current list)\r\nAre you sure you want to continue?"),
         Prompt::Icon::Question, QStringLiteral("Confirm Overwrite"));
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
     if (answer != Prompt::Answer::Yes)
         return;
     const QString path =
@@ -322,12 +311,12 @@ void PopupCommands::loadBlackList()
     }
     report(m_s.lists.LoadBlackList());
     m_s.lists.setBlackListChanged(false);
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
 }
 
 void PopupCommands::merge()
 {
-    MonitorPause pause(m_s.controller);
+    MonitorPause pause(m_s.loop);
     const QString path = m_s.files.openFile(QStringLiteral("Merge Black List"), kListFilter);
     if (path.isEmpty())
         return;
@@ -357,7 +346,7 @@ void PopupCommands::merge()
     }
     lists.setBlackListChanged(true);
     report(lists.SavePopupList(lists.blackListPath()));
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
 }
 
 bool PopupCommands::copyInto(const QString &from, const QString &to)
@@ -378,7 +367,7 @@ bool PopupCommands::copyInto(const QString &from, const QString &to)
 
 void PopupCommands::saveAs()
 {
-    MonitorPause pause(m_s.controller);
+    MonitorPause pause(m_s.loop);
     const QString name = m_s.files.saveFile(QStringLiteral("Save Black List As"), kListFilter,
                                             QStringLiteral("spamlist.kbl"));
     if (name.isEmpty())
@@ -405,7 +394,7 @@ void PopupCommands::saveAs()
 
 void PopupCommands::wipe()
 {
-    MonitorPause pause(m_s.controller);
+    MonitorPause pause(m_s.loop);
     if (m_s.prompt.askDefaultNo(
             QStringLiteral("Wiping a Black List will delete your current list of popups."),
             Prompt::Icon::Warning, QStringLiteral("WARNING")) != Prompt::Answer::Yes)
@@ -417,7 +406,7 @@ void PopupCommands::wipe()
         report(QStringLiteral("%1 could not be deleted.").arg(path));
     // A file that stayed is emptied at the next save instead.
     m_s.lists.setBlackListChanged(!removed);
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
 }
 
 } // namespace kvorn

@@ -7,7 +7,8 @@ namespace kvorn {
 
 class PopupLists;
 class PopupListModel;
-class MainController;
+class PopupLoop;
+class StatusSink;
 class Prompt;
 class FileChooser;
 
@@ -25,7 +26,8 @@ public:
     struct Services
     {
         PopupLists &lists;
-        MainController &controller;
+        PopupLoop &loop;
+        StatusSink &status;
         Prompt &prompt;
         FileChooser &files;
     };
@@ -82,21 +84,6 @@ private:
     Services m_s;
     QString m_programFolder;
     QString m_lastSearch;
-};
-
-/// Pauses the monitor timer for the life of a command that asks the user (its box runs
-/// the event loop), and starts it again afterwards when it was running.
-class MonitorPause
-{
-public:
-    explicit MonitorPause(MainController &controller);
-    ~MonitorPause();
-    MonitorPause(const MonitorPause &) = delete;
-    MonitorPause &operator=(const MonitorPause &) = delete;
-
-private:
-    MainController &m_controller;
-    bool m_wasActive;
 };
 
 } // namespace kvorn

@@ -1,7 +1,6 @@
 #include "popups/PopupKiller.h"
 
 #include "core/DateText.h"
-#include "core/MainController.h"
 #include "core/Options.h"
 #include "log/KillLog.h"
 #include "platform/BrowserClasses.h"
@@ -11,6 +10,7 @@
 #include "popups/LogListModel.h"
 #include "popups/PopupListModel.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 
 #include <QCoreApplication>
 #include <QSet>
@@ -28,11 +28,13 @@ constexpr std::array kDialogKeys = {DialogKey::Escape, DialogKey::N, DialogKey::
 PopupKiller::PopupKiller(Services services, QObject *parent) : QObject(parent), m_s(services)
 {
     m_monotonic.start();
-    MainController &c = m_s.controller;
-    connect(&c, &MainController::surveyRequested, this, &PopupKiller::SurveyWindows);
-    connect(&c, &MainController::killPassRequested, this, &PopupKiller::tmrMonitor_Timer);
-    connect(&c, &MainController::detectedListCleared, this, &PopupKiller::clearDetected);
-    connect(&c, &MainController::detectedEmptyTextShown, this, [this] { setEmptyTextShown(true); });
+    PopupLoop &loop = m_s.loop;
+    connect(&loop, &PopupLoop::surveyRequested, this, &PopupKiller::SurveyWindows);
+    connect(&loop, &PopupLoop::killPassRequested, this, &PopupKiller::tmrMonitor_Timer);
+    connect(&loop, &PopupLoop::detectedListCleared, this, &PopupKiller::clearDetected);
+    connect(&loop, &PopupLoop::detectedEmptyTextShown, this, [this] { setEmptyTextShown(true); });
+    connect(&m_s.lists, &PopupLists::monitorRecheckRequested, &loop,
+            &PopupLoop::requestMonitorRecheck);
 }
 
 PopupKiller::~PopupKiller() = default;
@@ -52,7 +54,7 @@ void PopupKiller::SurveyWindows()
     for (int row = 0; row < detected.count(); ++row) {
         if (detected.entry(row).handle == 0) {
             detected.removeAt(row);
-            m_s.controller.requestMonitorRecheck();
+            m_s.loop.requestMonitorRecheck();
             break;
         }
     }
@@ -61,7 +63,7 @@ void PopupKiller::SurveyWindows()
     // A new or retitled window is judged now rather than at the next monitor tick (up to
     // half a second away), as a pass that closed something is followed at once. A paused
     // monitor (a command asking the user) stays paused.
-    if (m_recordedNew && m_s.controller.monitorTimer().isActive())
+    if (m_recordedNew && m_s.loop.monitorTimer().isActive())
         tmrMonitor_Timer();
 }
 
@@ -200,7 +202,7 @@ void PopupKiller::recordDetected(const QString &title, WindowId handle, const QS
     int row = detected.findKey(key);
     // An address read after the window was recorded: the window is judged again, at once.
     if (judgeLateAddress && row >= 0 && detected.entry(row).address != address) {
-        m_s.controller.requestMonitorRecheck();
+        m_s.loop.requestMonitorRecheck();
         m_recordedNew = true;
     }
     if (m_s.options.HideExempt &&
@@ -210,11 +212,11 @@ void PopupKiller::recordDetected(const QString &title, WindowId handle, const QS
         DetectedEntry entry;
         entry.text = title;
         entry.key = key;
-        entry.forcedOpen = m_s.controller.forceOpen();
+        entry.forcedOpen = m_s.loop.forceOpen();
         entry.address = address;
         entry.handle = handle;
         row = detected.append(std::move(entry));
-        m_s.controller.requestMonitorRecheck();
+        m_s.loop.requestMonitorRecheck();
         m_recordedNew = true;
         // "Block ALL popup windows" hands new windows to a step that takes no action.
     }
@@ -265,13 +267,13 @@ void PopupKiller::setEmptyTextShown(bool shown)
 
 void PopupKiller::tmrMonitor_Timer()
 {
-    MainController &c = m_s.controller;
-    if (c.isDisabled())
+    PopupLoop &loop = m_s.loop;
+    if (loop.isDisabled())
         return;
-    if (m_busy || c.forceOpen() || !c.monitorRecheckRequested())
+    if (m_busy || loop.forceOpen() || !loop.monitorRecheckRequested())
         return;
     m_busy = true;
-    c.takeMonitorRecheck();
+    loop.takeMonitorRecheck();
     forgetGoneEntries();
 
     if (m_s.options.WinLmtMode) {
@@ -310,7 +312,7 @@ bool PopupKiller::CheckDetectedWindows()
         if (ClosePopup(entry, KillReason::BlackList) == CloseOutcome::Closed)
             closed = true;
     }
-    m_s.controller.monitorTimer().setInterval(closed ? kQuickPassMs : kNormalPassMs);
+    m_s.loop.monitorTimer().setInterval(closed ? kQuickPassMs : kNormalPassMs);
     return closed;
 }
 
@@ -329,7 +331,7 @@ PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry, Ki
     const bool booked = asked != m_asked.cend();
     if (booked && now - *asked < kRepeatCloseMs) {
         // Look again later: the window may still be on its way out.
-        m_s.controller.requestMonitorRecheck();
+        m_s.loop.requestMonitorRecheck();
         return CloseOutcome::Waiting;
     }
     m_asked.insert(entry.key, now);
@@ -343,14 +345,13 @@ PopupKiller::CloseOutcome PopupKiller::ClosePopup(const DetectedEntry &entry, Ki
     m_s.windows.requestClose(h);
 
     if (!booked) {
-        m_s.controller.startFlash();
-        m_s.controller.playKillSound();
+        m_s.loop.showKillEffects();
         RecordKill(entry, reason);
         if (m_s.lists.detectedList().count() == 1 && m_s.options.JumpHome &&
             !m_s.options.HomePage.trimmed().isEmpty())
             m_s.shell.open(m_s.options.HomePage.trimmed());
     }
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
     return booked ? CloseOutcome::Repeated : CloseOutcome::Closed;
 }
 

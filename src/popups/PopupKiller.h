@@ -11,7 +11,7 @@ namespace kvorn {
 
 struct Options;
 struct DetectedEntry;
-class MainController;
+class PopupLoop;
 class PopupLists;
 class KillLog;
 class DesktopShell;
@@ -20,9 +20,10 @@ class Clock;
 /// The popup killer's engine: the window survey that keeps the detected list, and the kill
 /// pass that closes the detected windows the lists condemn and books every close.
 ///
-/// It connects itself to the controller: the detection tick's survey request, the monitor
-/// tick's kill-pass request (answered by setting the monitor timer's interval), and the
-/// requests to empty the detected list or to show its empty text.
+/// It runs inside the popup killer's loop: the detection tick's survey request, the monitor
+/// tick's kill-pass request (the pass sets the monitor timer's next interval), and the
+/// requests to empty the detected list or to show its empty text; the lists' changes set
+/// the loop's re-check request.
 class PopupKiller : public QObject
 {
     Q_OBJECT
@@ -30,7 +31,7 @@ class PopupKiller : public QObject
 public:
     struct Services
     {
-        MainController &controller;
+        PopupLoop &loop;
         PopupLists &lists;
         KillLog &log;
         WindowSystem &windows;

@@ -1,7 +1,6 @@
 #include "popups/PopupLists.h"
 
 #include "core/DateText.h"
-#include "core/MainController.h"
 #include "core/TextFile.h"
 #include "platform/Clock.h"
 #include "platform/TrayIcon.h"
@@ -31,10 +30,10 @@ PopupLists::PopupLists(Services services, QString programFolder, QObject *parent
     connect(m_black, &PopupListModel::entryToggled, this, [this] {
         if (!m_loadingBlack)
             m_blackChanged = true;
-        m_s.controller.requestMonitorRecheck();
+        Q_EMIT monitorRecheckRequested();
     });
     connect(m_white, &PopupListModel::entryToggled, this,
-            [this] { m_s.controller.requestMonitorRecheck(); });
+            [this] { Q_EMIT monitorRecheckRequested(); });
     watchForChanges(m_white, m_whiteChanged);
     watchForChanges(m_banned, m_bannedChanged);
 
@@ -110,8 +109,8 @@ QString PopupLists::LoadBlackList()
     // Every entry goes in unchecked against the other lists and ends up unselected.
     m_black->assign(std::move(read.entries));
     m_loadingBlack = false;
-    m_s.controller.requestMonitorRecheck();
-    m_s.controller.UpdateStatusBar(0, 0, QString());
+    Q_EMIT monitorRecheckRequested();
+    m_s.status.UpdateStatusBar(0, 0, QString());
     return errors.join(QLatin1Char('\n'));
 }
 
@@ -207,7 +206,7 @@ bool PopupLists::AddBlackListEntry(const QString &text, bool enabled, bool skipC
     entry.enabled = enabled;
     const int row = m_black->append(std::move(entry));
     m_black->selectOnly(row);
-    m_s.controller.requestMonitorRecheck();
+    Q_EMIT monitorRecheckRequested();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/EngineLoop.h"
 #include "popups/PopupListModel.h"
 
 #include <QDate>
@@ -9,7 +10,6 @@
 
 namespace kvorn {
 
-class MainController;
 class TrayIcon;
 class Clock;
 class DetectedListModel;
@@ -25,7 +25,7 @@ class PopupLists : public QObject
 public:
     struct Services
     {
-        MainController &controller;
+        StatusSink &status;
         TrayIcon &tray;
         Clock &clock;
     };
@@ -88,6 +88,9 @@ public:
     void SelectListEntry(const QString &text);
 
 Q_SIGNALS:
+    /// A list changed in a way the detected windows are to be judged again for (the
+    /// killer's loop keeps the request).
+    void monitorRecheckRequested();
     /// A list file was written (its path).
     void listSaved(const QString &path);
 

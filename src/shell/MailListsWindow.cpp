@@ -200,15 +200,8 @@ QString loadMailListsWithProgress(MailLists &lists, MainController *controller, 
 {
     // The popup killer's timers wait while the lists load; they run on afterwards as
     // they ran before.
-    QTimer *paused[] = {controller ? &controller->detectionTimer() : nullptr,
-                        controller ? &controller->monitorTimer() : nullptr};
-    bool wasActive[] = {false, false};
-    for (int i = 0; i < 2; ++i) {
-        if (paused[i]) {
-            wasActive[i] = paused[i]->isActive();
-            paused[i]->stop();
-        }
-    }
+    if (controller)
+        controller->holdLoops();
     QProgressDialog progress(parent);
     progress.setObjectName(QStringLiteral("frmProgress"));
     progress.setWindowTitle(QStringLiteral("Loading Mail Blacklist"));
@@ -222,10 +215,8 @@ QString loadMailListsWithProgress(MailLists &lists, MainController *controller, 
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     progress.close();
-    for (int i = 0; i < 2; ++i) {
-        if (paused[i] && wasActive[i])
-            paused[i]->start();
-    }
+    if (controller)
+        controller->releaseLoops();
     return error;
 }
 

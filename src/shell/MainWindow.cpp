@@ -435,8 +435,7 @@ void MainWindow::openWindow()
         return;
     action(QStringLiteral("mnuSbHide"))->setEnabled(true);
     action(QStringLiteral("mnuViewHide"))->setEnabled(true);
-    // The next detection tick starts the monitor again.
-    m_controller.monitorTimer().stop();
+    m_controller.windowOpened();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     showNormal();
     raise();

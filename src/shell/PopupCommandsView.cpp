@@ -6,6 +6,7 @@
 #include "popups/LogListModel.h"
 #include "popups/PopupListModel.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/PopupAddDialog.h"
 #include "shell/PopupOptionsDialog.h"
@@ -252,7 +253,7 @@ bool PopupCommandsView::eventFilter(QObject *watched, QEvent *event)
 
 void PopupCommandsView::addCommand(bool fromHotKey, const QString &hotTitle)
 {
-    MonitorPause pause(m_s.controller);
+    MonitorPause pause(m_s.loop);
     if (!m_addDialog) {
         // No parent: the main window is usually hidden while the dialog is wanted.
         m_addDialog = new PopupAddDialog(m_s.lists, m_s.prompt, m_s.clock);
@@ -278,7 +279,7 @@ void PopupCommandsView::addCommand(bool fromHotKey, const QString &hotTitle)
     dialog->activateWindow();
     if (fromHotKey && m_s.windows)
         m_s.windows->activate(WindowId(dialog->winId()));
-    m_s.controller.requestMonitorRecheck();
+    m_s.loop.requestMonitorRecheck();
     m_s.lists.setBlackListChanged(true);
 }
 
@@ -293,8 +294,8 @@ void PopupCommandsView::popupOptions()
             m_s.controller.saveSettingsNow();
     }
     m_s.window.ApplyDisplayOptions();
-    m_s.controller.requestMonitorRecheck();
-    Q_EMIT m_s.controller.detectedListCleared();
+    m_s.loop.requestMonitorRecheck();
+    m_s.loop.clearDetectedList();
 }
 
 } // namespace kvorn

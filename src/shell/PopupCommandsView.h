@@ -15,6 +15,7 @@ struct Options;
 class MainWindow;
 class MainController;
 class PopupLists;
+class PopupLoop;
 class Prompt;
 class Clock;
 class RegistryFunctions;
@@ -33,6 +34,7 @@ public:
     {
         MainWindow &window;
         MainController &controller;
+        PopupLoop &loop;
         PopupLists &lists;
         PopupCommands &commands;
         Prompt &prompt;

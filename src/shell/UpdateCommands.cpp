@@ -4,6 +4,7 @@
 #include "core/SettingsStore.h"
 #include "platform/CurlFtpClient.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/UpdateDialog.h"
 #include "update/UpdateServerSettings.h"
@@ -63,7 +64,7 @@ void installUpdateCommands(MainWindow &window, const UpdateCommandServices &serv
         // The list on disk is what an upload of the user's additions is made from.
         s->popupLists.SavePopupList(s->popupLists.blackListPath());
         open(false);
-        s->controller.requestMonitorRecheck();
+        s->popupLoop.requestMonitorRecheck();
     });
     // The trigger fires inside status updates, so the window opens afterwards. Without a
     // server there is nothing to update from and no window opens.

@@ -11,6 +11,7 @@ class MainController;
 class MainWindow;
 class MessageListModel;
 class PopupLists;
+class PopupLoop;
 class Prompt;
 class SettingsStore;
 struct Options;
@@ -22,6 +23,7 @@ struct UpdateCommandServices
     SettingsStore &store;
     MainController &controller;
     PopupLists &popupLists;
+    PopupLoop &popupLoop;
     MailLists &mailLists;
     MessageListModel &messages;
     Prompt &prompt;

@@ -1,6 +1,7 @@
 #include "CoreRig.h"
 
 #include "core/DateText.h"
+#include "popups/PopupLoop.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -9,14 +10,17 @@ using namespace kvorn;
 using namespace kvorn::test;
 
 namespace {
+/// The core with the popup killer's loop registered, as the program starts them.
 struct LoadedRig : CoreRig
 {
+    PopupLoop loop{{options, keyboard, tray, controller}};
+
     LoadedRig()
     {
         settings.LoadMyOptions(clock.now().date());
         controller.load();
     }
-    void tick() { controller.tmrGetActivePopUps_Timer(); }
+    void tick() { loop.tmrGetActivePopUps_Timer(); }
     QString status1() const { return controller.statusTexts().text(PopupScreen, 1); }
 };
 } // namespace
@@ -32,15 +36,15 @@ private Q_SLOTS:
         QCOMPARE(rig.tray.picture(), TrayPicture::Idle);
         QCOMPARE(rig.tray.tip(), QStringLiteral("K-Vorn is Idle"));
         QVERIFY(rig.tray.isPresent());
-        QVERIFY(rig.controller.detectionTimer().isActive());
-        QCOMPARE(rig.controller.detectionTimer().interval(), 250);
-        QVERIFY(!rig.controller.monitorTimer().isActive());
-        QCOMPARE(rig.controller.monitorTimer().interval(), 500);
+        QVERIFY(rig.loop.detectionTimer().isActive());
+        QCOMPARE(rig.loop.detectionTimer().interval(), 250);
+        QVERIFY(!rig.loop.monitorTimer().isActive());
+        QCOMPARE(rig.loop.monitorTimer().interval(), 500);
         QVERIFY(rig.controller.signalTimer().isActive());
         QCOMPARE(rig.controller.signalTimer().interval(), 1500);
-        QCOMPARE(rig.controller.flashTimer().interval(), 250);
+        QCOMPARE(rig.loop.flashTimer().interval(), 250);
         QVERIFY(!rig.controller.mailLoopTimer().isActive());
-        QVERIFY(rig.controller.monitorRecheckRequested());
+        QVERIFY(rig.loop.monitorRecheckRequested());
         QCOMPARE(rig.store.read(QStringLiteral("Config"), QStringLiteral("InstallPath"), QString()),
                  rig.env.programFolder());
         // The kill sound event points at the program's own sound.
@@ -51,8 +55,8 @@ private Q_SLOTS:
     void transitionsFollowKeysAndDisable()
     {
         LoadedRig rig;
-        QSignalSpy surveys(&rig.controller, &MainController::surveyRequested);
-        QSignalSpy cleared(&rig.controller, &MainController::detectedListCleared);
+        QSignalSpy surveys(&rig.loop, &PopupLoop::surveyRequested);
+        QSignalSpy cleared(&rig.loop, &PopupLoop::detectedListCleared);
 
         struct Step
         {
@@ -88,14 +92,14 @@ private Q_SLOTS:
             QCOMPARE(rig.tray.picture(), s.picture);
             QCOMPARE(rig.tray.tip(), QString::fromLatin1(s.tip));
             QCOMPARE(rig.status1(), QString::fromLatin1(s.status));
-            QCOMPARE(rig.controller.runState(), s.state);
+            QCOMPARE(rig.loop.runState(), s.state);
         }
         // Surveys ran on the four ticks while enabled, never while disabled.
         QCOMPARE(surveys.count(), 4);
         // Enabling again empties the detected list for the next survey to refill.
         QCOMPARE(cleared.count(), 1);
-        QCOMPARE(rig.controller.detectionTimer().interval(), 100);
-        QVERIFY(rig.controller.monitorTimer().isActive());
+        QCOMPARE(rig.loop.detectionTimer().interval(), 100);
+        QVERIFY(rig.loop.monitorTimer().isActive());
         QVERIFY(rig.controller.signalTimer().isActive());
     }
 
@@ -105,10 +109,10 @@ private Q_SLOTS:
         rig.tick();
         rig.controller.disableCommand();
         QVERIFY(!rig.controller.signalTimer().isActive());
-        QSignalSpy empty(&rig.controller, &MainController::detectedEmptyTextShown);
+        QSignalSpy empty(&rig.loop, &PopupLoop::detectedEmptyTextShown);
         rig.tick();
-        QCOMPARE(rig.controller.detectionTimer().interval(), 1000);
-        QVERIFY(!rig.controller.monitorTimer().isActive());
+        QCOMPARE(rig.loop.detectionTimer().interval(), 1000);
+        QVERIFY(!rig.loop.monitorTimer().isActive());
         QCOMPARE(empty.count(), 1);
     }
 
@@ -117,7 +121,7 @@ private Q_SLOTS:
         // The real timers: detection every 100 ms must not keep restarting the monitor's
         // 500 ms, or no kill pass would ever run.
         LoadedRig rig;
-        QSignalSpy passes(&rig.controller, &MainController::killPassRequested);
+        QSignalSpy passes(&rig.loop, &PopupLoop::killPassRequested);
         QTRY_VERIFY_WITH_TIMEOUT(passes.count() >= 2, 2500);
     }
 
@@ -129,8 +133,8 @@ private Q_SLOTS:
         rig.keyboard.press(Key::Z);
         for (int i = 0; i < 12; ++i)
             rig.tick();
-        QCOMPARE(rig.controller.runState(), RunState::Active);
-        QVERIFY(!rig.controller.forceOpen());
+        QCOMPARE(rig.loop.runState(), RunState::Active);
+        QVERIFY(!rig.loop.forceOpen());
         QVERIFY(!rig.controller.isDisabled());
     }
 
@@ -139,12 +143,12 @@ private Q_SLOTS:
         LoadedRig rig;
         rig.keyboard.press(Key::Control);
         rig.tick();
-        QCOMPARE(rig.controller.runState(), RunState::Halted);
+        QCOMPARE(rig.loop.runState(), RunState::Halted);
         // "Disable Force Open Key (Ctrl)" takes effect while Ctrl is still down.
         rig.options.DisHotKey = true;
         rig.tick();
-        QVERIFY(!rig.controller.forceOpen());
-        QCOMPARE(rig.controller.runState(), RunState::Active);
+        QVERIFY(!rig.loop.forceOpen());
+        QCOMPARE(rig.loop.runState(), RunState::Active);
     }
 
     void ctrlZHeldTenTicksDisablesAndOneTickEnables()
@@ -157,8 +161,10 @@ private Q_SLOTS:
         QVERIFY(!rig.controller.isDisabled());
         rig.tick();
         QVERIFY(rig.controller.isDisabled());
+        QVERIFY(rig.loop.isDisabled()); // the core's command reached the loop at once
         rig.tick(); // still held at the next (slow) tick: enabled again
         QVERIFY(!rig.controller.isDisabled());
+        QVERIFY(!rig.loop.isDisabled());
         // Letting go resets the count.
         rig.keyboard.release(Key::Z);
         rig.tick();
@@ -177,16 +183,54 @@ private Q_SLOTS:
         QVERIFY(rig.controller.debugChecked());
         QCOMPARE(rig.status1(), QStringLiteral("Updating"));
         QCOMPARE(rig.tray.tip(), QStringLiteral("K-Vorn is Disabled"));
-        for (QTimer *t : {&rig.controller.detectionTimer(), &rig.controller.monitorTimer(),
+        for (QTimer *t : {&rig.loop.detectionTimer(), &rig.loop.monitorTimer(),
                           &rig.controller.signalTimer(), &rig.controller.mailLoopTimer()})
             QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
-        QSignalSpy cleared(&rig.controller, &MainController::detectedListCleared);
+        QSignalSpy cleared(&rig.loop, &PopupLoop::detectedListCleared);
         rig.controller.DebugTimersOff(false);
         QCOMPARE(rig.status1(), QStringLiteral("Debug off"));
         QCOMPARE(cleared.count(), 1);
-        for (QTimer *t : {&rig.controller.detectionTimer(), &rig.controller.monitorTimer(),
+        for (QTimer *t : {&rig.loop.detectionTimer(), &rig.loop.monitorTimer(),
                           &rig.controller.signalTimer(), &rig.controller.mailLoopTimer()})
             QVERIFY2(t->isActive(), qPrintable(t->objectName()));
+    }
+
+    void loopsFollowTheLifecycleOnlyWhileRegistered()
+    {
+        LoadedRig rig;
+        rig.tick();
+        rig.controller.disableCommand();
+        {
+            // A loop that joins while the killer is disabled starts disabled.
+            PopupLoop late{{rig.options, rig.keyboard, rig.tray, rig.controller}};
+            QVERIFY(late.isDisabled());
+            rig.controller.disableCommand();
+            QVERIFY(!late.isDisabled());
+        }
+        // A loop that is gone is no longer driven (it would be a dangling one).
+        rig.controller.DebugTimersOff(true);
+        QVERIFY(!rig.loop.detectionTimer().isActive());
+        rig.controller.DebugTimersOff(false);
+        QVERIFY(rig.loop.detectionTimer().isActive());
+        QVERIFY(rig.loop.monitorTimer().isActive());
+        QVERIFY(rig.loop.monitorRecheckRequested());
+    }
+
+    void holdingTheLoopsKeepsWhatRan()
+    {
+        LoadedRig rig;
+        QVERIFY(rig.loop.detectionTimer().isActive());
+        QVERIFY(!rig.loop.monitorTimer().isActive());
+        rig.controller.holdLoops();
+        QVERIFY(!rig.loop.detectionTimer().isActive());
+        rig.controller.releaseLoops();
+        QVERIFY(rig.loop.detectionTimer().isActive());
+        QVERIFY(!rig.loop.monitorTimer().isActive()); // it did not run before
+        rig.loop.monitorTimer().start();
+        rig.controller.windowOpened();
+        QVERIFY(!rig.loop.monitorTimer().isActive()); // the next detection tick restarts it
+        rig.tick();
+        QVERIFY(rig.loop.monitorTimer().isActive());
     }
 
     void forceShowPolling_data()
@@ -330,24 +374,24 @@ private Q_SLOTS:
     {
         LoadedRig rig;
         rig.tray.pictures.clear();
-        rig.controller.startFlash();
-        QVERIFY(rig.controller.flashTimer().isActive());
+        rig.loop.startFlash();
+        QVERIFY(rig.loop.flashTimer().isActive());
         for (int i = 0; i < 5; ++i)
-            rig.controller.tmrFlashDelay_Timer();
-        rig.controller.startFlash(); // a second kill continues the same animation
+            rig.loop.tmrFlashDelay_Timer();
+        rig.loop.startFlash(); // a second kill continues the same animation
         for (int i = 0; i < 7; ++i)
-            rig.controller.tmrFlashDelay_Timer();
+            rig.loop.tmrFlashDelay_Timer();
         using P = TrayPicture;
         const QList<P> expected = {P::FlashA, P::FlashB, P::Active, P::FlashA, P::FlashB,
                                    P::Active, P::FlashA, P::FlashB, P::Active, P::FlashA,
                                    P::FlashB, P::Active, P::Active};
         QCOMPARE(rig.tray.pictures, expected);
-        QVERIFY(!rig.controller.flashTimer().isActive());
-        QCOMPARE(rig.controller.flashCount(), 0);
+        QVERIFY(!rig.loop.flashTimer().isActive());
+        QCOMPARE(rig.loop.flashCount(), 0);
 
         rig.options.Flash = false;
-        rig.controller.startFlash();
-        QVERIFY(!rig.controller.flashTimer().isActive());
+        rig.loop.startFlash();
+        QVERIFY(!rig.loop.flashTimer().isActive());
     }
 
     void killSoundFollowsTheOption()
@@ -388,6 +432,8 @@ private Q_SLOTS:
 
         LoadedRig rig;
         rig.tick();
+        rig.options.Flash = true;
+        rig.loop.startFlash(); // a kill a moment ago
         int flushed = 0;
         int listsSaved = 0;
         rig.controller.addFlusher([&] { ++flushed; });
@@ -410,7 +456,11 @@ private Q_SLOTS:
         QCOMPARE(fresh.read(kOptionsSection, QStringLiteral("Sound"), QString()),
                  saved ? QStringLiteral("True") : QString());
         if (!ended) // a declined exit leaves the killer running
-            QVERIFY(rig.controller.detectionTimer().isActive());
+            QVERIFY(rig.loop.detectionTimer().isActive());
+        if (ended) // every end stops the killer's timers
+            for (QTimer *t : {&rig.loop.detectionTimer(), &rig.loop.monitorTimer(),
+                              &rig.loop.flashTimer()})
+                QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
     }
 
     void failedSaveIsToldToTheUser()

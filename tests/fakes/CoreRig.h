@@ -26,9 +26,9 @@ struct CoreRig
     FakeSoundPlayer sound;
     FakeClock clock;
     ProgramSettings settings{options, store, registryFunctions, prompt};
-    MainController controller{{options, store, settings, registryFunctions, tray, keyboard, sound,
-                               prompt, clock},
-                              env.programFolder()};
+    MainController controller{
+        {options, store, settings, registryFunctions, tray, sound, prompt, clock},
+        env.programFolder()};
 };
 
 } // namespace kvorn::test

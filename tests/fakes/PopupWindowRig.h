@@ -22,11 +22,11 @@ struct PopupWindowRig
     MainWindow window{k.core.controller, qtTray, k.core.options};
     PopupPanels panels = installPopupPanels(window, k.lists);
     QTreeView *detectedView = installDetectedPanel(window, k.lists, k.killer, panels.logList);
-    PopupCommands commands{{k.lists, k.core.controller, k.core.prompt, files},
+    PopupCommands commands{{k.lists, k.loop, k.core.controller, k.core.prompt, files},
                            k.core.env.programFolder()};
     PopupCommandsView *view = new PopupCommandsView(
-        {window, k.core.controller, k.lists, commands, k.core.prompt, k.core.clock, k.core.options,
-         k.core.registryFunctions, &desktop},
+        {window, k.core.controller, k.loop, k.lists, commands, k.core.prompt, k.core.clock,
+         k.core.options, k.core.registryFunctions, &desktop},
         panels, detectedView);
 
     PopupWindowRig() { k.core.settings.LoadMyOptions(k.core.clock.now().date()); }

@@ -4,6 +4,7 @@
 #include "core/DateText.h"
 #include "mail/MailLists.h"
 #include "mail/MailProcessor.h"
+#include "popups/PopupLoop.h"
 #include "shell/MailListsWindow.h"
 
 #include <QAction>
@@ -180,16 +181,22 @@ void TestMailFilterScreen::loadingShowsProgressAndPausesThePopupTimers()
     rig.core.env.writeFile(QStringLiteral("mail.mfl"), "1\xFFpal@ok.test\xFF"
                                                        "01/01/01\r\n");
     MailLists lists(rig.core.env.programFolder(), rig.core.clock);
-    QTimer &detection = rig.core.controller.detectionTimer();
+    PopupLoop loop{{rig.core.options, rig.core.keyboard, rig.core.tray, rig.core.controller}};
+    QTimer &detection = loop.detectionTimer();
+    QTimer &monitor = loop.monitorTimer();
     detection.start(100);
+    monitor.start();
     bool runningWhileLoading = true;
-    QObject::connect(&lists.blacklist(), &QAbstractItemModel::modelReset, &lists,
-                     [&] { runningWhileLoading = detection.isActive(); });
+    QObject::connect(&lists.blacklist(), &QAbstractItemModel::modelReset, &lists, [&] {
+        runningWhileLoading = detection.isActive() || monitor.isActive();
+    });
     loadMailListsWithProgress(lists, &rig.core.controller);
     QCOMPARE(lists.blacklist().count(), 250);
     QCOMPARE(lists.friends().count(), 1);
     QVERIFY(!runningWhileLoading);
     QVERIFY(detection.isActive());
+    QCOMPARE(detection.interval(), 100);
+    QVERIFY(monitor.isActive());
 }
 
 QTEST_MAIN(TestMailFilterScreen)

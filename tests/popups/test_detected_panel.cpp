@@ -72,7 +72,7 @@ private Q_SLOTS:
                           QStringLiteral("News - Chromium"));
         k.killer.SurveyWindows();
         QVERIFY(shows(false));
-        Q_EMIT k.core.controller.detectedEmptyTextShown();
+        Q_EMIT k.loop.detectedEmptyTextShown();
         QVERIFY(shows(true));
     }
 };

@@ -28,9 +28,9 @@ struct Rig
     FakeWindowSystem desktop;
     KillerRig k{desktop};
     ScriptedFileChooser files;
-    PopupCommands commands{{k.lists, k.core.controller, k.core.prompt, files},
+    PopupCommands commands{{k.lists, k.loop, k.core.controller, k.core.prompt, files},
                            k.core.env.programFolder()};
-    HotKeys hotKeys{{k.core.controller, k.lists, k.killer, k.core.keyboard, desktop, k.shell,
+    HotKeys hotKeys{{k.loop, k.lists, k.killer, k.core.keyboard, desktop, k.shell,
                      k.core.prompt, k.core.options}};
 
     PopupListModel &black() { return k.lists.blackList(); }
@@ -572,7 +572,7 @@ private Q_SLOTS:
         }
         QCOMPARE(requested, (QStringList{"Casino Night", "Casino Night"}));
         QCOMPARE(rig.k.lists.detectedList().currentRow(), 0);
-        QVERIFY(rig.k.core.controller.monitorRecheckRequested());
+        QVERIFY(rig.k.loop.monitorRecheckRequested());
         QVERIFY(rig.k.lists.blackListChanged());
 
         // Off: nothing at all.

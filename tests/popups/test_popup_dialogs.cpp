@@ -574,7 +574,7 @@ private Q_SLOTS:
         rig.actions().options->trigger();
         QCOMPARE(rig.k.core.options.Sound, sound);
         QCOMPARE(rig.k.lists.detectedList().count(), 0);
-        QVERIFY(rig.k.core.controller.monitorRecheckRequested());
+        QVERIFY(rig.k.loop.monitorRecheckRequested());
     }
 };
 

@@ -145,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(!e.forcedOpen);
         QCOMPARE(e.handle, std::uint64_t(id));
         QVERIFY(!rig.k.killer.emptyTextShown());
-        QVERIFY(rig.k.core.controller.monitorRecheckRequested());
+        QVERIFY(rig.k.loop.monitorRecheckRequested());
     }
 
     void windowsRowsThatLookAtDescendants()
@@ -243,10 +243,10 @@ private Q_SLOTS:
         for (const WindowId w : {a, b, c})
             rig.desktop.remove(w);
         for (const int left : {2, 1, 0}) {
-            rig.k.core.controller.takeMonitorRecheck();
+            rig.k.loop.takeMonitorRecheck();
             rig.survey();
             QCOMPARE(rig.detected().count(), left);
-            QVERIFY(rig.k.core.controller.monitorRecheckRequested());
+            QVERIFY(rig.k.loop.monitorRecheckRequested());
         }
         QVERIFY(rig.k.killer.emptyTextShown());
         QCOMPARE(emptyText.count(), 1);
@@ -254,13 +254,13 @@ private Q_SLOTS:
         // Emptied on request, refilled by the next survey.
         rig.browser("Back - Chromium");
         rig.survey();
-        Q_EMIT rig.k.core.controller.detectedListCleared();
+        Q_EMIT rig.k.loop.detectedListCleared();
         QCOMPARE(rig.detected().count(), 0);
         QVERIFY(rig.k.killer.emptyTextShown());
         rig.survey();
         QCOMPARE(rig.titles(), QStringList{"Back"});
         QVERIFY(!rig.k.killer.emptyTextShown());
-        Q_EMIT rig.k.core.controller.detectedEmptyTextShown();
+        Q_EMIT rig.k.loop.detectedEmptyTextShown();
         QVERIFY(rig.k.killer.emptyTextShown());
     }
 
@@ -347,14 +347,14 @@ private Q_SLOTS:
 
         QCOMPARE(rig.desktop.closeRequests, closed ? QList<WindowId>{popup} : QList<WindowId>{});
         QVERIFY(rig.desktop.exists(other));
-        QCOMPARE(rig.k.core.controller.monitorTimer().interval(), closed ? 10 : 500);
+        QCOMPARE(rig.k.loop.monitorTimer().interval(), closed ? 10 : 500);
         QCOMPARE(rig.log().count(), closed ? 1 : 0);
         QCOMPARE(rig.k.log.KilledPops(), closed ? 1 : 0);
         QCOMPARE(rig.k.core.options.LogForever, closed ? 1 : 0);
         QCOMPARE(rig.k.core.options.LogMonth, closed ? 1 : 0);
         QCOMPARE(rig.k.core.options.LogYear, closed ? 1 : 0);
         QCOMPARE(rig.k.core.sound.played.size(), closed ? 1 : 0);
-        QCOMPARE(rig.k.core.controller.flashTimer().isActive(), closed);
+        QCOMPARE(rig.k.loop.flashTimer().isActive(), closed);
         if (!closed)
             return;
         const LogEntry &row = rig.log().entry(0);
@@ -380,7 +380,7 @@ private Q_SLOTS:
         rig.pass();
         QCOMPARE(rig.desktop.closeRequests, QList<WindowId>{early});
 
-        rig.k.core.controller.monitorTimer().start();
+        rig.k.loop.monitorTimer().start();
         const WindowId news = rig.browser("News - Chromium");
         rig.survey();
         QCOMPARE(rig.desktop.closeRequests.size(), 1);
@@ -395,7 +395,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.k.blackList(QStringLiteral("*casino.example*"));
-        rig.k.core.controller.monitorTimer().start();
+        rig.k.loop.monitorTimer().start();
         const WindowId page = rig.browser("Same Title - Chromium");
         const WindowId other = rig.browser("Same Title - Chromium");
         rig.survey();
@@ -436,10 +436,10 @@ private Q_SLOTS:
         const WindowId page = rig.browser("Page - Chromium");
         d.setAddress(page, "http://news.example/");
         rig.survey();
-        QVERIFY(rig.k.core.controller.takeMonitorRecheck());
+        QVERIFY(rig.k.loop.takeMonitorRecheck());
         for (int i = 0; i < 3; ++i) {
             rig.survey();
-            QVERIFY(!rig.k.core.controller.monitorRecheckRequested());
+            QVERIFY(!rig.k.loop.monitorRecheckRequested());
         }
     }
 
@@ -461,8 +461,8 @@ private Q_SLOTS:
         rig.survey();
         rig.pass(); // still there: asked again, not booked again
         QCOMPARE(rig.desktop.closeRequests, (QList<WindowId>{popup, popup}));
-        QCOMPARE(rig.k.core.controller.monitorTimer().interval(), 500);
-        QVERIFY(rig.k.core.controller.monitorRecheckRequested());
+        QCOMPARE(rig.k.loop.monitorTimer().interval(), 500);
+        QVERIFY(rig.k.loop.monitorRecheckRequested());
 
         QCOMPARE(rig.log().entry(0).count, 1);
         QCOMPARE(rig.k.log.KilledPops(), 1);
@@ -530,7 +530,7 @@ private Q_SLOTS:
     void forcedOpenWindowsStayOpen()
     {
         Rig rig;
-        MainController &controller = rig.k.core.controller;
+        PopupLoop &loop = rig.k.loop;
         rig.k.core.options.WinLmtMode = true;
         rig.k.core.options.WinLmtWindows = 1;
         rig.k.blackList("*casino*");
@@ -538,23 +538,23 @@ private Q_SLOTS:
         // Ctrl held: the tick halts the killer and the survey marks new windows.
         rig.k.core.keyboard.press(Key::Control);
         const WindowId forced = rig.browser("Casino - Chromium");
-        controller.tmrGetActivePopUps_Timer();
-        controller.detectionTimer().stop();
-        controller.monitorTimer().stop();
-        QCOMPARE(controller.runState(), RunState::Halted);
+        loop.tmrGetActivePopUps_Timer();
+        loop.detectionTimer().stop();
+        loop.monitorTimer().stop();
+        QCOMPARE(loop.runState(), RunState::Halted);
         QCOMPARE(rig.detected().count(), 1);
         QVERIFY(rig.detected().entry(0).forcedOpen);
         QCOMPARE(rig.detected().data(rig.detected().index(0, 2)).toString(),
                  QStringLiteral("True"));
         rig.pass();
-        QVERIFY(controller.monitorRecheckRequested()); // no pass while Ctrl is held
+        QVERIFY(loop.monitorRecheckRequested()); // no pass while Ctrl is held
 
         // Released: the forced window stays, counts toward the limit, and a new one goes.
         rig.k.core.keyboard.release(Key::Control);
         const WindowId later = rig.browser("Casino Again - Chromium");
-        controller.tmrGetActivePopUps_Timer();
-        controller.detectionTimer().stop();
-        controller.monitorTimer().stop();
+        loop.tmrGetActivePopUps_Timer();
+        loop.detectionTimer().stop();
+        loop.monitorTimer().stop();
         QVERIFY(!rig.detected().entry(1).forcedOpen);
         rig.pass();
         QVERIFY(rig.desktop.exists(forced));
@@ -599,10 +599,10 @@ private Q_SLOTS:
         rig.k.core.controller.disableCommand(); // enabled again: the list starts afresh
         QCOMPARE(rig.detected().count(), 0);
         rig.survey();
-        rig.k.core.controller.takeMonitorRecheck();
+        rig.k.loop.takeMonitorRecheck();
         rig.pass();
         QVERIFY(rig.desktop.closeRequests.isEmpty());
-        rig.k.core.controller.requestMonitorRecheck();
+        rig.k.loop.requestMonitorRecheck();
         rig.pass();
         QCOMPARE(rig.desktop.closeRequests.size(), 1);
         QVERIFY(!rig.k.killer.isBusy());

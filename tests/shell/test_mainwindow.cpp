@@ -1,6 +1,7 @@
 #include "CoreRig.h"
 #include "PopupWindowRig.h"
 
+#include "popups/PopupLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTrayIcon.h"
 
@@ -17,6 +18,7 @@ using namespace kvorn::test;
 namespace {
 struct WindowRig : CoreRig
 {
+    PopupLoop loop{{options, keyboard, tray, controller}};
     QtTrayIcon qtTray;
     MainWindow window{controller, qtTray, options};
     WindowRig() { settings.LoadMyOptions(clock.now().date()); }
@@ -148,11 +150,11 @@ private Q_SLOTS:
     {
         WindowRig rig;
         QVERIFY(!rig.window.isVisible());
-        rig.controller.monitorTimer().start();
+        rig.loop.monitorTimer().start();
         rig.window.openWindow();
         QVERIFY(rig.window.isVisible());
         QCOMPARE(rig.window.currentPanelKey(), QStringLiteral("tsPopups"));
-        QVERIFY(!rig.controller.monitorTimer().isActive()); // the next detection tick restarts it
+        QVERIFY(!rig.loop.monitorTimer().isActive()); // the next detection tick restarts it
         rig.window.close(); // no close command: it hides to the tray
         QVERIFY(!rig.window.isVisible());
         rig.window.openWindow();
@@ -187,7 +189,7 @@ private Q_SLOTS:
         QVERIFY(!rig.window.action(QStringLiteral("mnuOpDebug"))->isVisible());
         rig.window.action(QStringLiteral("mnuOpDebug"))->trigger();
         QVERIFY(rig.controller.debugChecked());
-        QVERIFY(!rig.controller.detectionTimer().isActive());
+        QVERIFY(!rig.loop.detectionTimer().isActive());
     }
 
     void trayExitAsksAndSaves()

@@ -7,6 +7,7 @@
 #include "mail/MessageListModel.h"
 #include "platform/CurlFtpClient.h"
 #include "popups/PopupLists.h"
+#include "popups/PopupLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTrayIcon.h"
 #include "shell/UpdateCommands.h"
@@ -28,6 +29,7 @@ namespace {
 
 struct Rig : CoreRig
 {
+    PopupLoop popupLoop{{options, keyboard, tray, controller}};
     PopupLists popups{{controller, tray, clock}, env.programFolder()};
     MailLists mail{env.programFolder(), clock};
     MessageListModel messages;
@@ -52,8 +54,8 @@ struct Rig : CoreRig
 
     void install()
     {
-        installUpdateCommands(window, {options, store, controller, popups, mail, messages, prompt,
-                                       clock, env.programFolder(), {}});
+        installUpdateCommands(window, {options, store, controller, popups, popupLoop, mail,
+                                       messages, prompt, clock, env.programFolder(), {}});
     }
 
     QList<UpdateDialog *> dialogs() const
@@ -174,7 +176,7 @@ private Q_SLOTS:
         item->trigger();
         QCOMPARE(rig.dialogs().size(), 1);
         QCOMPARE(rig.dialogs().first()->windowTitle(), QStringLiteral("K-Vorn Update"));
-        QVERIFY(rig.controller.monitorRecheckRequested());
+        QVERIFY(rig.popupLoop.monitorRecheckRequested());
         rig.dialogs().first()->close();
         QTRY_VERIFY(rig.dialogs().isEmpty());
 
