@@ -4,12 +4,14 @@
 #include "core/TextFile.h"
 #include "log/KillHistory.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -28,8 +30,9 @@ enum class Stop { End, Cancelled, Failed };
 
 /// Calls `onLine` for every line (without its CR LF) of the bytes the device holds now,
 /// reading them in chunks so that a large log never sits in memory whole.
-template <typename OnLine>
-Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine)
+template <typename OnLine, typename AfterChunk>
+Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine,
+                 AfterChunk afterChunk)
 {
     const qint64 total = device.isSequential() ? -1 : device.size() - device.pos();
     if (progress)
@@ -80,6 +83,7 @@ Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, O
         carry.append(data.sliced(start));
         if (progress)
             progress->done.store(done, std::memory_order_relaxed);
+        afterChunk();
     }
     // A last line without its line end is a whole line all the same.
     QByteArrayView line(carry);
@@ -88,6 +92,12 @@ Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, O
     if (!line.isEmpty())
         onLine(line);
     return Stop::End;
+}
+
+template <typename OnLine>
+Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine)
+{
+    return forEachLine(device, progress, error, onLine, [] {});
 }
 
 /// Up to `max` fields of a line, split at the 0xFF byte; returns how many the line has
@@ -119,10 +129,18 @@ KillLogRead finish(Stop stop, QString error)
 
 } // namespace
 
-KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogProgress *progress)
+KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogProgress *progress,
+                               const KillLogBatchSink &sink)
 {
     const QByteArray kindBytes = kind.toUtf8();
-    KillLogRecords records;
+    // Without a sink the parts are gathered here and handed over whole at the end.
+    KillLogRecords whole;
+    const KillLogBatchSink gather = [&whole](KillLogBatch &&part) { whole.append(std::move(part)); };
+    const KillLogBatchSink &handOver = sink ? sink : gather;
+    KillLogBatch batch;
+    // Ids and date offsets count from the start of the reading, not of the part.
+    std::uint32_t textsBefore = 1;
+    qsizetype datesBefore = 0;
     // Looked up by the raw bytes without copying them: most texts are met before. The keys
     // of new texts are kept in blocks that never move, one allocation per megabyte.
     std::unordered_map<std::string_view, std::uint32_t> ids;
@@ -151,34 +169,60 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
         const auto it = ids.find(key);
         if (it != ids.end())
             return it->second;
-        const auto id = std::uint32_t(records.texts.size());
-        records.texts.append(decodeLine(raw));
+        const auto id = textsBefore + std::uint32_t(batch.texts.size());
+        batch.texts.append(decodeLine(raw));
         ids.emplace(keep(raw), id);
         return id;
     };
-    QString error;
-    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
-        QByteArrayView f[5];
-        // A fifth field means a title that held the separator byte; fields 2 to 4 stay
-        // where they were written.
-        const int n = splitFields(line, f, 5);
-        if (f[0] != QByteArrayView(kindBytes))
+    const auto flush = [&] {
+        if (batch.records.isEmpty() && batch.texts.isEmpty())
             return;
-        KillLogRecords::Record record;
-        if (n > 1)
-            record.item = intern(f[1]);
-        if (n > 2)
-            record.filter = intern(f[2]);
-        if (n > 3 && !f[3].isEmpty() && records.dates.size() + f[3].size() < kMaxDateBytes) {
-            record.dateStart = std::uint32_t(records.dates.size());
-            record.dateLength = std::uint32_t(f[3].size());
-            records.dates.append(f[3]);
-        }
-        records.records.append(std::move(record));
-    });
+        textsBefore += std::uint32_t(batch.texts.size());
+        datesBefore += batch.dates.size();
+        handOver(std::exchange(batch, {}));
+    };
+    // The first part goes at once, so that the list fills while the rest is read.
+    QElapsedTimer sinceHandOver;
+    sinceHandOver.start();
+    bool handedOver = false;
+    QString error;
+    const Stop stop = forEachLine(
+        device, progress, error,
+        [&](QByteArrayView line) {
+            QByteArrayView f[5];
+            // A fifth field means a title that held the separator byte; fields 2 to 4 stay
+            // where they were written.
+            const int n = splitFields(line, f, 5);
+            if (f[0] != QByteArrayView(kindBytes))
+                return;
+            KillLogRecords::Record record;
+            if (n > 1)
+                record.item = intern(f[1]);
+            if (n > 2)
+                record.filter = intern(f[2]);
+            if (n > 3 && !f[3].isEmpty()) {
+                const qsizetype at = datesBefore + batch.dates.size();
+                if (at + f[3].size() < kMaxDateBytes) {
+                    record.dateStart = std::uint32_t(at);
+                    record.dateLength = std::uint32_t(f[3].size());
+                    batch.dates.append(f[3]);
+                }
+            }
+            batch.records.append(record);
+        },
+        [&] {
+            if (sink && (!handedOver || sinceHandOver.elapsed() >= kKillLogBatchMs)) {
+                handedOver = true;
+                sinceHandOver.restart();
+                flush();
+            }
+        });
     KillLogRead read = finish(stop, std::move(error));
-    if (stop == Stop::End)
-        read.records = std::move(records);
+    if (stop == Stop::End) {
+        flush();
+        if (!sink)
+            read.records = std::move(whole);
+    }
     return read;
 }
 
@@ -215,7 +259,7 @@ KillLogRead countKillLogEntries(QIODevice &device, const QString &kind, KillLogP
 }
 
 KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analyse,
-                            KillLogProgress *progress)
+                            KillLogProgress *progress, const KillLogBatchSink &sink)
 {
     QFile file(path);
     if (!file.exists())
@@ -226,7 +270,7 @@ KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analy
         return read;
     }
     KillLogRead read = analyse ? countKillLogEntries(file, kind, progress)
-                               : readKillLogRecords(file, kind, progress);
+                               : readKillLogRecords(file, kind, progress, sink);
     if (!read.error.isEmpty())
         read.error = QStringLiteral("%1: %2").arg(path, read.error);
     return read;
@@ -302,6 +346,19 @@ KillHistory countKillHistoryFile(const QString &path, const QDate &today, KillLo
         return history;
     }
     return countKillHistory(file, today, progress);
+}
+
+void KillLogRecords::append(KillLogBatch &&batch)
+{
+    texts.append(std::move(batch.texts));
+    if (dates.isEmpty())
+        dates = std::move(batch.dates);
+    else
+        dates.append(batch.dates);
+    if (records.isEmpty())
+        records = std::move(batch.records);
+    else
+        records.append(batch.records);
 }
 
 QString KillLogRecords::date(const Record &record) const
