@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,11 +15,46 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <deque>
+#include <mutex>
+
 namespace kvorn {
+
+/// A reading shared by its thread and the window: how far it got, its cancel flag, and
+/// the records read but not yet handed to the list.
+struct LogReading
+{
+    KillLogProgress progress;
+    std::mutex lock;
+    std::deque<KillLogBatch> parts;
+    qsizetype waiting = 0; // records in `parts`
+    QElapsedTimer since;
+    bool analyse = false;
+    bool ended = false;
+};
 
 namespace {
 // 2160 twips.
 constexpr int kMinHeightPx = 144;
+// The window's share of a hand-over tick: what does not fit waits for the next tick, so
+// the window keeps answering however fast the records come.
+constexpr int kHandOverTickMs = 25;
+constexpr int kHandOverSliceMs = 10;
+// Progress shows only for a reading that takes a while.
+constexpr int kProgressAfterMs = 100;
+
+/// Frees records on a thread of their own: half a million texts take tens of
+/// milliseconds to free, which the window would otherwise spend blocked.
+void releaseInBackground(KillLogRecords records)
+{
+    if (records.records.isEmpty() && records.texts.size() <= 1)
+        return;
+    QThread *thread = QThread::create([records = std::move(records)]() mutable {
+        records = KillLogRecords();
+    });
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start(QThread::LowPriority);
+}
 
 QTreeView *makeList(QWidget *parent, const QString &name, QAbstractItemModel *model)
 {
@@ -62,8 +98,8 @@ LogDisplayWindow::LogDisplayWindow(QString logFile, QString kind, bool autoColum
     m_progress->setRange(0, 1000);
     m_progress->hide();
     m_progressTimer = new QTimer(this);
-    m_progressTimer->setInterval(100);
-    connect(m_progressTimer, &QTimer::timeout, this, &LogDisplayWindow::updateProgress);
+    m_progressTimer->setInterval(kHandOverTickMs);
+    connect(m_progressTimer, &QTimer::timeout, this, &LogDisplayWindow::handOver);
 
     m_analyse = new QPushButton(QStringLiteral("Analyse"), this);
     m_analyse->setObjectName(QStringLiteral("cmdAnalyse"));
@@ -89,6 +125,7 @@ LogDisplayWindow::LogDisplayWindow(QString logFile, QString kind, bool autoColum
 LogDisplayWindow::~LogDisplayWindow()
 {
     cancelReading();
+    releaseInBackground(m_records->takeRecords());
 }
 
 LogDisplayWindow *LogDisplayWindow::open(const QString &logFile, const QString &kind,
@@ -120,43 +157,130 @@ void LogDisplayWindow::reload()
 void LogDisplayWindow::cancelReading()
 {
     if (m_reading)
-        m_reading->cancel = true;
+        m_reading->progress.cancel = true;
     m_reading.reset();
+    m_result.reset();
     m_progressTimer->stop();
     m_progress->hide();
+}
+
+void LogDisplayWindow::clearRecords()
+{
+    ++m_generation; // ranks on their way are for the records going
+    releaseInBackground(m_records->takeRecords());
 }
 
 void LogDisplayWindow::start(bool analyse)
 {
     cancelReading();
-    auto progress = std::make_shared<KillLogProgress>();
+    auto reading = std::make_shared<LogReading>();
     auto result = std::make_shared<KillLogRead>();
-    m_reading = progress;
-    m_readingAnalysis = analyse;
+    reading->analyse = analyse;
+    reading->since.start();
+    m_reading = reading;
+    m_result = result;
     m_analyse->setEnabled(false);
     m_message->hide();
+    // The records are shown as they are read; an analysis replaces its list at the end.
+    KillLogBatchSink sink;
+    if (!analyse) {
+        clearRecords();
+        m_records->expectRanks();
+        sink = [reading](KillLogBatch &&part) {
+            const std::lock_guard<std::mutex> guard(reading->lock);
+            reading->waiting += part.records.size();
+            reading->parts.push_back(std::move(part));
+        };
+    }
     // The thread keeps its own references, so the window may close while it reads; the
     // cancel flag then ends it at the next chunk.
-    QThread *thread = QThread::create([path = m_logFile, kind = m_kind, analyse, progress, result] {
-        *result = readKillLogFile(path, kind, analyse, progress.get());
+    QThread *thread = QThread::create([path = m_logFile, kind = m_kind, analyse, reading, result,
+                                       sink = std::move(sink)] {
+        *result = readKillLogFile(path, kind, analyse, &reading->progress, sink);
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, analyse, progress, result] {
-        if (m_reading == progress)
-            finished(analyse, result);
+    connect(thread, &QThread::finished, this, [this, reading] {
+        if (m_reading != reading)
+            return;
+        reading->ended = true;
+        handOver();
     });
     thread->start(QThread::LowPriority);
-    // Progress shows only for a reading that takes a while.
     m_progress->setValue(0);
     m_progressTimer->start();
 }
 
-void LogDisplayWindow::updateProgress()
+void LogDisplayWindow::handOver()
 {
     if (!m_reading)
         return;
-    const qint64 total = m_reading->total.load();
-    const qint64 done = m_reading->done.load();
+    const std::shared_ptr<LogReading> reading = m_reading;
+    // Each insertion makes the list lay out all its rows again, so the rows are handed
+    // over in steps that grow with the list: a few layouts in all instead of one a tick.
+    const qsizetype shown = m_records->rowCount();
+    bool more = true;
+    {
+        const std::lock_guard<std::mutex> guard(reading->lock);
+        more = !reading->parts.empty();
+        if (more && !reading->ended && shown > 0 && reading->waiting < shown / 2) {
+            updateProgress();
+            return;
+        }
+    }
+    if (more && shown == 0)
+        reserveFor(reading);
+    QElapsedTimer slice;
+    slice.start();
+    while (more && slice.elapsed() < kHandOverSliceMs) {
+        KillLogBatch part;
+        {
+            const std::lock_guard<std::mutex> guard(reading->lock);
+            more = !reading->parts.empty();
+            if (!more)
+                break;
+            part = std::move(reading->parts.front());
+            reading->parts.pop_front();
+            reading->waiting -= part.records.size();
+        }
+        m_records->appendRecords(std::move(part));
+    }
+    {
+        const std::lock_guard<std::mutex> guard(reading->lock);
+        more = !reading->parts.empty();
+    }
+    if (reading->ended && !more)
+        finished(reading->analyse, m_result);
+    else
+        updateProgress();
+}
+
+void LogDisplayWindow::reserveFor(const std::shared_ptr<LogReading> &reading)
+{
+    // Judged by the first part and how much of the file it took, with a tenth to spare:
+    // growing lists of a million records copy tens of megabytes each time, on this thread.
+    const qint64 total = reading->progress.total.load();
+    const qint64 done = reading->progress.done.load();
+    if (total <= 0 || done <= 0 || done >= total)
+        return;
+    qsizetype records = 0, texts = 0, dateBytes = 0;
+    {
+        const std::lock_guard<std::mutex> guard(reading->lock);
+        const KillLogBatch &first = reading->parts.front();
+        records = first.records.size();
+        texts = first.texts.size();
+        dateBytes = first.dates.size();
+    }
+    const double scale = double(total) / double(done) * 1.1;
+    m_records->reserve(qsizetype(double(records) * scale), qsizetype(double(texts) * scale),
+                       qsizetype(double(dateBytes) * scale));
+}
+
+void LogDisplayWindow::updateProgress()
+{
+    if (!m_reading || m_reading->since.elapsed() < kProgressAfterMs)
+        return;
+    const qint64 total = m_reading->progress.total.load();
+    const qint64 done = m_reading->progress.done.load();
     if (total > 0) {
         m_progress->setValue(int(done * 1000 / total));
         m_progress->show();
@@ -165,9 +289,7 @@ void LogDisplayWindow::updateProgress()
 
 void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> result)
 {
-    m_reading.reset();
-    m_progressTimer->stop();
-    m_progress->hide();
+    cancelReading();
     m_analyse->setEnabled(true);
     if (!result->error.isEmpty()) {
         m_message->setText(QStringLiteral("The log file cannot be read: %1").arg(result->error));
@@ -177,8 +299,9 @@ void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> resul
         m_counts->setCounts(std::move(result->counts));
         showAnalysis(true);
     } else {
-        m_records->expectRanks();
-        m_records->setRecords(std::move(result->records));
+        // A reading that failed half-way shows no records, as one that failed at once.
+        if (!result->error.isEmpty())
+            clearRecords();
         if (m_autoColumn)
             fitColumns(m_recordView);
         rankInBackground();
