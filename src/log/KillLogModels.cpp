@@ -78,6 +78,8 @@ void KillLogRecordModel::appendRecords(KillLogBatch batch)
         for (std::uint32_t i = 0; i < count; ++i)
             m_order[i] = first + count - 1 - i;
     } else {
+        if (first == 0)
+            m_order.reserve(std::size_t(m_records.records.capacity()));
         const std::size_t at = m_order.size();
         m_order.resize(at + count);
         std::iota(m_order.begin() + std::ptrdiff_t(at), m_order.end(), first);
@@ -86,14 +88,6 @@ void KillLogRecordModel::appendRecords(KillLogBatch batch)
     // Without ranks on their way, a text sort is kept up at once.
     if (m_sortColumn != 2 && !m_ranksExpected)
         reorderThrough(m_order, [this] { applyOrder(); });
-}
-
-void KillLogRecordModel::reserve(qsizetype records, qsizetype texts, qsizetype dateBytes)
-{
-    m_records.records.reserve(records);
-    m_records.texts.reserve(texts);
-    m_records.dates.reserve(dateBytes);
-    m_order.reserve(std::size_t(records));
 }
 
 KillLogRecords KillLogRecordModel::takeRecords()

@@ -22,9 +22,6 @@ public:
     /// Adds the records of a part handed over while reading: in one insertion, at the
     /// rows the current sort gives them (newest first puts them on top).
     void appendRecords(KillLogBatch batch);
-    /// Makes room for this many records, texts and bytes of dates, so that appending them
-    /// does not copy what is there each time the list outgrows its room.
-    void reserve(qsizetype records, qsizetype texts, qsizetype dateBytes);
     /// Empties the list and gives its records to the caller, who may free them elsewhere:
     /// freeing half a million texts takes a while.
     KillLogRecords takeRecords();

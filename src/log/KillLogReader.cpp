@@ -178,6 +178,30 @@ private:
     std::size_t m_used = 0;
 };
 
+/// Gives the first part room for the whole reading, judged by how much of the file it
+/// took, with a tenth to spare. The list that receives it keeps that room, so that it
+/// need not copy tens of megabytes each time it outgrows its room; the room is touched
+/// here, so that the reading thread and not the receiver waits for the memory to be
+/// mapped.
+void makeRoomForAll(KillLogBatch &first, const KillLogProgress *progress)
+{
+    if (!progress)
+        return;
+    const qint64 total = progress->total.load(std::memory_order_relaxed);
+    const qint64 done = progress->done.load(std::memory_order_relaxed);
+    if (total <= 0 || done <= 0 || done >= total)
+        return;
+    const double scale = double(total) / double(done) * 1.1;
+    const auto touch = [scale](auto &list) {
+        const qsizetype size = list.size();
+        list.resize(qsizetype(double(size) * scale) + 1);
+        list.resize(size);
+    };
+    touch(first.records);
+    touch(first.texts);
+    touch(first.dates);
+}
+
 KillLogRead finish(Stop stop, QString error)
 {
     KillLogRead read;
@@ -233,9 +257,12 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
             },
             [&](std::string_view key) { return keep(QByteArrayView(key.data(), qsizetype(key.size()))); });
     };
+    bool handedOver = false;
     const auto flush = [&] {
         if (batch.records.isEmpty() && batch.texts.isEmpty())
             return;
+        if (sink && !handedOver)
+            makeRoomForAll(batch, progress);
         textsBefore += std::uint32_t(batch.texts.size());
         datesBefore += batch.dates.size();
         handOver(std::exchange(batch, {}));
@@ -243,7 +270,6 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
     // The first part goes at once, so that the list fills while the rest is read.
     QElapsedTimer sinceHandOver;
     sinceHandOver.start();
-    bool handedOver = false;
     QString error;
     const Stop stop = forEachLine(
         device, progress, error,
@@ -409,7 +435,13 @@ KillHistory countKillHistoryFile(const QString &path, const QDate &today, KillLo
 
 void KillLogRecords::append(KillLogBatch &&batch)
 {
-    texts.append(std::move(batch.texts));
+    // An empty list takes over the part's lists, and with them any room made for more.
+    if (texts.size() == 1 && records.isEmpty()) {
+        batch.texts.prepend(std::move(texts.first()));
+        texts = std::move(batch.texts);
+    } else {
+        texts.append(std::move(batch.texts));
+    }
     if (dates.isEmpty())
         dates = std::move(batch.dates);
     else

@@ -227,10 +227,9 @@ void LogDisplayWindow::handOver()
             return;
         }
     }
-    if (more && shown == 0)
-        reserveFor(reading);
     QElapsedTimer slice;
     slice.start();
+    bool appended = false;
     while (more && slice.elapsed() < kHandOverSliceMs) {
         KillLogBatch part;
         {
@@ -243,36 +242,22 @@ void LogDisplayWindow::handOver()
             reading->waiting -= part.records.size();
         }
         m_records->appendRecords(std::move(part));
+        appended = true;
     }
     {
         const std::lock_guard<std::mutex> guard(reading->lock);
         more = !reading->parts.empty();
     }
-    if (reading->ended && !more)
-        finished(reading->analyse, m_result);
-    else
+    if (reading->ended && !more) {
+        // The list lays out its new rows first; fitting the columns then is work enough
+        // for one turn of the event loop.
+        if (appended)
+            QTimer::singleShot(0, this, &LogDisplayWindow::handOver);
+        else
+            finished(reading->analyse, m_result);
+    } else {
         updateProgress();
-}
-
-void LogDisplayWindow::reserveFor(const std::shared_ptr<LogReading> &reading)
-{
-    // Judged by the first part and how much of the file it took, with a tenth to spare:
-    // growing lists of a million records copy tens of megabytes each time, on this thread.
-    const qint64 total = reading->progress.total.load();
-    const qint64 done = reading->progress.done.load();
-    if (total <= 0 || done <= 0 || done >= total)
-        return;
-    qsizetype records = 0, texts = 0, dateBytes = 0;
-    {
-        const std::lock_guard<std::mutex> guard(reading->lock);
-        const KillLogBatch &first = reading->parts.front();
-        records = first.records.size();
-        texts = first.texts.size();
-        dateBytes = first.dates.size();
     }
-    const double scale = double(total) / double(done) * 1.1;
-    m_records->reserve(qsizetype(double(records) * scale), qsizetype(double(texts) * scale),
-                       qsizetype(double(dateBytes) * scale));
 }
 
 void LogDisplayWindow::updateProgress()

@@ -48,7 +48,6 @@ protected:
 private:
     void start(bool analyse);
     void handOver();
-    void reserveFor(const std::shared_ptr<LogReading> &reading);
     void finished(bool analyse, std::shared_ptr<KillLogRead> result);
     void cancelReading();
     void clearRecords();
