@@ -199,7 +199,11 @@ void makeRoomForAll(KillLogBatch &first, const KillLogProgress *progress)
     };
     touch(first.records);
     touch(first.texts);
-    touch(first.dates);
+    // Bytes are not set by resizing.
+    const qsizetype dateBytes = first.dates.size();
+    first.dates.resize(qsizetype(double(dateBytes) * scale) + 1);
+    std::memset(first.dates.data() + dateBytes, 0, std::size_t(first.dates.size() - dateBytes));
+    first.dates.resize(dateBytes);
 }
 
 KillLogRead finish(Stop stop, QString error)
@@ -221,9 +225,12 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
     KillLogRecords whole;
     const KillLogBatchSink gather = [&whole](KillLogBatch &&part) { whole.append(std::move(part)); };
     const KillLogBatchSink &handOver = sink ? sink : gather;
+    // The first part starts with the empty text, so that a list taking it over whole
+    // keeps the room made in it.
     KillLogBatch batch;
+    batch.texts.append(QString());
     // Ids and date offsets count from the start of the reading, not of the part.
-    std::uint32_t textsBefore = 1;
+    std::uint32_t textsBefore = 0;
     qsizetype datesBefore = 0;
     // Looked up by the raw bytes without copying them: most texts are met before. The keys
     // of new texts are kept in blocks that never move, one allocation per megabyte.
@@ -259,7 +266,8 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
     };
     bool handedOver = false;
     const auto flush = [&] {
-        if (batch.records.isEmpty() && batch.texts.isEmpty())
+        // Texts are met only with records.
+        if (batch.records.isEmpty())
             return;
         if (sink && !handedOver)
             makeRoomForAll(batch, progress);
@@ -435,11 +443,14 @@ KillHistory countKillHistoryFile(const QString &path, const QDate &today, KillLo
 
 void KillLogRecords::append(KillLogBatch &&batch)
 {
-    // An empty list takes over the part's lists, and with them any room made for more.
-    if (texts.size() == 1 && records.isEmpty()) {
-        batch.texts.prepend(std::move(texts.first()));
+    // An empty list takes over the first part's lists, which begin with the empty text,
+    // and with them any room made for more.
+    const bool firstPart = !batch.texts.isEmpty() && batch.texts.first().isEmpty();
+    if (firstPart && records.isEmpty() && texts.size() <= 1) {
         texts = std::move(batch.texts);
     } else {
+        if (firstPart)
+            batch.texts.removeFirst();
         texts.append(std::move(batch.texts));
     }
     if (dates.isEmpty())

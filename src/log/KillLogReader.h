@@ -40,7 +40,8 @@ struct KillLogRecords
 
 /// A part of the records handed over while the log is still being read: the texts and
 /// date bytes first met since the previous part, and the records read meanwhile, which
-/// refer to the texts and dates of all parts so far. Appended in order, the parts make
+/// refer to the texts and dates of all parts so far; the first part's texts begin with
+/// the empty text (id 0). Appended in order to an empty `KillLogRecords`, the parts make
 /// the same records as a reading in one go.
 struct KillLogBatch
 {
