@@ -15,33 +15,21 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <deque>
-#include <mutex>
-
 namespace kvorn {
 
-/// A reading shared by its thread and the window: how far it got, its cancel flag, and
-/// the records read but not yet handed to the list.
+/// A reading shared by its thread and the window: how far it got, and its cancel flag.
 struct LogReading
 {
     KillLogProgress progress;
-    std::mutex lock;
-    std::deque<KillLogBatch> parts;
-    qsizetype waiting = 0; // records in `parts`
     QElapsedTimer since;
-    bool analyse = false;
-    bool ended = false;
 };
 
 namespace {
 // 2160 twips.
 constexpr int kMinHeightPx = 144;
-// The window's share of a hand-over tick: what does not fit waits for the next tick, so
-// the window keeps answering however fast the records come.
-constexpr int kHandOverTickMs = 25;
-constexpr int kHandOverSliceMs = 10;
 // Progress shows only for a reading that takes a while.
 constexpr int kProgressAfterMs = 100;
+constexpr int kProgressTickMs = 50;
 
 /// Frees records on a thread of their own: half a million texts take tens of
 /// milliseconds to free, which the window would otherwise spend blocked.
@@ -98,8 +86,8 @@ LogDisplayWindow::LogDisplayWindow(QString logFile, QString kind, bool autoColum
     m_progress->setRange(0, 1000);
     m_progress->hide();
     m_progressTimer = new QTimer(this);
-    m_progressTimer->setInterval(kHandOverTickMs);
-    connect(m_progressTimer, &QTimer::timeout, this, &LogDisplayWindow::handOver);
+    m_progressTimer->setInterval(kProgressTickMs);
+    connect(m_progressTimer, &QTimer::timeout, this, &LogDisplayWindow::updateProgress);
 
     m_analyse = new QPushButton(QStringLiteral("Analyse"), this);
     m_analyse->setObjectName(QStringLiteral("cmdAnalyse"));
@@ -159,7 +147,6 @@ void LogDisplayWindow::cancelReading()
     if (m_reading)
         m_reading->progress.cancel = true;
     m_reading.reset();
-    m_result.reset();
     m_progressTimer->stop();
     m_progress->hide();
 }
@@ -175,89 +162,23 @@ void LogDisplayWindow::start(bool analyse)
     cancelReading();
     auto reading = std::make_shared<LogReading>();
     auto result = std::make_shared<KillLogRead>();
-    reading->analyse = analyse;
     reading->since.start();
     m_reading = reading;
-    m_result = result;
     m_analyse->setEnabled(false);
     m_message->hide();
-    // The records are shown as they are read; an analysis replaces its list at the end.
-    KillLogBatchSink sink;
-    if (!analyse) {
-        clearRecords();
-        m_records->expectRanks();
-        sink = [reading](KillLogBatch &&part) {
-            const std::lock_guard<std::mutex> guard(reading->lock);
-            reading->waiting += part.records.size();
-            reading->parts.push_back(std::move(part));
-        };
-    }
     // The thread keeps its own references, so the window may close while it reads; the
     // cancel flag then ends it at the next chunk.
-    QThread *thread = QThread::create([path = m_logFile, kind = m_kind, analyse, reading, result,
-                                       sink = std::move(sink)] {
-        *result = readKillLogFile(path, kind, analyse, &reading->progress, sink);
+    QThread *thread = QThread::create([path = m_logFile, kind = m_kind, analyse, reading, result] {
+        *result = readKillLogFile(path, kind, analyse, &reading->progress);
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, reading] {
-        if (m_reading != reading)
-            return;
-        reading->ended = true;
-        handOver();
+    connect(thread, &QThread::finished, this, [this, analyse, reading, result] {
+        if (m_reading == reading)
+            finished(analyse, result);
     });
     thread->start(QThread::LowPriority);
     m_progress->setValue(0);
     m_progressTimer->start();
-}
-
-void LogDisplayWindow::handOver()
-{
-    if (!m_reading)
-        return;
-    const std::shared_ptr<LogReading> reading = m_reading;
-    // Each insertion makes the list lay out all its rows again, so the rows are handed
-    // over in steps that grow with the list: a few layouts in all instead of one a tick.
-    const qsizetype shown = m_records->rowCount();
-    bool more = true;
-    {
-        const std::lock_guard<std::mutex> guard(reading->lock);
-        more = !reading->parts.empty();
-        if (more && !reading->ended && shown > 0 && reading->waiting < shown / 2) {
-            updateProgress();
-            return;
-        }
-    }
-    QElapsedTimer slice;
-    slice.start();
-    bool appended = false;
-    while (more && slice.elapsed() < kHandOverSliceMs) {
-        KillLogBatch part;
-        {
-            const std::lock_guard<std::mutex> guard(reading->lock);
-            more = !reading->parts.empty();
-            if (!more)
-                break;
-            part = std::move(reading->parts.front());
-            reading->parts.pop_front();
-            reading->waiting -= part.records.size();
-        }
-        m_records->appendRecords(std::move(part));
-        appended = true;
-    }
-    {
-        const std::lock_guard<std::mutex> guard(reading->lock);
-        more = !reading->parts.empty();
-    }
-    if (reading->ended && !more) {
-        // The list lays out its new rows first; fitting the columns then is work enough
-        // for one turn of the event loop.
-        if (appended)
-            QTimer::singleShot(0, this, &LogDisplayWindow::handOver);
-        else
-            finished(reading->analyse, m_result);
-    } else {
-        updateProgress();
-    }
 }
 
 void LogDisplayWindow::updateProgress()
@@ -284,9 +205,13 @@ void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> resul
         m_counts->setCounts(std::move(result->counts));
         showAnalysis(true);
     } else {
-        // A reading that failed half-way shows no records, as one that failed at once.
-        if (!result->error.isEmpty())
-            clearRecords();
+        // The list is filled once, at the end: each insertion into a list of many rows
+        // makes it lay out all its rows again, which blocked the window for longer than
+        // the one layout after filling it whole. The rows it held go to another thread to
+        // be freed.
+        clearRecords();
+        m_records->expectRanks();
+        m_records->setRecords(std::move(result->records));
         if (m_autoColumn)
             fitColumns(m_recordView);
         rankInBackground();

@@ -47,7 +47,6 @@ protected:
 
 private:
     void start(bool analyse);
-    void handOver();
     void finished(bool analyse, std::shared_ptr<KillLogRead> result);
     void cancelReading();
     void clearRecords();
@@ -69,7 +68,6 @@ private:
     QProgressBar *m_progress = nullptr;
     QTimer *m_progressTimer = nullptr;
     std::shared_ptr<LogReading> m_reading;
-    std::shared_ptr<KillLogRead> m_result;
     int m_generation = 0;
 };
 
