@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace kvorn {
 
@@ -53,6 +54,50 @@ void KillLogRecordModel::setRecords(KillLogRecords records)
     std::iota(m_order.begin(), m_order.end(), 0U);
     applyOrder();
     endResetModel();
+}
+
+void KillLogRecordModel::appendRecords(KillLogBatch batch)
+{
+    const auto first = std::uint32_t(m_records.records.size());
+    const auto count = std::uint32_t(batch.records.size());
+    if (count == 0) {
+        m_records.append(std::move(batch));
+        return;
+    }
+    // Only the date order can place new rows without the whole list: a text sort waiting
+    // for its ranks (made when the reading ends) keeps the new rows at the end until then.
+    // Ranks made before are for fewer texts and are dropped.
+    const bool onTop = m_sortColumn == 2 && m_sortOrder == Qt::DescendingOrder;
+    const int row = onTop ? 0 : int(m_order.size());
+    beginInsertRows({}, row, row + int(count) - 1);
+    m_records.append(std::move(batch));
+    if (!haveRanks())
+        m_ranks.clear();
+    if (onTop) {
+        m_order.insert(m_order.begin(), count, 0U);
+        for (std::uint32_t i = 0; i < count; ++i)
+            m_order[i] = first + count - 1 - i;
+    } else {
+        if (first == 0)
+            m_order.reserve(std::size_t(m_records.records.capacity()));
+        const std::size_t at = m_order.size();
+        m_order.resize(at + count);
+        std::iota(m_order.begin() + std::ptrdiff_t(at), m_order.end(), first);
+    }
+    endInsertRows();
+    // Without ranks on their way, a text sort is kept up at once.
+    if (m_sortColumn != 2 && !m_ranksExpected)
+        reorderThrough(m_order, [this] { applyOrder(); });
+}
+
+KillLogRecords KillLogRecordModel::takeRecords()
+{
+    beginResetModel();
+    KillLogRecords taken = std::exchange(m_records, {});
+    m_ranks = {};
+    m_order = {};
+    endResetModel();
+    return taken;
 }
 
 bool KillLogRecordModel::haveRanks() const

@@ -19,6 +19,12 @@ public:
     explicit KillLogRecordModel(QObject *parent = nullptr);
 
     void setRecords(KillLogRecords records);
+    /// Adds the records of a part handed over while reading: in one insertion, at the
+    /// rows the current sort gives them (newest first puts them on top).
+    void appendRecords(KillLogBatch batch);
+    /// Empties the list and gives its records to the caller, who may free them elsewhere:
+    /// freeing half a million texts takes a while.
+    KillLogRecords takeRecords();
     /// The place of each text in text order (ignoring case), for sorting by "Killed Item"
     /// or "Filter Applied"; slow for many titles, so it may be made on another thread.
     static std::vector<std::uint32_t> rankTexts(const QStringList &texts);
@@ -40,9 +46,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    /// True when the ranks of the current texts are at hand: a text sort is then quick.
+    bool haveRanks() const;
+
 private:
     void applyOrder();
-    bool haveRanks() const;
 
     KillLogRecords m_records;
     std::vector<std::uint32_t> m_order; // display row -> record

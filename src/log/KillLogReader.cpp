@@ -4,13 +4,14 @@
 #include "core/TextFile.h"
 #include "log/KillHistory.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 
 #include <cstring>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kvorn {
@@ -28,8 +29,9 @@ enum class Stop { End, Cancelled, Failed };
 
 /// Calls `onLine` for every line (without its CR LF) of the bytes the device holds now,
 /// reading them in chunks so that a large log never sits in memory whole.
-template <typename OnLine>
-Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine)
+template <typename OnLine, typename AfterChunk>
+Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine,
+                 AfterChunk afterChunk)
 {
     const qint64 total = device.isSequential() ? -1 : device.size() - device.pos();
     if (progress)
@@ -80,6 +82,7 @@ Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, O
         carry.append(data.sliced(start));
         if (progress)
             progress->done.store(done, std::memory_order_relaxed);
+        afterChunk();
     }
     // A last line without its line end is a whole line all the same.
     QByteArrayView line(carry);
@@ -88,6 +91,12 @@ Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, O
     if (!line.isEmpty())
         onLine(line);
     return Stop::End;
+}
+
+template <typename OnLine>
+Stop forEachLine(QIODevice &device, KillLogProgress *progress, QString &error, OnLine onLine)
+{
+    return forEachLine(device, progress, error, onLine, [] {});
 }
 
 /// Up to `max` fields of a line, split at the 0xFF byte; returns how many the line has
@@ -108,6 +117,95 @@ int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
     return n;
 }
 
+/// Numbers the texts met, looked up by their raw bytes: an open table of slots holding
+/// each key's hash beside it, so that a lookup reads one slot rather than chasing a list
+/// node, and a miss seldom compares bytes. Half a million titles made the node-based map
+/// the reader's largest cost.
+class TextIds
+{
+public:
+    TextIds() { m_slots.resize(1 << 16); }
+
+    /// The id of `key`, or `make()`'s for a key not met before; `keep(key)` gives the
+    /// lasting copy of the key's bytes.
+    template <typename Make, typename Keep>
+    std::uint32_t find(std::string_view key, Make make, Keep keep)
+    {
+        const std::size_t hash = std::hash<std::string_view>{}(key);
+        std::size_t mask = m_slots.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot &slot = m_slots[at];
+            if (!slot.key.data())
+                break;
+            if (slot.hash == hash && slot.key == key)
+                return slot.id;
+        }
+        const std::uint32_t id = make();
+        if (++m_used * 2 > m_slots.size())
+            grow();
+        mask = m_slots.size() - 1;
+        std::size_t at = hash & mask;
+        while (m_slots[at].key.data())
+            at = (at + 1) & mask;
+        m_slots[at] = Slot{hash, keep(key), id};
+        return id;
+    }
+
+private:
+    struct Slot
+    {
+        std::size_t hash = 0;
+        std::string_view key;
+        std::uint32_t id = 0;
+    };
+
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        const std::size_t mask = m_slots.size() - 1;
+        for (const Slot &slot : old) {
+            if (!slot.key.data())
+                continue;
+            std::size_t at = slot.hash & mask;
+            while (m_slots[at].key.data())
+                at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_used = 0;
+};
+
+/// Gives the first part room for the whole reading, judged by how much of the file it
+/// took, with a tenth to spare. The list that receives it keeps that room, so that it
+/// need not copy tens of megabytes each time it outgrows its room; the room is touched
+/// here, so that the reading thread and not the receiver waits for the memory to be
+/// mapped.
+void makeRoomForAll(KillLogBatch &first, const KillLogProgress *progress)
+{
+    if (!progress)
+        return;
+    const qint64 total = progress->total.load(std::memory_order_relaxed);
+    const qint64 done = progress->done.load(std::memory_order_relaxed);
+    if (total <= 0 || done <= 0 || done >= total)
+        return;
+    const double scale = double(total) / double(done) * 1.1;
+    const auto touch = [scale](auto &list) {
+        const qsizetype size = list.size();
+        list.resize(qsizetype(double(size) * scale) + 1);
+        list.resize(size);
+    };
+    touch(first.records);
+    touch(first.texts);
+    // Bytes are not set by resizing.
+    const qsizetype dateBytes = first.dates.size();
+    first.dates.resize(qsizetype(double(dateBytes) * scale) + 1);
+    std::memset(first.dates.data() + dateBytes, 0, std::size_t(first.dates.size() - dateBytes));
+    first.dates.resize(dateBytes);
+}
+
 KillLogRead finish(Stop stop, QString error)
 {
     KillLogRead read;
@@ -119,14 +217,24 @@ KillLogRead finish(Stop stop, QString error)
 
 } // namespace
 
-KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogProgress *progress)
+KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogProgress *progress,
+                               const KillLogBatchSink &sink)
 {
     const QByteArray kindBytes = kind.toUtf8();
-    KillLogRecords records;
+    // Without a sink the parts are gathered here and handed over whole at the end.
+    KillLogRecords whole;
+    const KillLogBatchSink gather = [&whole](KillLogBatch &&part) { whole.append(std::move(part)); };
+    const KillLogBatchSink &handOver = sink ? sink : gather;
+    // The first part starts with the empty text, so that a list taking it over whole
+    // keeps the room made in it.
+    KillLogBatch batch;
+    batch.texts.append(QString());
+    // Ids and date offsets count from the start of the reading, not of the part.
+    std::uint32_t textsBefore = 0;
+    qsizetype datesBefore = 0;
     // Looked up by the raw bytes without copying them: most texts are met before. The keys
     // of new texts are kept in blocks that never move, one allocation per megabyte.
-    std::unordered_map<std::string_view, std::uint32_t> ids;
-    ids.reserve(1 << 16);
+    TextIds ids;
     std::vector<std::unique_ptr<char[]>> blocks;
     std::size_t blockLeft = 0;
     char *blockAt = nullptr;
@@ -147,38 +255,67 @@ KillLogRead readKillLogRecords(QIODevice &device, const QString &kind, KillLogPr
     const auto intern = [&](QByteArrayView raw) -> std::uint32_t {
         if (raw.isEmpty())
             return 0;
-        const std::string_view key(raw.data(), std::size_t(raw.size()));
-        const auto it = ids.find(key);
-        if (it != ids.end())
-            return it->second;
-        const auto id = std::uint32_t(records.texts.size());
-        records.texts.append(decodeLine(raw));
-        ids.emplace(keep(raw), id);
-        return id;
+        return ids.find(
+            std::string_view(raw.data(), std::size_t(raw.size())),
+            [&] {
+                const auto id = textsBefore + std::uint32_t(batch.texts.size());
+                batch.texts.append(decodeLine(raw));
+                return id;
+            },
+            [&](std::string_view key) { return keep(QByteArrayView(key.data(), qsizetype(key.size()))); });
     };
-    QString error;
-    const Stop stop = forEachLine(device, progress, error, [&](QByteArrayView line) {
-        QByteArrayView f[5];
-        // A fifth field means a title that held the separator byte; fields 2 to 4 stay
-        // where they were written.
-        const int n = splitFields(line, f, 5);
-        if (f[0] != QByteArrayView(kindBytes))
+    bool handedOver = false;
+    const auto flush = [&] {
+        // Texts are met only with records.
+        if (batch.records.isEmpty())
             return;
-        KillLogRecords::Record record;
-        if (n > 1)
-            record.item = intern(f[1]);
-        if (n > 2)
-            record.filter = intern(f[2]);
-        if (n > 3 && !f[3].isEmpty() && records.dates.size() + f[3].size() < kMaxDateBytes) {
-            record.dateStart = std::uint32_t(records.dates.size());
-            record.dateLength = std::uint32_t(f[3].size());
-            records.dates.append(f[3]);
-        }
-        records.records.append(std::move(record));
-    });
+        if (sink && !handedOver)
+            makeRoomForAll(batch, progress);
+        textsBefore += std::uint32_t(batch.texts.size());
+        datesBefore += batch.dates.size();
+        handOver(std::exchange(batch, {}));
+    };
+    // The first part goes at once, so that the list fills while the rest is read.
+    QElapsedTimer sinceHandOver;
+    sinceHandOver.start();
+    QString error;
+    const Stop stop = forEachLine(
+        device, progress, error,
+        [&](QByteArrayView line) {
+            QByteArrayView f[5];
+            // A fifth field means a title that held the separator byte; fields 2 to 4 stay
+            // where they were written.
+            const int n = splitFields(line, f, 5);
+            if (f[0] != QByteArrayView(kindBytes))
+                return;
+            KillLogRecords::Record record;
+            if (n > 1)
+                record.item = intern(f[1]);
+            if (n > 2)
+                record.filter = intern(f[2]);
+            if (n > 3 && !f[3].isEmpty()) {
+                const qsizetype at = datesBefore + batch.dates.size();
+                if (at + f[3].size() < kMaxDateBytes) {
+                    record.dateStart = std::uint32_t(at);
+                    record.dateLength = std::uint32_t(f[3].size());
+                    batch.dates.append(f[3]);
+                }
+            }
+            batch.records.append(record);
+        },
+        [&] {
+            if (sink && (!handedOver || sinceHandOver.elapsed() >= kKillLogBatchMs)) {
+                handedOver = true;
+                sinceHandOver.restart();
+                flush();
+            }
+        });
     KillLogRead read = finish(stop, std::move(error));
-    if (stop == Stop::End)
-        read.records = std::move(records);
+    if (stop == Stop::End) {
+        flush();
+        if (!sink)
+            read.records = std::move(whole);
+    }
     return read;
 }
 
@@ -215,7 +352,7 @@ KillLogRead countKillLogEntries(QIODevice &device, const QString &kind, KillLogP
 }
 
 KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analyse,
-                            KillLogProgress *progress)
+                            KillLogProgress *progress, const KillLogBatchSink &sink)
 {
     QFile file(path);
     if (!file.exists())
@@ -226,7 +363,7 @@ KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analy
         return read;
     }
     KillLogRead read = analyse ? countKillLogEntries(file, kind, progress)
-                               : readKillLogRecords(file, kind, progress);
+                               : readKillLogRecords(file, kind, progress, sink);
     if (!read.error.isEmpty())
         read.error = QStringLiteral("%1: %2").arg(path, read.error);
     return read;
@@ -302,6 +439,28 @@ KillHistory countKillHistoryFile(const QString &path, const QDate &today, KillLo
         return history;
     }
     return countKillHistory(file, today, progress);
+}
+
+void KillLogRecords::append(KillLogBatch &&batch)
+{
+    // An empty list takes over the first part's lists, which begin with the empty text,
+    // and with them any room made for more.
+    const bool firstPart = !batch.texts.isEmpty() && batch.texts.first().isEmpty();
+    if (firstPart && records.isEmpty() && texts.size() <= 1) {
+        texts = std::move(batch.texts);
+    } else {
+        if (firstPart)
+            batch.texts.removeFirst();
+        texts.append(std::move(batch.texts));
+    }
+    if (dates.isEmpty())
+        dates = std::move(batch.dates);
+    else
+        dates.append(batch.dates);
+    if (records.isEmpty())
+        records = std::move(batch.records);
+    else
+        records.append(batch.records);
 }
 
 QString KillLogRecords::date(const Record &record) const

@@ -12,6 +12,8 @@ class QIODevice;
 
 namespace kvorn {
 
+struct KillLogBatch;
+
 /// The records of one kind ("Popup" or "Mail") read from the kill log. The killed items
 /// and filter entries are kept once each (titles and entries repeat a great deal), and
 /// each record refers to them by number; 0 is the empty text of a missing field.
@@ -32,6 +34,20 @@ struct KillLogRecords
     QList<Record> records;
 
     QString date(const Record &record) const;
+    /// Adds a part handed over while reading (see `KillLogBatch`).
+    void append(KillLogBatch &&batch);
+};
+
+/// A part of the records handed over while the log is still being read: the texts and
+/// date bytes first met since the previous part, and the records read meanwhile, which
+/// refer to the texts and dates of all parts so far; the first part's texts begin with
+/// the empty text (id 0). Appended in order to an empty `KillLogRecords`, the parts make
+/// the same records as a reading in one go.
+struct KillLogBatch
+{
+    QStringList texts;
+    QByteArray dates;
+    QList<KillLogRecords::Record> records;
 };
 
 /// One row of the analysis: a filter entry as first met in the file and its count.
@@ -60,12 +76,19 @@ struct KillLogProgress
     std::atomic<bool> cancel{false};
 };
 
+/// Receives the parts of a reading as they are read, on the reading thread.
+using KillLogBatchSink = std::function<void(KillLogBatch &&)>;
+
 /// Reads the records of `kind` from a log: lines split at the 0xFF byte, the first field
 /// compared exactly with `kind`, the second to fourth fields kept (missing ones empty).
 /// Only the bytes there are when the reading starts are read, so that a line appended
-/// meanwhile is never read half-written.
+/// meanwhile is never read half-written. With `sink`, the records are handed to it in
+/// parts as they are read (the first part soon, then about every `kKillLogBatchMs`) and
+/// the result holds none.
 KillLogRead readKillLogRecords(QIODevice &device, const QString &kind,
-                               KillLogProgress *progress = nullptr);
+                               KillLogProgress *progress = nullptr,
+                               const KillLogBatchSink &sink = {});
+constexpr int kKillLogBatchMs = 100;
 /// Counts the records of `kind` with three or more fields per filter entry (the third
 /// field), ignoring case; the entries come in the order they were first met.
 KillLogRead countKillLogEntries(QIODevice &device, const QString &kind,
@@ -73,7 +96,8 @@ KillLogRead countKillLogEntries(QIODevice &device, const QString &kind,
 
 /// The same for the log file at `path`; a log file that does not exist is an empty log.
 KillLogRead readKillLogFile(const QString &path, const QString &kind, bool analyse,
-                            KillLogProgress *progress = nullptr);
+                            KillLogProgress *progress = nullptr,
+                            const KillLogBatchSink &sink = {});
 
 /// The count cell: the number right-aligned in at least seven characters, never cut.
 QString countCellText(std::int64_t count);

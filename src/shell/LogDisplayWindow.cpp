@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,9 +17,32 @@
 
 namespace kvorn {
 
+/// A reading shared by its thread and the window: how far it got, and its cancel flag.
+struct LogReading
+{
+    KillLogProgress progress;
+    QElapsedTimer since;
+};
+
 namespace {
 // 2160 twips.
 constexpr int kMinHeightPx = 144;
+// Progress shows only for a reading that takes a while.
+constexpr int kProgressAfterMs = 100;
+constexpr int kProgressTickMs = 50;
+
+/// Frees records on a thread of their own: half a million texts take tens of
+/// milliseconds to free, which the window would otherwise spend blocked.
+void releaseInBackground(KillLogRecords records)
+{
+    if (records.records.isEmpty() && records.texts.size() <= 1)
+        return;
+    QThread *thread = QThread::create([records = std::move(records)]() mutable {
+        records = KillLogRecords();
+    });
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start(QThread::LowPriority);
+}
 
 QTreeView *makeList(QWidget *parent, const QString &name, QAbstractItemModel *model)
 {
@@ -62,7 +86,7 @@ LogDisplayWindow::LogDisplayWindow(QString logFile, QString kind, bool autoColum
     m_progress->setRange(0, 1000);
     m_progress->hide();
     m_progressTimer = new QTimer(this);
-    m_progressTimer->setInterval(100);
+    m_progressTimer->setInterval(kProgressTickMs);
     connect(m_progressTimer, &QTimer::timeout, this, &LogDisplayWindow::updateProgress);
 
     m_analyse = new QPushButton(QStringLiteral("Analyse"), this);
@@ -89,6 +113,7 @@ LogDisplayWindow::LogDisplayWindow(QString logFile, QString kind, bool autoColum
 LogDisplayWindow::~LogDisplayWindow()
 {
     cancelReading();
+    releaseInBackground(m_records->takeRecords());
 }
 
 LogDisplayWindow *LogDisplayWindow::open(const QString &logFile, const QString &kind,
@@ -120,43 +145,48 @@ void LogDisplayWindow::reload()
 void LogDisplayWindow::cancelReading()
 {
     if (m_reading)
-        m_reading->cancel = true;
+        m_reading->progress.cancel = true;
     m_reading.reset();
     m_progressTimer->stop();
     m_progress->hide();
 }
 
+void LogDisplayWindow::clearRecords()
+{
+    ++m_generation; // ranks on their way are for the records going
+    releaseInBackground(m_records->takeRecords());
+}
+
 void LogDisplayWindow::start(bool analyse)
 {
     cancelReading();
-    auto progress = std::make_shared<KillLogProgress>();
+    auto reading = std::make_shared<LogReading>();
     auto result = std::make_shared<KillLogRead>();
-    m_reading = progress;
-    m_readingAnalysis = analyse;
+    reading->since.start();
+    m_reading = reading;
     m_analyse->setEnabled(false);
     m_message->hide();
     // The thread keeps its own references, so the window may close while it reads; the
     // cancel flag then ends it at the next chunk.
-    QThread *thread = QThread::create([path = m_logFile, kind = m_kind, analyse, progress, result] {
-        *result = readKillLogFile(path, kind, analyse, progress.get());
+    QThread *thread = QThread::create([path = m_logFile, kind = m_kind, analyse, reading, result] {
+        *result = readKillLogFile(path, kind, analyse, &reading->progress);
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, analyse, progress, result] {
-        if (m_reading == progress)
+    connect(thread, &QThread::finished, this, [this, analyse, reading, result] {
+        if (m_reading == reading)
             finished(analyse, result);
     });
     thread->start(QThread::LowPriority);
-    // Progress shows only for a reading that takes a while.
     m_progress->setValue(0);
     m_progressTimer->start();
 }
 
 void LogDisplayWindow::updateProgress()
 {
-    if (!m_reading)
+    if (!m_reading || m_reading->since.elapsed() < kProgressAfterMs)
         return;
-    const qint64 total = m_reading->total.load();
-    const qint64 done = m_reading->done.load();
+    const qint64 total = m_reading->progress.total.load();
+    const qint64 done = m_reading->progress.done.load();
     if (total > 0) {
         m_progress->setValue(int(done * 1000 / total));
         m_progress->show();
@@ -165,9 +195,7 @@ void LogDisplayWindow::updateProgress()
 
 void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> result)
 {
-    m_reading.reset();
-    m_progressTimer->stop();
-    m_progress->hide();
+    cancelReading();
     m_analyse->setEnabled(true);
     if (!result->error.isEmpty()) {
         m_message->setText(QStringLiteral("The log file cannot be read: %1").arg(result->error));
@@ -177,6 +205,11 @@ void LogDisplayWindow::finished(bool analyse, std::shared_ptr<KillLogRead> resul
         m_counts->setCounts(std::move(result->counts));
         showAnalysis(true);
     } else {
+        // The list is filled once, at the end: each insertion into a list of many rows
+        // makes it lay out all its rows again, which blocked the window for longer than
+        // the one layout after filling it whole. The rows it held go to another thread to
+        // be freed.
+        clearRecords();
         m_records->expectRanks();
         m_records->setRecords(std::move(result->records));
         if (m_autoColumn)

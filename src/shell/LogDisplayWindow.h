@@ -15,6 +15,7 @@ namespace kvorn {
 
 class KillLogCountModel;
 class KillLogRecordModel;
+struct LogReading;
 
 /// The log display `frmLogDisplay` ("Log File Display") for one kind, "Popup" or "Mail":
 /// the records of that kind from the kill log, and on "Analyse" their count per filter
@@ -48,6 +49,7 @@ private:
     void start(bool analyse);
     void finished(bool analyse, std::shared_ptr<KillLogRead> result);
     void cancelReading();
+    void clearRecords();
     void analyseClicked();
     void showAnalysis(bool on);
     void updateProgress();
@@ -65,8 +67,7 @@ private:
     QLabel *m_message = nullptr;
     QProgressBar *m_progress = nullptr;
     QTimer *m_progressTimer = nullptr;
-    std::shared_ptr<KillLogProgress> m_reading;
-    bool m_readingAnalysis = false;
+    std::shared_ptr<LogReading> m_reading;
     int m_generation = 0;
 };
 

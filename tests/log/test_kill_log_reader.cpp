@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QTest>
+#include <QThread>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -124,6 +125,70 @@ private Q_SLOTS:
         for (const KillLogCount &c : counts.counts)
             total += c.count;
         QCOMPARE(total, qint64(n));
+    }
+
+    void partsHandedOverMakeTheSameList_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::newRow("oldest first") << 2 << Qt::AscendingOrder;
+        QTest::newRow("newest first") << 2 << Qt::DescendingOrder;
+        QTest::newRow("by title, ranks pending") << 0 << Qt::AscendingOrder;
+    }
+
+    void partsHandedOverMakeTheSameList()
+    {
+        QFETCH(int, column);
+        QFETCH(Qt::SortOrder, order);
+        // Several chunks, titles met again in later parts, records without a date, and
+        // other kinds between.
+        QByteArray bytes;
+        int n = 0;
+        while (bytes.size() < 3 * 1024 * 1024) {
+            bytes += killLogLine({"Popup", "title " + QByteArray::number(n % 5003),
+                                  "entry " + QByteArray::number(n % 7),
+                                  n % 11 ? QByteArray::number(n) : QByteArray()});
+            if (n % 3 == 0)
+                bytes += killLogLine({"Mail", "x@example.test", "False", "1"});
+            ++n;
+        }
+        const KillLogRead whole = readRecords(bytes, QStringLiteral("Popup"));
+        KillLogRecordModel expected;
+        expected.setRecords(whole.records);
+        expected.sort(column, order);
+
+        QList<KillLogBatch> parts;
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        KillLogProgress progress;
+        const KillLogRead read = readKillLogRecords(buffer, QStringLiteral("Popup"), &progress,
+                                                    [&](KillLogBatch &&part) {
+                                                        parts.append(std::move(part));
+                                                        // parts come at least a hand-over apart
+                                                        QThread::msleep(kKillLogBatchMs);
+                                                    });
+        QVERIFY(read.error.isEmpty());
+        QVERIFY(read.records.records.isEmpty());
+        QVERIFY(parts.size() > 2);
+
+        KillLogRecordModel model;
+        model.expectRanks();
+        model.sort(column, order);
+        model.appendRecords(parts.takeFirst());
+        // A row the user selected keeps its record while rows are added around it.
+        const QPersistentModelIndex selected = model.index(1, 0);
+        const QString selectedText = selected.data().toString();
+        const QString selectedDate = model.index(1, 2).data().toString();
+        for (KillLogBatch &part : parts)
+            model.appendRecords(std::move(part));
+        QCOMPARE(model.rowCount(), n);
+        if (column != 2)
+            model.setRanks(KillLogRecordModel::rankTexts(model.records().texts));
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(::column(model, c), ::column(expected, c));
+        QCOMPARE(selected.data().toString(), selectedText);
+        QCOMPARE(model.index(selected.row(), 2).data().toString(), selectedDate);
     }
 
     void dateSortsByPlaceInTheFile()
