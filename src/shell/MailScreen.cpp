@@ -71,7 +71,14 @@ MailScreenView::MailScreenView(MailCheck &check, MessageListModel &list, QWidget
     });
     connect(&m_check, &MailCheck::statusTextChanged, this, &MailScreenView::showStatus);
 
-    connect(&m_list, &MessageListModel::selectedRowChanged, this, &MailScreenView::syncSelection);
+    // A check selects each row it adds; bringing every one of them into sight would lay the
+    // list out once per row. Only the last one matters to the user.
+    m_syncLater = new QTimer(this);
+    m_syncLater->setSingleShot(true);
+    m_syncLater->setInterval(0);
+    connect(m_syncLater, &QTimer::timeout, this, [this] { syncSelection(m_list.selectedRow()); });
+    connect(&m_list, &MessageListModel::selectedRowChanged, m_syncLater,
+            qOverload<>(&QTimer::start));
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 m_list.setSelectedRow(current.isValid() ? current.row() : -1);
@@ -176,7 +183,6 @@ void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor
                              list.setSelectedRow(at.row());
                          menu->popup(view->viewport()->mapToGlobal(pos));
                      });
-
 }
 
 } // namespace kvorn

@@ -39,6 +39,7 @@ private:
     QTreeView *m_view;
     QPlainTextEdit *m_status;
     QTimer *m_fitLater;
+    QTimer *m_syncLater;
 };
 
 /// Puts the mail screen on the main window and binds "&Check New Mail" and "&Stop Mail "
