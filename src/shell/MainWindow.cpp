@@ -43,10 +43,6 @@ constexpr TabDef kPanelTabs[] = {
     {"Log", "tsLog", "Log of closed items"},
     {"Banned", "tsBanned", "Banned Items"},
 };
-const QStringList kPopupItems = {
-    QStringLiteral("mnuPopAdd"),  QStringLiteral("mnuPopEdit"), QStringLiteral("mnuPopDelete"),
-    QStringLiteral("mnuPopFind"), QStringLiteral("mnuPopBan"),  QStringLiteral("mnuPopWhitelist"),
-};
 // Twips are 15 to the pixel at 96 dots per inch.
 constexpr int kMinWidthPx = 5800 / 15;
 constexpr int kMinHeightPx = 5000 / 15;
@@ -163,6 +159,7 @@ void MainWindow::buildMenus()
             &QAction::triggered, this, &MainWindow::hideWindow);
 
     QMenu *popup = addMenu(nullptr, S("mnuPopup"), S("Popup"));
+    m_popup.menu = popup;
     m_popup.add = addItem(popup, S("mnuPopAdd"), S("&Add..."), QKeySequence(Qt::CTRL | Qt::Key_A));
     m_popup.edit =
         addItem(popup, S("mnuPopEdit"), S("&Edit..."), QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -386,7 +383,7 @@ void MainWindow::screenSwitch()
     const int screen = currentScreen();
     menu(QStringLiteral("mnuSettings"))->menuAction()->setVisible(screen != BannerScreen);
     menu(QStringLiteral("mnuMail"))->menuAction()->setVisible(screen != BannerScreen);
-    menu(QStringLiteral("mnuPopup"))->menuAction()->setVisible(screen == PopupScreen);
+    m_popup.menu->menuAction()->setVisible(screen == PopupScreen);
     menu(QStringLiteral("mnuMailList"))->menuAction()->setVisible(screen == MailScreen);
     menu(QStringLiteral("mnuBanners"))->menuAction()->setVisible(screen == BannerScreen);
     action(QStringLiteral("mnuViewPopups"))->setChecked(screen == PopupScreen);
@@ -404,8 +401,9 @@ void MainWindow::screenSwitch()
 void MainWindow::panelSwitch()
 {
     // Which items a panel enables is the popup side's business, which also runs them.
-    for (const QString &name : kPopupItems)
-        action(name)->setEnabled(false);
+    for (QAction *item : {m_popup.add, m_popup.edit, m_popup.remove, m_popup.find, m_popup.ban,
+                          m_popup.whitelist})
+        item->setEnabled(false);
     const QString key = currentPanelKey();
     if (QWidget *page = m_panelPages.value(key))
         m_panels->setCurrentWidget(page);

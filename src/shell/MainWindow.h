@@ -32,6 +32,7 @@ struct PopupActions
     QAction *saveAs = nullptr;    ///< `mnuFileSaveAs`
     QAction *wipe = nullptr;      ///< `mnuFileWipe`
     QAction *options = nullptr;   ///< `mnuOpPopup`
+    QMenu *menu = nullptr;        ///< `mnuPopup`, also the lists' context menu
 };
 
 /// The main window `frmKmain`: three screens behind the tab strip `tsApp`, the popup

@@ -58,8 +58,7 @@ PopupCommandsView::PopupCommandsView(Services services, const PopupPanels &panel
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, list, view](const QPoint &pos) {
                     rightClick(list, pos);
-                    m_s.window.menu(QStringLiteral("mnuPopup"))
-                        ->popup(view->viewport()->mapToGlobal(pos));
+                    m_s.window.popupActions().menu->popup(view->viewport()->mapToGlobal(pos));
                 });
     }
     for (QAbstractItemView *view : {viewOf(PopupPanel::Black), viewOf(PopupPanel::White)}) {
