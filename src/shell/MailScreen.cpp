@@ -60,14 +60,34 @@ MailScreenView::MailScreenView(MailCheck &check, MessageListModel &list, QWidget
     layout->addWidget(split);
 
     // Fitting columns after every reply would cost more than the replies themselves on a
-    // big mailbox: gather the requests.
+    // big mailbox (each fit measures the texts of up to a thousand rows): gather the
+    // requests, during a check into one a second, and fit once more when it ends.
     m_fitLater = new QTimer(this);
     m_fitLater->setSingleShot(true);
-    m_fitLater->setInterval(150);
     connect(m_fitLater, &QTimer::timeout, this, &MailScreenView::autoSizeColumns);
     connect(&m_check, &MailCheck::columnsFitRequested, m_fitLater, [this] {
         if (!m_fitLater->isActive())
-            m_fitLater->start();
+            m_fitLater->start(m_check.isChecking() ? 1000 : 150);
+    });
+    // A check over a fast link adds rows faster than anyone reads them, and every row
+    // brought into sight redraws the whole list: draw at most ten times a second meanwhile.
+    m_paintLater = new QTimer(this);
+    m_paintLater->setSingleShot(true);
+    m_paintLater->setInterval(100);
+    connect(m_paintLater, &QTimer::timeout, m_view, [this] { m_view->setUpdatesEnabled(true); });
+    connect(&m_list, &QAbstractItemModel::rowsInserted, m_paintLater, [this] {
+        if (m_check.isChecking() && m_view->updatesEnabled() && !m_paintLater->isActive()) {
+            m_view->setUpdatesEnabled(false);
+            m_paintLater->start();
+        }
+    });
+    connect(&m_check, &MailCheck::checkFinished, m_fitLater, [this] {
+        m_paintLater->stop();
+        m_view->setUpdatesEnabled(true);
+        if (m_fitLater->isActive()) {
+            m_fitLater->stop();
+            autoSizeColumns();
+        }
     });
     connect(&m_check, &MailCheck::statusTextChanged, this, &MailScreenView::showStatus);
 

@@ -40,6 +40,7 @@ private:
     QPlainTextEdit *m_status;
     QTimer *m_fitLater;
     QTimer *m_syncLater;
+    QTimer *m_paintLater;
 };
 
 /// Puts the mail screen on the main window and binds "&Check New Mail" and "&Stop Mail "
