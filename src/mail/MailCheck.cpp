@@ -29,6 +29,11 @@ QString messageRequest(std::int32_t n)
     // ("Noise after size").
     return n == 1 ? QStringLiteral("RETR 1") : QStringLiteral("TOP %1 20").arg(n);
 }
+
+QString uniqueIdRequest(std::int32_t n)
+{
+    return QStringLiteral("UIDL %1").arg(n);
+}
 } // namespace
 
 MailCheck::MailCheck(Services services, QObject *parent)
@@ -788,8 +793,8 @@ void MailCheck::sendAhead()
     while (m_sentUpTo < last && m_sentUpTo - st.CurrentMessage + 1 < kPipelineWindow) {
         ++m_sentUpTo;
         batch += messageRequest(m_sentUpTo);
-        batch += QLatin1String("\r\nUIDL ");
-        batch += QString::number(m_sentUpTo);
+        batch += QLatin1String("\r\n");
+        batch += uniqueIdRequest(m_sentUpTo);
         batch += QLatin1String("\r\n");
     }
     if (!batch.isEmpty())
@@ -878,7 +883,7 @@ void MailCheck::sendUidl()
     m_step = MailStep::AwaitUidl;
     // Pipelined, it went out with the message's own request.
     if (!m_pipelining)
-        sendCommand(QStringLiteral("UIDL %1").arg(MailCheckState.CurrentMessage));
+        sendCommand(uniqueIdRequest(MailCheckState.CurrentMessage));
 }
 
 } // namespace kvorn

@@ -97,8 +97,10 @@ MailScreenView::MailScreenView(MailCheck &check, MessageListModel &list, QWidget
     m_syncLater->setSingleShot(true);
     m_syncLater->setInterval(0);
     connect(m_syncLater, &QTimer::timeout, this, [this] { syncSelection(m_list.selectedRow()); });
-    connect(&m_list, &MessageListModel::selectedRowChanged, m_syncLater,
-            qOverload<>(&QTimer::start));
+    connect(&m_list, &MessageListModel::selectedRowChanged, m_syncLater, [this] {
+        if (!m_syncLater->isActive())
+            m_syncLater->start();
+    });
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 m_list.setSelectedRow(current.isValid() ? current.row() : -1);
