@@ -6,12 +6,8 @@
 #include "core/StatusTexts.h"
 #include "core/TextFile.h"
 #include "mail/MailClassifier.h"
-#include "mail/MailProcessingStates.h"
 #include "mail/MessageListModel.h"
 #include "mail/ReplyWord.h"
-
-#include <exception>
-#include <new>
 
 namespace kvorn {
 
@@ -19,8 +15,6 @@ namespace {
 const QString kGet = QStringLiteral("Get");
 const QString kDel = QStringLiteral("DEL");
 constexpr int kMinuteMs = 60000;
-const QString kLineBreakRefused =
-    QStringLiteral("The account's user name or password holds a line break; it was not sent.");
 
 /// The first message is fetched whole, the others by their headers and 20 lines.
 QString messageRequest(std::int32_t n)
@@ -45,12 +39,6 @@ MailCheck::MailCheck(Services services, QObject *parent)
     m_watch.setInterval(serverTimeout());
     connect(&m_watch, &QTimer::timeout, this, &MailCheck::tmrMailWatch_Timer);
 
-    m_limit.setSingleShot(true);
-    connect(&m_limit, &QTimer::timeout, this, &MailCheck::onLimit);
-
-    connect(&m_socket, &TcpClientSocket::DataArrival, this, &MailCheck::Winsock1_DataArrival);
-    connect(&m_socket, &TcpClientSocket::Error, this, &MailCheck::Winsock1_Error);
-    connect(&m_socket, &TcpClientSocket::Encrypted, this, &MailCheck::Winsock1_Encrypted);
 
     if (m_controller) {
         m_loop = &m_controller->mailLoopTimer();
@@ -74,7 +62,7 @@ int MailCheck::serverTimeout() const
 
 void MailCheck::setReplyLimits(qint64 lineBytes, qint64 replyBytes, qsizetype replyLines)
 {
-    m_lineLimit = lineBytes;
+    m_session.setLineLimit(lineBytes);
     m_replyLimit = replyBytes;
     m_replyLineLimit = replyLines;
 }
@@ -101,6 +89,13 @@ void MailCheck::showMessageTotal()
                                       QStringLiteral("Messages: %1").arg(MessageTotal));
 }
 
+void MailCheck::messageDeleted()
+{
+    if (MessageTotal > 0)
+        --MessageTotal;
+    showMessageTotal();
+}
+
 // --- run state -----------------------------------------------------------------------------
 
 void MailCheck::setMailBusy(bool busy)
@@ -108,23 +103,19 @@ void MailCheck::setMailBusy(bool busy)
     if (m_busy == busy)
         return;
     m_busy = busy;
-    Q_EMIT mailBusyChanged(busy);
     if (!busy && m_running && MailMode == kGet)
         queueAccountEnded();
 }
 
 void MailCheck::setMailMode(const QString &mode)
 {
+    if (mode == kGet && MailMode == kDel && !m_running)
+        ResetMail = false;
     MailMode = mode;
     if (mode == kGet && m_pendingCheck) {
         m_pendingCheck = false;
         QTimer::singleShot(0, this, [this] { GetNewMail(); });
     }
-}
-
-bool MailCheck::sendCommand(const QString &command)
-{
-    return m_socket.SendCommand(command);
 }
 
 void MailCheck::restartWatch()
@@ -136,26 +127,20 @@ void MailCheck::restartWatch()
 void MailCheck::beginDialogue(const MailAccount &account)
 {
     MailUser = account.AcctUser;
-    MailServer = account.AcctPOP3;
-    MailPassword = account.AcctPass;
     MailAcctName = account.MailName;
-    m_step = MailStep::AwaitGreeting;
+    m_step = MailStep::AwaitStat;
+    MailCheckState.MessageCount = 0;
+    MailCheckState.CurrentMessage = 0;
     MailCheckState.ReceiveBuffer.clear();
     MailCheckState.RowHidden = false;
     m_replyBytes = 0;
-    m_lineBuffer.clear();
     m_sentUpTo = 0;
     m_uidlOrphan = false;
     m_capaListing = false;
-    closeConnection();
+    m_classifying = false;
     m_busy = true;
-    Q_EMIT mailBusyChanged(true);
-    m_tls = account.AcctTLS;
-    const HostPort hp = accountHostPort(account);
-    if (m_tls == MailTls::Implicit)
-        m_socket.ConnectEncrypted(hp.host, hp.port);
-    else
-        m_socket.Connect(hp.host, hp.port);
+    m_session.setTimeLimit(serverTimeout());
+    m_session.begin(account, this);
 }
 
 // --- the run -------------------------------------------------------------------------------
@@ -209,11 +194,10 @@ void MailCheck::nextAccount()
         m_resumeAfter = 0;
         m_capaAsked = false;
         m_pipelining = false;
-        m_socket.Close();
+        m_session.close();
         appendStatus(QStringLiteral("close"));
         beginDialogue(account);
         appendStatus(QStringLiteral("Checking ") + MailUser);
-        m_limit.start(serverTimeout());
         return;
     }
     endRun();
@@ -237,7 +221,7 @@ void MailCheck::accountEnded()
 {
     if (m_busy)
         return;
-    m_limit.stop();
+    m_session.stopTimeLimit();
     m_watch.stop();
     m_watch.setInterval(serverTimeout());
     m_classifying = false;
@@ -296,8 +280,7 @@ void MailCheck::abortAccount()
     appendStatus(QStringLiteral("Mail Aborted"));
     m_watch.stop();
     m_watch.setInterval(serverTimeout());
-    m_limit.stop();
-    closeConnection();
+    m_session.close();
     m_lastAccount = true;
     if (m_busy) {
         setMailBusy(false); // queues the account's end, which finishes the run
@@ -336,10 +319,9 @@ void MailCheck::onResetRequested()
 void MailCheck::stopMail()
 {
     // Errors of these sends (no connection open) do not matter.
-    m_socket.SendData("RSET\r\n");
+    m_session.sendLines("RSET\r\nQUIT\r\n");
     ResetMail = true;
-    m_socket.SendData("QUIT\r\n");
-    closeConnection();
+    m_session.close();
     QTimer::singleShot(0, this, &MailCheck::onResetRequested);
 }
 
@@ -383,59 +365,45 @@ void MailCheck::tmrMailLoopCheck_Timer()
         check();
 }
 
-// --- socket events -------------------------------------------------------------------------
+// --- session events ------------------------------------------------------------------------
 
-void MailCheck::Winsock1_Error(int number, const QString &description)
+void MailCheck::sessionFailed(const Pop3Session::Failure &failure)
 {
-    closeConnection();
-    appendStatus(QStringLiteral("%1 : %2").arg(number).arg(description));
-    // Waiting out the time limit would only abort the later accounts as well.
-    if (m_running && m_busy && MailMode == kGet) {
-        m_classifying = false;
-        setMailBusy(false);
+    using Kind = Pop3Session::Failure::Kind;
+    switch (failure.kind) {
+    case Kind::TimedOut:
+        onLimit();
+        return;
+    case Kind::Unexpected:
+        reportUnexpected(failure.number, failure.text);
+        return;
+    case Kind::LongLine:
+        endAccountWith(QStringLiteral("The server sent a line longer than %1 bytes; the check "
+                                      "of %2 was ended.")
+                           .arg(m_session.lineLimit())
+                           .arg(MailUser));
+        return;
+    case Kind::Refused:
+    case Kind::LineBreak:
+    case Kind::Connection:
+        appendStatus(failure.text);
+        // Waiting out the time limit would only abort the later accounts as well.
+        if (m_running && m_busy && MailMode == kGet) {
+            m_classifying = false;
+            setMailBusy(false);
+        }
+        return;
     }
 }
 
-void MailCheck::Winsock1_Encrypted()
+bool MailCheck::sessionDataKeepsAlive() const
 {
-    if (m_step != MailStep::AwaitStlsReply || !m_busy || ResetMail)
-        return;
-    if (!sendUser())
-        return;
-    // The handshake was the server's answer; the time limit counts from here.
-    if (m_running && !m_classifying)
-        m_limit.start(serverTimeout());
-    afterReply();
-}
-
-void MailCheck::closeConnection()
-{
-    m_socket.Close();
-    ++m_connectionSerial;
-}
-
-void MailCheck::Winsock1_DataArrival(qint64 bytesTotal)
-{
-    Q_UNUSED(bytesTotal);
-    const QByteArray data = m_socket.GetData();
-    if (data.isEmpty() || (!m_running && MailMode != kDel))
-        return;
     // A long message is a reply in progress as long as its data keeps coming.
-    if (m_running && m_busy && !m_classifying && m_step == MailStep::AwaitMessage)
-        m_limit.start(serverTimeout());
-    m_lineBuffer.append(data);
-    try {
-        processLines();
-    } catch (const std::bad_alloc &) {
-        reportUnexpected(7, QStringLiteral("Out of memory"));
-    } catch (const std::exception &e) {
-        reportUnexpected(5, QString::fromLocal8Bit(e.what()));
-    }
+    return m_running && m_busy && !m_classifying && m_step == MailStep::AwaitMessage;
 }
 
 void MailCheck::reportUnexpected(int number, const QString &description)
 {
-    m_lineBuffer.clear();
     MailCheckState.ReceiveBuffer.clear();
     m_prompt.message(errorText(number, description, QStringLiteral("GetNewMail"),
                                QStringLiteral("frmKmain"), true),
@@ -447,57 +415,18 @@ void MailCheck::reportUnexpected(int number, const QString &description)
     }
 }
 
-void MailCheck::processLines()
+MailCheck::LineResult MailCheck::sessionLine(const QString &line)
 {
-    const quint64 connection = m_connectionSerial;
-    m_replyHandled = false;
-    qsizetype start = 0;
-    while (!m_classifying) {
-        const qsizetype lf = m_lineBuffer.indexOf('\n', start);
-        if (lf < 0)
-            break;
-        qsizetype end = lf;
-        if (end > start && m_lineBuffer.at(end - 1) == '\r')
-            --end;
-        const QString line = decodeLine(QByteArrayView(m_lineBuffer).sliced(start, end - start));
-        start = lf + 1;
-        const LineResult r = handleReply(line);
-        if (connection != m_connectionSerial) {
-            // The dialogue closed or moved to the next account: the rest is stale.
-            m_lineBuffer.clear();
-            return;
-        }
-        if (r == LineResult::Stop) {
-            m_lineBuffer.remove(0, start);
-            return;
-        }
-        m_replyHandled = true;
-        // The time limit counts from the last reply; noise a server keeps sending does not
-        // hold it off.
-        if (r == LineResult::Continue && m_running && m_busy && !m_classifying)
-            m_limit.start(serverTimeout());
-        if (MailMode == kGet && !m_busy)
-            break;
-    }
-    m_lineBuffer.remove(0, start);
-
-    // Only the unfinished line counts: while a row is classified, the replies to requests
-    // sent ahead wait here as whole lines.
-    qsizetype partialLine = m_lineBuffer.size();
-    if (m_classifying && partialLine > m_lineLimit)
-        partialLine -= m_lineBuffer.lastIndexOf('\n') + 1;
-    if (partialLine > m_lineLimit) {
-        endAccountWith(QStringLiteral("The server sent a line longer than %1 bytes; the check "
-                                      "of %2 was ended.")
-                           .arg(m_lineLimit)
-                           .arg(MailUser));
-        return;
-    }
-    if (m_replyHandled)
-        afterReply();
+    if (!m_running)
+        return LineResult::Ignored;
+    const LineResult r = handleReply(line);
+    // The account is over: what else came waits for nobody.
+    if (r == LineResult::Handled && !m_busy)
+        return LineResult::Done;
+    return r;
 }
 
-void MailCheck::afterReply()
+void MailCheck::sessionAnswered()
 {
     if (m_options && m_options->AutoColumn)
         Q_EMIT columnsFitRequested();
@@ -513,17 +442,15 @@ void MailCheck::skipMessage(const QString &text)
     m_resumeAfter = MailCheckState.CurrentMessage;
     beginDialogue(m_runAccounts[std::size_t(m_accountIndex)]);
     appendStatus(QStringLiteral("Checking ") + MailUser);
-    m_limit.start(serverTimeout());
     restartWatch();
 }
 
 void MailCheck::endAccountWith(const QString &text)
 {
-    m_lineBuffer.clear();
     MailCheckState.ReceiveBuffer.clear();
     m_replyBytes = 0;
     appendStatus(text);
-    closeConnection();
+    m_session.close();
     setMailBusy(false);
 }
 
@@ -541,57 +468,18 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             return LineResult::Ignored;
         m_uidlOrphan = false;
         nextMessageOrQuit();
-        return LineResult::Continue;
+        return LineResult::Handled;
     }
     if (m_step != MailStep::AwaitMessage && !line.startsWith(QLatin1Char('+'))) {
         if (!line.contains(QLatin1String("-ERR")))
             return LineResult::Ignored;
         appendStatus(line);
-        Q_EMIT errorReplyReceived(line);
-        if (m_step == MailStep::AwaitStlsReply) {
-            // The account asked for TLS: without it the password is not sent at all.
-            closeConnection();
-            setMailBusy(false);
-            return LineResult::Stop;
-        }
         setMailBusy(false);
-        return LineResult::Continue;
+        return LineResult::Handled;
     }
 
     kvorn::MailCheckState &st = MailCheckState;
     switch (m_step) {
-    case MailStep::AwaitGreeting:
-        st.MessageCount = 0;
-        st.CurrentMessage = 0;
-        if (m_tls == MailTls::Stls && !m_socket.isEncrypted()) {
-            m_step = MailStep::AwaitStlsReply;
-            sendCommand(QStringLiteral("STLS"));
-            appendStatus(QStringLiteral("STLS"));
-            break;
-        }
-        if (!sendUser())
-            return LineResult::Stop;
-        break;
-    case MailStep::AwaitStlsReply:
-        // Anything after the consent came in plain text and may be forged; the dialogue
-        // goes on only with what arrives through the verified channel.
-        m_lineBuffer.clear();
-        m_socket.StartTls();
-        return LineResult::Stop;
-    case MailStep::AwaitUserReply:
-        m_step = MailStep::AwaitPassReply;
-        if (TcpClientSocket::hasLineBreak(MailPassword)) {
-            // The socket would refuse it anyway; end at once instead of at the time limit.
-            endAccountWith(kLineBreakRefused);
-            return LineResult::Stop;
-        }
-        sendCommand(QStringLiteral("PASS ") + MailPassword);
-        break;
-    case MailStep::AwaitPassReply:
-        m_step = MailStep::AwaitStat;
-        sendCommand(QStringLiteral("STAT  "));
-        appendStatus(QStringLiteral("STAT"));
-        break;
     case MailStep::AwaitStat: {
         bool countOk = false;
         bool sizeOk = false;
@@ -601,31 +489,25 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             // Not a count: say so and log off instead of stalling until the time limit.
             appendStatus(line);
             sendCommand(QStringLiteral("QUIT"));
-            closeConnection();
+            m_session.close();
             setMailBusy(false);
             return LineResult::Stop;
         }
         st.MessageCount = count;
         st.MailboxSize = sizeOk ? size : 0;
-        if (m_resumeAfter > 0 && MailMode == kGet) {
+        if (m_resumeAfter > 0) {
             // Back after a skipped message: its mailbox was counted already.
             st.CurrentMessage = m_resumeAfter;
             m_resumeAfter = 0;
             startListing();
-            return LineResult::Continue;
+            return LineResult::Handled;
         }
-        if (MailMode != kDel) {
-            MessageTotal += count;
-            showMessageTotal();
-        }
-        if (MailMode == kDel) {
-            setMailBusy(false);
-            return LineResult::Stop;
-        }
+        MessageTotal += count;
+        showMessageTotal();
         if (count == 0) {
             sendCommand(QStringLiteral("QUIT"));
             appendStatus(QStringLiteral("QUIT No Messages"));
-            closeConnection();
+            m_session.close();
             setMailBusy(false);
             return LineResult::Stop;
         }
@@ -636,7 +518,7 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             m_step = MailStep::AwaitQuitReply;
             sendCommand(QStringLiteral("QUIT"));
             appendStatus(QStringLiteral("QUIT"));
-            closeConnection();
+            m_session.close();
             setMailBusy(false);
             m_prompt.message(QStringLiteral("no mail."), Prompt::Buttons::Ok,
                              Prompt::Icon::Information);
@@ -659,15 +541,15 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
                         nextMessageOrQuit();
                     }
                 }
-                return LineResult::Continue;
+                return LineResult::Handled;
             }
             st.ReceiveBuffer.append(line);
             m_replyBytes = line.size();
-            return LineResult::Continue;
+            return LineResult::Handled;
         }
         if (line == QLatin1String(".")) {
             completeMessage();
-            return LineResult::Continue;
+            return LineResult::Handled;
         }
         m_replyBytes += line.size() + 2;
         if (m_replyBytes > m_replyLimit) {
@@ -683,7 +565,7 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
             return LineResult::Stop;
         }
         st.ReceiveBuffer.append(line);
-        return LineResult::Continue;
+        return LineResult::Handled;
     case MailStep::AwaitUidl:
         if (st.RowHidden) {
             st.RowHidden = false;
@@ -695,22 +577,14 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         nextMessageOrQuit();
         break;
     case MailStep::AwaitQuitReply:
-        closeConnection();
+        m_session.close();
         appendStatus(QStringLiteral("Close"));
         setMailBusy(false);
-        break;
-    case MailStep::AwaitUidlForDelete:
-        if (m_processing)
-            m_processing->AwaitUidlForDelete(line);
-        break;
-    case MailStep::AwaitDeleReply:
-        if (m_processing)
-            m_processing->AwaitDeleReply(line);
         break;
     case MailStep::AwaitCapa: // answered above
         break;
     }
-    return LineResult::Continue;
+    return LineResult::Handled;
 }
 
 void MailCheck::nextMessageOrQuit()
@@ -760,18 +634,18 @@ MailCheck::LineResult MailCheck::handleCapaLine(const QString &line)
     if (!m_capaListing) {
         if (line.startsWith(QLatin1Char('+'))) {
             m_capaListing = true;
-            return LineResult::Continue;
+            return LineResult::Handled;
         }
         if (!line.contains(QLatin1String("-ERR")))
             return LineResult::Ignored;
         // A server from before capabilities: one request at a time, as ever.
         nextMessageOrQuit();
-        return LineResult::Continue;
+        return LineResult::Handled;
     }
     if (line == QLatin1String(".")) {
         m_capaListing = false;
         nextMessageOrQuit();
-        return LineResult::Continue;
+        return LineResult::Handled;
     }
     if (line.section(QLatin1Char(' '), 0, 0)
             .compare(QLatin1String("PIPELINING"), Qt::CaseInsensitive) == 0)
@@ -798,7 +672,7 @@ void MailCheck::sendAhead()
         batch += QLatin1String("\r\n");
     }
     if (!batch.isEmpty())
-        m_socket.SendData(batch.toLatin1());
+        m_session.sendLines(batch.toLatin1());
 }
 
 void MailCheck::completeMessage()
@@ -844,38 +718,20 @@ void MailCheck::completeMessage()
         sendUidl();
         return;
     }
-    // The server waits for our next command, so its time limit does not run meanwhile.
+    // The server waits for our next command, so its time limit does not run meanwhile;
+    // lines that come meanwhile wait in the session.
     m_classifying = true;
-    m_limit.stop();
-    const quint64 connection = m_connectionSerial;
+    m_session.setPaused(true);
+    const quint64 connection = m_session.connectionSerial();
     m_classifier->classify(
         m_lastRowKey, [self = QPointer<MailCheck>(this), connection](bool hidden) {
-            if (!self || !self->m_classifying || connection != self->m_connectionSerial)
+            if (!self || !self->m_classifying || connection != self->m_session.connectionSerial())
                 return;
             self->m_classifying = false;
             self->MailCheckState.RowHidden = hidden;
             self->sendUidl();
-            if (self->m_running && self->m_busy)
-                self->m_limit.start(self->serverTimeout());
-            // Lines that came while the row was being classified.
-            if (!self->m_lineBuffer.isEmpty())
-                QTimer::singleShot(0, self.data(), [s = self] {
-                    if (s && !s->m_classifying)
-                        s->processLines();
-                });
+            self->m_session.setPaused(false);
         });
-}
-
-bool MailCheck::sendUser()
-{
-    m_step = MailStep::AwaitUserReply;
-    if (TcpClientSocket::hasLineBreak(MailUser)) {
-        endAccountWith(kLineBreakRefused);
-        return false;
-    }
-    sendCommand(QStringLiteral("USER ") + MailUser);
-    appendStatus(QStringLiteral("USER ") + MailUser);
-    return true;
 }
 
 void MailCheck::sendUidl()

@@ -2,7 +2,7 @@
 
 #include "mail/CMessages.h"
 #include "mail/MailSettings.h"
-#include "mail/TcpClientSocket.h"
+#include "mail/Pop3Session.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,35 +16,26 @@ namespace kvorn {
 
 class MailClassifier;
 class MessageListModel;
-class MailProcessingStates;
 class MainController;
 class Prompt;
 struct Options;
 
-/// Where the reply handler stands.
+/// Where the check's reply handler stands once the session has logged on.
 enum class MailStep : int
 {
-    AwaitGreeting = 0,
-    AwaitUserReply = 1,
-    AwaitPassReply = 2,
-    AwaitStat = 3,
-    AwaitMessage = 4,
-    AwaitUidlForDelete = 5,
-    AwaitQuitReply = 6,
-    AwaitUidl = 7,
-    AwaitDeleReply = 8,
-    /// The answer to "STLS"; then the TLS handshake, after which the log-on begins.
-    AwaitStlsReply = 9,
+    AwaitStat,
+    AwaitMessage,
+    AwaitUidl,
+    AwaitQuitReply,
     /// The capability list (RFC 2449), asked for before a mailbox of several messages is
     /// listed: a server that offers PIPELINING gets its requests in batches.
-    AwaitCapa = 10,
+    AwaitCapa,
 };
 
 /// The counters and buffers of one account's dialogue.
 struct MailCheckState
 {
     std::int32_t TimerMinutes = 0;
-    QString DeleteNumber;
     std::int32_t MessageCount = 0;
     std::int32_t CurrentMessage = 0;
     /// The lines of the multi-line reply collected so far, its status line first.
@@ -55,10 +46,10 @@ struct MailCheckState
 
 /// The POP3 mail check: logs on to each selected account in turn, lists every waiting
 /// message with its headers and unique ID in the mail list, and hands each new row to the
-/// classifier. It is driven by the socket's events and two timers, so the window stays
-/// responsive throughout; the same socket and reply handler serve the processing of
-/// marked mail ("DEL" mode).
-class MailCheck : public QObject
+/// classifier. It is driven by its POP3 session's events and two timers, so the window
+/// stays responsive throughout. While marked mail is processed ("DEL" mode) it waits, and
+/// lends the processing its status box.
+class MailCheck : public QObject, private Pop3Session::Client
 {
     Q_OBJECT
 
@@ -92,37 +83,26 @@ public:
     void startPeriodicTimerIfOn();
     bool isChecking() const { return m_running; }
 
-    // --- run state, shared with the processing of marked mail -------------------------------
+    // --- run state -----------------------------------------------------------------------------
     QString MailMode = QStringLiteral("Get");
-    MailStep mailStep() const { return m_step; }
-    void setMailStep(MailStep step) { m_step = step; }
     bool MailBusy() const { return m_busy; }
-    void setMailBusy(bool busy);
     bool ResetMail = false;
     bool MailDefaultOnly = false;
     QString MailUser;
-    QString MailPassword;
-    QString MailServer;
     QString MailAcctName;
     /// Summed in 64 bits: a few accounts can each claim 2^31 - 1 messages.
     qint64 MessageTotal = 0;
     kvorn::MailCheckState MailCheckState;
-    /// Sets the mode; back to "Get" starts a check that waited for the processing run.
+    /// Sets the mode; back to "Get" starts a check that waited for the processing run, and
+    /// spends a stop request that was meant for the processing.
     void setMailMode(const QString &mode);
 
-    /// Copies the account into the run state, closes the socket, sets `MailBusy` and
-    /// connects to the account's server ("host" or "host:port", port 110 by default), over
-    /// TLS from the start when the account asks for implicit TLS.
-    void beginDialogue(const MailAccount &account);
-    /// Sends a command; CR LF is added. False when no connection is open, or when the
-    /// command holds CR or LF (it is then not sent at all).
-    bool sendCommand(const QString &command);
-    /// Closes the socket; data still arriving from the old connection is dropped.
-    void closeSocket() { closeConnection(); }
     /// Restarts the reply watch timer, as after every handled reply.
     void restartWatch();
     /// Shows "Messages: " and `MessageTotal` on the mail screen's status bar.
     void showMessageTotal();
+    /// A listed message was deleted on its server: one message fewer waits.
+    void messageDeleted();
 
     // --- the status box `txtMStatus` ------------------------------------------------------
     const QString &statusText() const { return m_status; }
@@ -130,21 +110,16 @@ public:
     void appendStatus(const QString &text);
     void setStatusText(const QString &text);
 
-    // --- event handlers, public so that tests can drive them ------------------------------
-    void Winsock1_DataArrival(qint64 bytesTotal);
-    void Winsock1_Error(int number, const QString &description);
-    /// The handshake after "STLS" is done: the log-on goes on as after a greeting.
-    void Winsock1_Encrypted();
+    // --- timer handlers, public so that tests can drive them ------------------------------
     void tmrMailWatch_Timer();
     void tmrMailLoopCheck_Timer();
 
-    TcpClientSocket &socket() { return m_socket; }
+    Pop3Session &session() { return m_session; }
     QTimer &mailWatchTimer() { return m_watch; }
     QTimer &mailLoopTimer() { return *m_loop; }
 
     // --- the next steps' hooks ------------------------------------------------------------
     void setClassifier(MailClassifier *classifier) { m_classifier = classifier; }
-    void setProcessingStates(MailProcessingStates *states) { m_processing = states; }
     /// Runs the processing of marked mail before a periodic check when "AutoDelete" is on;
     /// the runner calls its argument when the processing is over.
     void setAutoDeleteRunner(std::function<void(std::function<void()>)> runner)
@@ -170,20 +145,21 @@ Q_SIGNALS:
     void statusTextChanged(const QString &text);
     void checkStarted();
     void checkFinished();
-    void mailBusyChanged(bool busy);
-    /// An error reply ("-ERR") ended a wait; it comes before `MailBusy` is cleared.
-    void errorReplyReceived(const QString &reply);
     /// "AutoColumn" is on and the list's texts changed: fit the columns.
     void columnsFitRequested();
 
 private:
-    enum class LineResult
-    {
-        Continue, ///< handled; the dialogue goes on
-        Ignored,  ///< neither a positive nor an error reply: the dialogue waits on
-        Stop      ///< the rest of the arrival is not for the state machine
-    };
+    using LineResult = Pop3Session::LineResult;
 
+    LineResult sessionLine(const QString &line) override;
+    void sessionFailed(const Pop3Session::Failure &failure) override;
+    void sessionProgress(const QString &text) override { appendStatus(text); }
+    void sessionAnswered() override;
+    bool sessionDataKeepsAlive() const override;
+
+    void setMailBusy(bool busy);
+    void beginDialogue(const MailAccount &account);
+    bool sendCommand(const QString &command) { return m_session.send(command); }
     int serverTimeout() const;
     void nextAccount();
     void accountEnded();
@@ -193,19 +169,15 @@ private:
     void abortAccount();
     void onLimit();
     void onResetRequested();
-    void processLines();
     LineResult handleReply(const QString &line);
-    void afterReply();
     void completeMessage();
     void sendUidl();
-    bool sendUser();
     void startListing();
     LineResult handleCapaLine(const QString &line);
     void nextMessageOrQuit();
     void sendAhead();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);
-    void closeConnection();
     void reportUnexpected(int number, const QString &description);
 
     MailSettings &m_settings;
@@ -215,15 +187,13 @@ private:
     MainController *m_controller;
     const Options *m_options;
 
-    TcpClientSocket m_socket;
+    Pop3Session m_session;
     QTimer m_watch;
-    QTimer m_limit;
     QTimer m_ownLoop;
     QTimer *m_loop = nullptr;
     QString m_status;
 
-    MailStep m_step = MailStep::AwaitGreeting;
-    MailTls m_tls = MailTls::None;
+    MailStep m_step = MailStep::AwaitStat;
     bool m_busy = false;
     bool m_running = false;
     bool m_pendingCheck = false;
@@ -234,7 +204,6 @@ private:
     bool m_classifying = false;
     /// The dialogues are over; the classifier's last answers are awaited.
     bool m_settling = false;
-    bool m_replyHandled = false;
     int m_accountIndex = -1;
     QStringList m_accountNames;
     /// The accounts as they were when the run started: the account dialogs may remove or
@@ -242,11 +211,8 @@ private:
     std::vector<MailAccount> m_runAccounts;
     quint64 m_lastRowKey = 0;
     quint64 m_runSerial = 0;
-    quint64 m_connectionSerial = 0;
 
-    QByteArray m_lineBuffer;
     qint64 m_replyBytes = 0;
-    qint64 m_lineLimit = 8 * 1024 * 1024;
     qint64 m_replyLimit = 64 * 1024 * 1024;
     qsizetype m_replyLineLimit = kDefaultReplyLines;
     std::int32_t m_rowLimit = kDefaultRowLimit;
@@ -265,7 +231,6 @@ private:
 
     CMessages m_messages;
     MailClassifier *m_classifier = nullptr;
-    MailProcessingStates *m_processing = nullptr;
     std::function<void(std::function<void()>)> m_autoDelete;
 };
 

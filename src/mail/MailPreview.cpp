@@ -16,23 +16,18 @@ MailPreview::MailPreview(const MailSettings &settings, const MailAccounts &accou
                          QObject *parent)
     : QObject(parent), m_settings(settings), m_accounts(accounts)
 {
-    m_silence.setSingleShot(true);
-    connect(&m_silence, &QTimer::timeout, this,
-            [this] { fail(QStringLiteral("The mail server did not answer.")); });
-    connect(&m_socket, &TcpClientSocket::DataArrival, this, [this](qint64) { onData(); });
-    connect(&m_socket, &TcpClientSocket::Error, this, [this](int number, const QString &text) {
-        if (m_state != State::Idle)
-            fail(QStringLiteral("%1 : %2").arg(number).arg(text));
-    });
-    connect(&m_socket, &TcpClientSocket::Encrypted, this, [this] {
-        if (m_state == State::Stls)
-            sendUser();
-    });
 }
 
 MailPreview::~MailPreview()
 {
-    m_socket.Close();
+    m_session.close();
+}
+
+void MailPreview::setSizeLimit(qint64 bytes)
+{
+    m_sizeLimit = bytes;
+    // An endless line must not get past the limit either.
+    m_session.setLineLimit(std::min(bytes, m_session.lineLimit()));
 }
 
 void MailPreview::start(const QString &accountAddress, std::int32_t number,
@@ -43,7 +38,6 @@ void MailPreview::start(const QString &accountAddress, std::int32_t number,
     m_sourceBytes = 0;
     m_message = CMessage{};
     m_error.clear();
-    m_buffer.clear();
     m_number = number;
     m_uniqueId = uniqueId.trimmed();
 
@@ -56,169 +50,113 @@ void MailPreview::start(const QString &accountAddress, std::int32_t number,
             break;
         }
     }
+    m_state = State::Stat;
     if (found < 0) {
-        m_state = State::Greeting; // so that fail() reports
         fail(QStringLiteral("No mail account has the address %1.").arg(accountAddress));
         return;
     }
-    m_account = m_accounts[std::size_t(found)];
-    m_state = State::Greeting;
-    m_silence.start(std::max<int>(1000, m_settings.ServerTO));
-    const HostPort hp = accountHostPort(m_account);
-    if (m_account.AcctTLS == MailTls::Implicit)
-        m_socket.ConnectEncrypted(hp.host, hp.port);
-    else
-        m_socket.Connect(hp.host, hp.port);
+    m_session.setTimeLimit(std::max<int>(1000, m_settings.ServerTO));
+    m_session.begin(m_accounts[std::size_t(found)], this);
 }
 
 void MailPreview::cancel()
 {
-    m_silence.stop();
     m_state = State::Idle;
-    m_socket.Close();
+    m_session.close();
 }
 
 bool MailPreview::send(const QString &command)
 {
-    if (m_socket.SendCommand(command))
+    if (m_session.send(command))
         return true;
-    fail(TcpClientSocket::hasLineBreak(command)
-             ? QStringLiteral("The account's user name or password holds a line break; it "
-                              "was not sent.")
-             : QStringLiteral("The connection to the mail server was lost."));
+    fail(QStringLiteral("The connection to the mail server was lost."));
     return false;
 }
 
-void MailPreview::sendUser()
+void MailPreview::sessionFailed(const Pop3Session::Failure &failure)
 {
-    m_state = State::User;
-    send(QStringLiteral("USER ") + m_account.AcctUser);
+    if (failure.kind == Pop3Session::Failure::Kind::TimedOut)
+        fail(QStringLiteral("The mail server did not answer."));
+    else
+        fail(failure.text);
 }
 
-void MailPreview::onData()
-{
-    m_buffer.append(m_socket.GetData());
-    if (m_state == State::Idle)
-        return;
-    m_silence.start(std::max<int>(1000, m_settings.ServerTO));
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype lf = m_buffer.indexOf('\n', from);
-        if (lf < 0)
-            break;
-        QByteArray raw = m_buffer.mid(from, lf - from);
-        from = lf + 1;
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        const State before = m_state;
-        onLine(QString::fromUtf8(raw));
-        if (m_state == State::Idle)
-            return;
-        if (before == State::Stls && m_state == State::Stls) {
-            // Whatever follows the consent came in plain text; it is not from the server
-            // the handshake will verify.
-            m_buffer.clear();
-            return;
-        }
-    }
-    m_buffer.remove(0, from);
-    if (m_state == State::Data && m_sourceBytes + m_buffer.size() > m_sizeLimit)
-        fail(QStringLiteral("The message is larger than %1 MB; it is not shown.")
-                 .arg(m_sizeLimit / (1024 * 1024)));
-}
-
-void MailPreview::onLine(const QString &line)
+MailPreview::LineResult MailPreview::sessionLine(const QString &line)
 {
     if (m_state == State::Data) {
         if (line == QLatin1String(".")) {
             complete();
-            return;
+            return LineResult::Done;
         }
         // The server doubles a leading dot so that no text line reads as the end marker.
         const QString text = line.startsWith(QLatin1Char('.')) ? line.mid(1) : line;
         m_source += text;
         m_source += QLatin1String("\r\n");
         m_sourceBytes += text.size() + 2;
-        if (m_sourceBytes > m_sizeLimit)
+        if (m_sourceBytes > m_sizeLimit) {
             fail(QStringLiteral("The message is larger than %1 MB; it is not shown.")
                      .arg(m_sizeLimit / (1024 * 1024)));
-        return;
+            return LineResult::Done;
+        }
+        return LineResult::Handled;
     }
     if (!line.startsWith(QLatin1Char('+'))) {
         if (!line.startsWith(QLatin1Char('-')))
-            return;
+            return LineResult::Ignored;
         if (m_state == State::Uidl) {
             // No message of that number any more: it can only have moved lower.
             if (--m_candidate > 0)
                 send(QStringLiteral("UIDL %1").arg(m_candidate));
             else
                 fail(kGone);
-            return;
+            return LineResult::Handled;
         }
         fail(line);
-        return;
+        return LineResult::Done;
     }
     switch (m_state) {
     case State::Idle:
     case State::Data:
-        return;
-    case State::Greeting:
-        if (m_account.AcctTLS == MailTls::Stls && !m_socket.isEncrypted()) {
-            m_state = State::Stls;
-            send(QStringLiteral("STLS"));
-            return;
-        }
-        sendUser();
-        return;
-    case State::Stls:
-        m_socket.StartTls();
-        return;
-    case State::User:
-        m_state = State::Pass;
-        send(QStringLiteral("PASS ") + m_account.AcctPass);
-        return;
-    case State::Pass:
-        m_state = State::Stat;
-        send(QStringLiteral("STAT  "));
-        return;
+        return LineResult::Ignored;
     case State::Stat: {
         bool ok = false;
         const std::int32_t count = ReplyWord(line, 1, kBlank).toInt(&ok);
         if (!ok || count <= 0 || m_number <= 0) {
             fail(kGone);
-            return;
+            return LineResult::Done;
         }
         if (m_uniqueId.isEmpty()) {
             if (m_number > count) {
                 fail(kGone);
-                return;
+                return LineResult::Done;
             }
             m_state = State::Retr;
             send(QStringLiteral("RETR %1").arg(m_number));
-            return;
+            return LineResult::Handled;
         }
         m_candidate = std::min(m_number, count);
         m_state = State::Uidl;
         send(QStringLiteral("UIDL %1").arg(m_candidate));
-        return;
+        return LineResult::Handled;
     }
     case State::Uidl: {
         const QString id = ReplyWord(line, 2, kBlank).trimmed();
         if (id == m_uniqueId) {
             m_state = State::Retr;
             send(QStringLiteral("RETR %1").arg(m_candidate));
-            return;
+            return LineResult::Handled;
         }
         if (--m_candidate > 0)
             send(QStringLiteral("UIDL %1").arg(m_candidate));
         else
             fail(kGone);
-        return;
+        return LineResult::Handled;
     }
     case State::Retr:
         m_state = State::Data;
-        return;
+        return LineResult::Handled;
     }
+    return LineResult::Ignored;
 }
 
 void MailPreview::complete()
@@ -238,11 +176,10 @@ void MailPreview::fail(const QString &why)
 
 void MailPreview::end()
 {
-    m_silence.stop();
-    if (m_socket.isOpen())
-        m_socket.SendCommand(QStringLiteral("QUIT"));
+    if (m_session.isOpen())
+        m_session.send(QStringLiteral("QUIT"));
     m_state = State::Idle;
-    m_socket.Close();
+    m_session.close();
     Q_EMIT finished();
 }
 

@@ -2,10 +2,9 @@
 
 #include "mail/CMessage.h"
 #include "mail/MailSettings.h"
-#include "mail/TcpClientSocket.h"
+#include "mail/Pop3Session.h"
 
 #include <QObject>
-#include <QTimer>
 #include <cstdint>
 
 namespace kvorn {
@@ -13,7 +12,7 @@ namespace kvorn {
 /// The preview's own POP3 dialogue: log on to the row's account, find the row's message
 /// by its unique ID (its number may have changed since the check, when processing deleted
 /// a lower-numbered message), fetch it whole and log off. The message stays on the server.
-class MailPreview : public QObject
+class MailPreview : public QObject, private Pop3Session::Client
 {
     Q_OBJECT
 
@@ -38,9 +37,9 @@ public:
     /// Why the message could not be shown; empty when it was.
     const QString &error() const { return m_error; }
 
-    TcpClientSocket &socket() { return m_socket; }
+    Pop3Session &session() { return m_session; }
     /// The most bytes a message may have before the preview gives up on it.
-    void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+    void setSizeLimit(qint64 bytes);
 
 Q_SIGNALS:
     /// The dialogue is over: the message arrived, or `error()` says why not.
@@ -50,19 +49,16 @@ private:
     enum class State
     {
         Idle,
-        Greeting,
-        Stls,
-        User,
-        Pass,
         Stat,
         Uidl,
         Retr,
         Data,
     };
 
-    void onData();
-    void onLine(const QString &line);
-    void sendUser();
+    using LineResult = Pop3Session::LineResult;
+
+    LineResult sessionLine(const QString &line) override;
+    void sessionFailed(const Pop3Session::Failure &failure) override;
     bool send(const QString &command);
     void fail(const QString &why);
     void complete();
@@ -70,14 +66,11 @@ private:
 
     const MailSettings &m_settings;
     const MailAccounts &m_accounts;
-    TcpClientSocket m_socket;
-    QTimer m_silence;
+    Pop3Session m_session;
     State m_state = State::Idle;
-    MailAccount m_account;
     std::int32_t m_number = 0;
     std::int32_t m_candidate = 0;
     QString m_uniqueId;
-    QByteArray m_buffer;
     QString m_source;
     qint64 m_sourceBytes = 0;
     qint64 m_sizeLimit = 64 * 1024 * 1024;

@@ -24,30 +24,10 @@ MailProcessor::MailProcessor(Services services, QObject *parent)
       m_settings(services.settings), m_accounts(services.accounts), m_prompt(services.prompt),
       m_killLog(services.killLog)
 {
-    m_check.setProcessingStates(this);
     m_check.setAutoDeleteRunner([this](std::function<void()> then) {
         if (!ProcessMail(then) && then)
             then();
     });
-
-    m_silence.setSingleShot(true);
-    connect(&m_silence, &QTimer::timeout, this, &MailProcessor::onSilence);
-    connect(&m_check, &MailCheck::mailBusyChanged, this, [this](bool busy) {
-        if (!busy)
-            endWait(WaitEnd::Reply);
-    });
-    connect(&m_check, &MailCheck::errorReplyReceived, this, [this](const QString &reply) {
-        if (m_running && m_waitEnd == WaitEnd::None)
-            m_errorReply = reply;
-    });
-    // Any data is a sign of life: the time limit counts from the last of it.
-    connect(&m_check.socket(), &TcpClientSocket::DataArrival, this, [this] {
-        if (m_running && m_waitEnd == WaitEnd::None && m_silence.isActive())
-            m_silence.start();
-    });
-    // The check has shown the error and closed the socket; the wait cannot end otherwise.
-    connect(&m_check.socket(), &TcpClientSocket::Error, this,
-            [this] { endWait(WaitEnd::Failed, QStringLiteral("connection lost")); });
     if (services.controller)
         connect(services.controller, &MainController::exitStarted, this, &MailProcessor::stop);
 }
@@ -73,7 +53,6 @@ bool MailProcessor::ProcessMail(std::function<void()> then)
             t();
         return true;
     }
-    m_check.ResetMail = false;
     m_running = true;
     m_settled.clear();
     m_accountNames = mailAccountNames(m_settings);
@@ -91,11 +70,12 @@ void MailProcessor::nextAccount()
     }
     const MailAccount &account = m_runAccounts[std::size_t(m_accountIndex)];
     m_confirmed.clear();
-    m_check.closeSocket();
+    m_session.close();
     m_check.appendStatus(QStringLiteral("Process Spam Mail"));
+    m_session.setTimeLimit(serverTimeout());
+    m_session.begin(account, this);
     beginWait(Phase::LogOn);
-    m_check.beginDialogue(account);
-    m_check.setStatusText(QStringLiteral("Open ") + m_check.MailAcctName + QStringLiteral("\r\n"));
+    m_check.setStatusText(QStringLiteral("Open ") + account.MailName + QStringLiteral("\r\n"));
     m_check.restartWatch();
 }
 
@@ -106,7 +86,7 @@ void MailProcessor::beginWait(Phase phase)
     m_failure.clear();
     m_errorReply.clear();
     ++m_waitSerial;
-    m_silence.start(serverTimeout());
+    m_session.restartTimeLimit();
 }
 
 void MailProcessor::endWait(WaitEnd how, const QString &why)
@@ -115,7 +95,7 @@ void MailProcessor::endWait(WaitEnd how, const QString &why)
         return;
     m_waitEnd = how;
     m_failure = why;
-    m_silence.stop();
+    m_session.stopTimeLimit();
     // Carries on once the reply handler has returned, as a yield would.
     QTimer::singleShot(0, this, [this, serial = m_waitSerial] {
         if (m_running && serial == m_waitSerial)
@@ -123,12 +103,86 @@ void MailProcessor::endWait(WaitEnd how, const QString &why)
     });
 }
 
-void MailProcessor::onSilence()
+// --- the session's events --------------------------------------------------------------------
+
+MailProcessor::LineResult MailProcessor::sessionLine(const QString &line)
 {
-    m_check.appendStatus(QStringLiteral("No answer from %1 for %2 seconds")
-                             .arg(m_check.MailServer)
-                             .arg(serverTimeout() / 1000));
-    endWait(WaitEnd::Failed, QStringLiteral("no answer from the server"));
+    // Only the answer to the command sent last counts; anything else is noise.
+    if (!m_running || m_phase == Phase::Idle || m_waitEnd != WaitEnd::None)
+        return LineResult::Ignored;
+    if (!line.startsWith(QLatin1Char('+'))) {
+        if (!line.contains(QLatin1String("-ERR")))
+            return LineResult::Ignored;
+        m_check.appendStatus(line);
+        m_errorReply = line;
+        endWait(WaitEnd::Reply);
+        return LineResult::Handled;
+    }
+    switch (m_phase) {
+    case Phase::Idle:
+        return LineResult::Ignored;
+    case Phase::LogOn:
+        return statReply(line);
+    case Phase::Search:
+        return uidlReply(line);
+    case Phase::Dele:
+        m_deleConfirmed = true;
+        endWait(WaitEnd::Reply);
+        return LineResult::Handled;
+    case Phase::Quit:
+        m_session.close();
+        m_check.appendStatus(QStringLiteral("Close"));
+        endWait(WaitEnd::Reply);
+        return LineResult::Stop;
+    }
+    return LineResult::Ignored;
+}
+
+void MailProcessor::sessionFailed(const Pop3Session::Failure &failure)
+{
+    using Kind = Pop3Session::Failure::Kind;
+    switch (failure.kind) {
+    case Kind::Refused:
+        m_check.appendStatus(failure.text);
+        m_errorReply = failure.text;
+        endWait(WaitEnd::Reply);
+        return;
+    case Kind::TimedOut:
+        if (!m_running || m_waitEnd != WaitEnd::None)
+            return;
+        m_check.appendStatus(QStringLiteral("No answer from %1 for %2 seconds")
+                                 .arg(m_session.account().AcctPOP3)
+                                 .arg(serverTimeout() / 1000));
+        endWait(WaitEnd::Failed, QStringLiteral("no answer from the server"));
+        return;
+    case Kind::Connection:
+        m_check.appendStatus(failure.text);
+        endWait(WaitEnd::Failed, QStringLiteral("connection lost"));
+        return;
+    case Kind::LineBreak:
+    case Kind::LongLine:
+    case Kind::Unexpected:
+        m_check.appendStatus(failure.text);
+        endWait(WaitEnd::Failed, m_phase == Phase::LogOn ? QStringLiteral("log-on failed")
+                                                         : QStringLiteral("connection lost"));
+        return;
+    }
+}
+
+bool MailProcessor::sessionDataKeepsAlive() const
+{
+    // Any data is a sign of life while an answer is awaited.
+    return m_running && m_waitEnd == WaitEnd::None;
+}
+
+void MailProcessor::sessionProgress(const QString &text)
+{
+    m_check.appendStatus(text);
+}
+
+void MailProcessor::sessionAnswered()
+{
+    m_check.restartWatch();
 }
 
 void MailProcessor::resume()
@@ -145,10 +199,6 @@ void MailProcessor::resume()
 
 void MailProcessor::step()
 {
-    if (m_check.ResetMail) {
-        stoppedRun();
-        return;
-    }
     if (m_phase == Phase::Idle)
         return;
     // Silence or a lost connection ends the account in every phase.
@@ -161,7 +211,7 @@ void MailProcessor::step()
     case Phase::Idle:
         return;
     case Phase::LogOn:
-        if (refused || !m_check.socket().isOpen()) {
+        if (refused || !m_session.isOpen()) {
             failAccount(QStringLiteral("log-on failed"));
             return;
         }
@@ -201,7 +251,7 @@ void MailProcessor::step()
 
 void MailProcessor::nextRow()
 {
-    const QString account = m_check.MailAcctName;
+    const QString account = m_session.account().MailName;
     for (int r = 0; r < m_list.rowCount(); ++r) {
         const MailListRow &row = m_list.row(r);
         if (!row.checked || row.text[ColAccount] != account || m_settled.contains(row.key))
@@ -225,54 +275,51 @@ void MailProcessor::nextRow()
 void MailProcessor::sendUidl()
 {
     beginWait(Phase::Search);
-    m_check.setMailStep(MailStep::AwaitUidlForDelete);
-    m_check.setMailBusy(true);
-    if (!m_check.sendCommand(QStringLiteral("UIDL %1").arg(m_number)))
+    if (!m_session.send(QStringLiteral("UIDL %1").arg(m_number)))
         endWait(WaitEnd::Failed, QStringLiteral("connection lost"));
 }
 
 void MailProcessor::sendQuit()
 {
     beginWait(Phase::Quit);
-    m_check.setMailStep(MailStep::AwaitQuitReply);
-    m_check.setMailBusy(true);
-    const bool sent = m_check.sendCommand(QStringLiteral("QUIT"));
+    const bool sent = m_session.send(QStringLiteral("QUIT"));
     m_check.appendStatus(QStringLiteral("QUIT"));
     if (!sent)
         endWait(WaitEnd::Failed, QStringLiteral("connection lost"));
 }
 
-void MailProcessor::AwaitUidlForDelete(const QString &reply)
+MailProcessor::LineResult MailProcessor::statReply(const QString &reply)
 {
-    if (!m_running || m_phase != Phase::Search)
-        return;
-    m_check.MailCheckState.DeleteNumber = ReplyWord(reply, 1, kBlank);
+    bool countOk = false;
+    ReplyWord(reply, 1, kBlank).toInt(&countOk);
+    if (!countOk) {
+        // Not a count: say so and log off; the account fails as its log-on did.
+        m_check.appendStatus(reply);
+        m_session.send(QStringLiteral("QUIT"));
+        m_session.close();
+    }
+    endWait(WaitEnd::Reply);
+    return countOk ? LineResult::Handled : LineResult::Stop;
+}
+
+MailProcessor::LineResult MailProcessor::uidlReply(const QString &reply)
+{
+    bool numberOk = false;
+    const int number = ReplyWord(reply, 1, kBlank).toInt(&numberOk);
     const QString id = ReplyWord(reply, 2, kBlank);
     const int row = m_list.rowOfKey(m_rowKey);
-    bool numberOk = false;
-    const int number = m_check.MailCheckState.DeleteNumber.toInt(&numberOk);
     if (row < 0 || !numberOk || number <= 0 || id.isEmpty() ||
         id != m_list.text(row, ColUniqueId)) {
-        m_check.setMailBusy(false);
-        return;
+        endWait(WaitEnd::Reply);
+        return LineResult::Handled;
     }
     MailDelConfirm = true;
     m_phase = Phase::Dele;
     m_deleConfirmed = false;
-    m_check.setMailStep(MailStep::AwaitDeleReply);
-    m_check.sendCommand(QStringLiteral("DELE %1").arg(number));
+    m_session.send(QStringLiteral("DELE %1").arg(number));
     m_check.appendStatus(QStringLiteral("DELE %1").arg(number));
     // The same wait goes on until the reply to the delete command.
-}
-
-void MailProcessor::AwaitDeleReply(const QString &reply)
-{
-    Q_UNUSED(reply);
-    if (!m_running || m_phase != Phase::Dele)
-        return;
-    m_deleConfirmed = true;
-    m_check.setMailStep(MailStep::AwaitUidlForDelete);
-    m_check.setMailBusy(false);
+    return LineResult::Handled;
 }
 
 void MailProcessor::commitAccount()
@@ -284,9 +331,7 @@ void MailProcessor::commitAccount()
         const QString sender = m_list.text(row, ColFrom);
         const QString filter = m_list.text(row, ColBlacklist);
         m_list.removeRowAt(row);
-        if (m_check.MessageTotal > 0)
-            --m_check.MessageTotal;
-        m_check.showMessageTotal();
+        m_check.messageDeleted();
         if (m_killLog)
             m_killLog->countMailDeletion(sender, filter);
         Q_EMIT mailDeleted(sender, filter);
@@ -296,7 +341,7 @@ void MailProcessor::commitAccount()
 
 void MailProcessor::keepMarkedRows(const QString &why)
 {
-    const QString account = m_check.MailAcctName;
+    const QString account = m_session.account().MailName;
     for (int r = 0; r < m_list.rowCount(); ++r) {
         const MailListRow &row = m_list.row(r);
         if (!row.checked || row.text[ColAccount] != account)
@@ -315,9 +360,8 @@ void MailProcessor::failAccount(const QString &why)
     // Without a confirmed "QUIT" the server keeps every message of this session.
     keepMarkedRows(why);
     m_check.appendStatus(
-        QStringLiteral("Nothing deleted on %1: %2").arg(m_check.MailAcctName, why));
-    m_check.closeSocket();
-    m_check.setMailBusy(false);
+        QStringLiteral("Nothing deleted on %1: %2").arg(m_session.account().MailName, why));
+    m_session.close();
     m_phase = Phase::Idle;
     nextAccount();
 }
@@ -338,20 +382,17 @@ void MailProcessor::stoppedRun()
     if (!m_running)
         return;
     keepMarkedRows(QStringLiteral("stopped"));
-    m_check.ResetMail = false;
     finishRun({});
 }
 
 void MailProcessor::finishRun(const QString &finalStatus)
 {
-    m_silence.stop();
     m_phase = Phase::Idle;
     m_running = false;
     // A resume still queued belongs to the run that ended.
     ++m_waitSerial;
     m_check.mailWatchTimer().stop();
-    m_check.closeSocket();
-    m_check.setMailBusy(false);
+    m_session.close();
     if (!finalStatus.isEmpty())
         m_check.appendStatus(finalStatus);
     m_check.setMailMode(kGet);

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "mail/MailProcessingStates.h"
 #include "mail/MailSettings.h"
+#include "mail/Pop3Session.h"
 
 #include <QObject>
 #include <QSet>
 #include <QStringList>
-#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -27,9 +26,9 @@ class Prompt;
 /// and to the "QUIT". Rows whose deletion was not confirmed keep their mark and say why in
 /// "Status". Every wait ends after "ServerTO" of silence.
 ///
-/// Runs on the mail check's socket and reply handler ("DEL" mode), driven by their events:
-/// nothing blocks.
-class MailProcessor : public QObject, public MailProcessingStates
+/// Has a POP3 session of its own and is driven by its events: nothing blocks. The check
+/// waits meanwhile ("DEL" mode) and shows the run's progress in its status box.
+class MailProcessor : public QObject, private Pop3Session::Client
 {
     Q_OBJECT
 
@@ -60,8 +59,7 @@ public:
     /// Set when the searched message was found and its delete command sent.
     bool MailDelConfirm = false;
 
-    void AwaitUidlForDelete(const QString &reply) override;
-    void AwaitDeleReply(const QString &reply) override;
+    Pop3Session &session() { return m_session; }
 
     /// The "Status" texts of rows whose deletion was not confirmed.
     static QString notDeletedStatus(const QString &why)
@@ -91,6 +89,16 @@ private:
         Failed
     };
 
+    using LineResult = Pop3Session::LineResult;
+
+    LineResult sessionLine(const QString &line) override;
+    void sessionFailed(const Pop3Session::Failure &failure) override;
+    void sessionProgress(const QString &text) override;
+    void sessionAnswered() override;
+    bool sessionDataKeepsAlive() const override;
+
+    LineResult statReply(const QString &reply);
+    LineResult uidlReply(const QString &reply);
     int serverTimeout() const;
     void nextAccount();
     void nextRow();
@@ -108,7 +116,6 @@ private:
     /// Ends the run however it ended: timers, socket and mode back, then the next step
     /// the run was started with.
     void finishRun(const QString &finalStatus);
-    void onSilence();
 
     MailCheck &m_check;
     MessageListModel &m_list;
@@ -117,7 +124,7 @@ private:
     Prompt &m_prompt;
     KillLog *m_killLog;
 
-    QTimer m_silence;
+    Pop3Session m_session;
     bool m_running = false;
     Phase m_phase = Phase::Idle;
     WaitEnd m_waitEnd = WaitEnd::None;

@@ -37,6 +37,13 @@ struct TlsRig
         mail.setAccounts({server});
         mail.accounts[0].AcctTLS = tls;
     }
+
+    /// The check and the processing each have their own session.
+    void trust(const QSslConfiguration &configuration)
+    {
+        mail.check.session().socket().setSslConfiguration(configuration);
+        processor.session().socket().setSslConfiguration(configuration);
+    }
 };
 
 QByteArray message(int n)
@@ -126,7 +133,7 @@ void TestMailTls::checkAndProcessingOverTls()
 
     TlsRig rig;
     rig.useAccount(proxy.hostPort(), tls);
-    rig.mail.check.socket().setSslConfiguration(dovecot.certificates().trustingConfiguration());
+    rig.trust(dovecot.certificates().trustingConfiguration());
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(
         rig.mail.check.statusText(),
@@ -196,7 +203,7 @@ void TestMailTls::refusedCertificate()
     rig.useAccount(proxy.hostPort(), tls);
     rig.mail.settings.ServerTO = 15000;
     if (trustTestCa)
-        rig.mail.check.socket().setSslConfiguration(dovecot.certificates().trustingConfiguration());
+        rig.trust(dovecot.certificates().trustingConfiguration());
     QElapsedTimer clock;
     clock.start();
     QVERIFY(rig.mail.runCheck());
@@ -296,7 +303,7 @@ void TestMailTls::plaintextAfterStlsConsentIsDropped()
     QVERIFY(server.listen());
     TlsRig rig;
     rig.useAccount(server.hostPort(), MailTls::Stls);
-    rig.mail.check.socket().setSslConfiguration(certificates.trustingConfiguration());
+    rig.trust(certificates.trustingConfiguration());
     QVERIFY(rig.mail.runCheck());
     QCOMPARE(server.encryptedConnections, 1);
     QCOMPARE(server.commands,
