@@ -25,10 +25,16 @@ public:
     /// desktop runs one already: it never starts a bus of its own.
     addressprotocol::Answer answer(const addressprotocol::Question &question);
 
+    /// True when the last answer found no address although the window's process is on the
+    /// bus: a window still being built, whose frame has not yet taken its title or does
+    /// not yet embed its page, may show it a moment later.
+    bool mayComeSoon() const { return m_mayComeSoon; }
+
 private:
     bool joinBus();
 
     bool m_joined = false;
+    bool m_mayComeSoon = false;
     /// Processes whose accessibility tree has been asked for already (most recent last).
     std::vector<std::uint32_t> m_woken;
     std::int64_t m_lastBusCheckMs = -1000000;

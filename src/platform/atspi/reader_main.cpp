@@ -11,20 +11,47 @@
 #include <glib-unix.h>
 #include <glib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
+
+namespace ap = kvorn::addressprotocol;
+
+// A browser may name a new window's frame, or embed its page, a little after the window
+// has its title on X: Chromium embeds an empty document first and the page's own only
+// once the page's tree has reached it, some tens of milliseconds later. A question that
+// finds nothing yet is asked again this often, for this long, before "none" goes back;
+// meanwhile other questions are answered. The program's own retries come at its survey's
+// pace, which would add up to a survey tick.
+constexpr guint kRetryMs = 5;
+constexpr std::int64_t kWatchMs = 400;
+
+struct Watch
+{
+    ap::Question question;
+    std::int64_t untilMs = 0;
+};
 
 struct Reader
 {
     GMainLoop *loop = nullptr;
-    kvorn::addressprotocol::LineBuffer pending;
+    ap::LineBuffer pending;
     kvorn::AtspiAddressFinder finder;
+    std::vector<Watch> watching;
+    guint retryTimer = 0;
+    /// Windows (with the title) watched already: a window whose page does not show soon
+    /// (Chromium shows a covered window's page only once it is used) is not watched again
+    /// and again; the program asks it again, less and less often.
+    std::vector<std::pair<std::uint32_t, std::string>> watched;
 };
 
 bool writeAll(const std::string &text)
@@ -41,6 +68,57 @@ bool writeAll(const std::string &text)
     return true;
 }
 
+gboolean retry(gpointer data);
+
+// Answers the question now, or watches it for a moment when its window is still being
+// built; false when the program can no longer be written to.
+bool take(Reader *reader, const ap::Question &question)
+{
+    // A newer question about the window supersedes one still watched: the program no
+    // longer waits for the old one's answer.
+    std::erase_if(reader->watching,
+                  [&](const Watch &w) { return w.question.window == question.window; });
+    const auto answer = reader->finder.answer(question);
+    if (answer.status == ap::Status::None && reader->finder.mayComeSoon()) {
+        std::pair<std::uint32_t, std::string> key(question.window, question.title);
+        if (std::find(reader->watched.begin(), reader->watched.end(), key) ==
+            reader->watched.end()) {
+            if (reader->watched.size() >= 256)
+                reader->watched.erase(reader->watched.begin());
+            reader->watched.push_back(std::move(key));
+            reader->watching.push_back({question, g_get_monotonic_time() / 1000 + kWatchMs});
+            if (reader->retryTimer == 0)
+                reader->retryTimer = g_timeout_add(kRetryMs, retry, reader);
+            return true;
+        }
+    }
+    return writeAll(ap::answerLine(answer));
+}
+
+gboolean retry(gpointer data)
+{
+    auto *reader = static_cast<Reader *>(data);
+    std::vector<Watch> due;
+    due.swap(reader->watching);
+    for (std::size_t i = 0; i < due.size(); ++i) {
+        const auto answer = reader->finder.answer(due[i].question);
+        if (answer.status == ap::Status::None &&
+            g_get_monotonic_time() / 1000 < due[i].untilMs) {
+            reader->watching.push_back(std::move(due[i]));
+            continue;
+        }
+        if (!writeAll(ap::answerLine(answer))) {
+            g_main_loop_quit(reader->loop);
+            reader->retryTimer = 0;
+            return G_SOURCE_REMOVE;
+        }
+    }
+    if (!reader->watching.empty())
+        return G_SOURCE_CONTINUE;
+    reader->retryTimer = 0;
+    return G_SOURCE_REMOVE;
+}
+
 gboolean onInput(gint fd, GIOCondition, gpointer data)
 {
     auto *reader = static_cast<Reader *>(data);
@@ -55,11 +133,10 @@ gboolean onInput(gint fd, GIOCondition, gpointer data)
     }
     reader->pending.append(std::string_view(buffer, std::size_t(n)));
     while (const auto line = reader->pending.next()) {
-        const auto question = kvorn::addressprotocol::parseQuestion(*line);
+        const auto question = ap::parseQuestion(*line);
         if (!question)
             continue;
-        const auto answer = reader->finder.answer(*question);
-        if (!writeAll(kvorn::addressprotocol::answerLine(answer))) {
+        if (!take(reader, *question)) {
             g_main_loop_quit(reader->loop);
             return G_SOURCE_REMOVE;
         }
