@@ -39,7 +39,6 @@ MailCheck::MailCheck(Services services, QObject *parent)
     m_watch.setInterval(serverTimeout());
     connect(&m_watch, &QTimer::timeout, this, &MailCheck::tmrMailWatch_Timer);
 
-
     if (m_controller) {
         m_loop = &m_controller->mailLoopTimer();
         connect(m_controller, &MainController::mailLoopTicked, this,

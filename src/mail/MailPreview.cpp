@@ -30,8 +30,7 @@ void MailPreview::setSizeLimit(qint64 bytes)
     m_session.setLineLimit(std::min(bytes, m_session.lineLimit()));
 }
 
-void MailPreview::start(const QString &accountAddress, std::int32_t number,
-                        const QString &uniqueId)
+void MailPreview::start(const QString &accountAddress, std::int32_t number, const QString &uniqueId)
 {
     cancel();
     m_source.clear();
