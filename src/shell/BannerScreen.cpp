@@ -158,22 +158,20 @@ BannerScreenWidget *installBannerScreen(MainWindow &window, BannerList &list, Pr
     auto *screen = new BannerScreenWidget(list, prompt, options, system);
     window.setScreenWidget(QStringLiteral("tsKbanner"), screen);
 
-    const auto bind = [&window, screen](const char *name, auto slot) {
-        if (QAction *item = window.action(QString::fromLatin1(name)))
-            QObject::connect(item, &QAction::triggered, screen, slot);
+    const BannerActions &items = window.bannerActions();
+    const auto bind = [screen](QAction *item, auto slot) {
+        QObject::connect(item, &QAction::triggered, screen, slot);
     };
-    bind("mnuBanSelectAll", [&list] { list.selectAll(); });
-    bind("mnuBanSelectNone", [&list] { list.selectNone(); });
-    bind("mnuBanInvert", [&list] { list.invertSelection(); });
-    bind("mnuBanApply", [screen] { screen->applyChanges(); });
-    bind("mnuLoadBanner", [screen] { screen->importList(); });
-    bind("mnuBanApplySystem", [screen] { screen->applyToSystem(); });
-    bind("mnuBanRemoveSystem", [screen] { screen->removeFromSystem(); });
-    const auto enableSystemItems = [&window](bool enabled) {
-        for (const char *name : {"mnuBanApplySystem", "mnuBanRemoveSystem"}) {
-            if (QAction *item = window.action(QString::fromLatin1(name)))
-                item->setEnabled(enabled);
-        }
+    bind(items.selectAll, [&list] { list.selectAll(); });
+    bind(items.selectNone, [&list] { list.selectNone(); });
+    bind(items.invert, [&list] { list.invertSelection(); });
+    bind(items.apply, [screen] { screen->applyChanges(); });
+    bind(items.load, [screen] { screen->importList(); });
+    bind(items.applySystem, [screen] { screen->applyToSystem(); });
+    bind(items.removeSystem, [screen] { screen->removeFromSystem(); });
+    const auto enableSystemItems = [items](bool enabled) {
+        items.applySystem->setEnabled(enabled);
+        items.removeSystem->setEnabled(enabled);
     };
     QObject::connect(screen, &BannerScreenWidget::systemCommandsChanged, screen,
                      enableSystemItems);

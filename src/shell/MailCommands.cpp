@@ -67,34 +67,28 @@ MailCommands::MailCommands(MainWindow &window, MailScreenView &screen, MailComma
     m_listView = view;
     view->installEventFilter(this);
 
-    const auto bind = [this](const char *name, auto slot) {
-        if (QAction *a = m_window.action(QLatin1String(name)))
-            connect(a, &QAction::triggered, this, slot);
+    const MailActions &items = m_window.mailActions();
+    const auto bind = [this](QAction *item, auto slot) {
+        connect(item, &QAction::triggered, this, slot);
     };
-    bind("mnuMailAccounts", [this] { openAccounts(); });
-    bind("mnuSbMailAccounts", [this] { openAccounts(); });
-    bind("mnuMailOptions", [this] { openOptions(-1); });
-    bind("mnuSbMailOptions", [this] { openOptions(-1); });
-    bind("mnuMailBlacklist", [this] { openOptions(MailOptionsDialog::BlacklistAndFriends); });
-    bind("mnuSbMailBlacklist", [this] { openOptions(MailOptionsDialog::BlacklistAndFriends); });
-    bind("mnuMailFilters", [this] { openOptions(MailOptionsDialog::Filters); });
-    bind("mnuLoadMail", [this] { openBlacklistImport(); });
+    bind(items.accounts, [this] { openAccounts(); });
+    bind(items.trayAccounts, [this] { openAccounts(); });
+    bind(items.options, [this] { openOptions(-1); });
+    bind(items.trayOptions, [this] { openOptions(-1); });
+    bind(items.blacklist, [this] { openOptions(MailOptionsDialog::BlacklistAndFriends); });
+    bind(items.trayBlacklist, [this] { openOptions(MailOptionsDialog::BlacklistAndFriends); });
+    bind(items.filters, [this] { openOptions(MailOptionsDialog::Filters); });
+    bind(items.load, [this] { openBlacklistImport(); });
     // Kept where the menu has it, but it has nothing to do.
-    if (QAction *a = m_window.action(QStringLiteral("mnuMailDeleteMarked")))
-        a->setEnabled(false);
+    items.deleteMarked->setEnabled(false);
 
-    if (QMenu *mailMenu = m_window.menu(QStringLiteral("mnuMailList"))) {
-        const QList<QAction *> items = mailMenu->actions();
-        QAction *before = nullptr;
-        for (int i = 0; i < items.size(); ++i) {
-            if (items.at(i)->objectName() == QLatin1String("mnuMailDeleteMarked"))
-                before = items.value(i + 1);
-        }
-        auto *advanced = new QAction(QStringLiteral("Advanced Select..."), mailMenu);
-        advanced->setObjectName(QStringLiteral("mnuMailAdvanced"));
-        mailMenu->insertAction(before, advanced);
-        connect(advanced, &QAction::triggered, this, &MailCommands::openAdvancedSelect);
-    }
+    QMenu *mailMenu = items.listMenu;
+    const QList<QAction *> listItems = mailMenu->actions();
+    const qsizetype at = listItems.indexOf(items.deleteMarked);
+    auto *advanced = new QAction(QStringLiteral("Advanced Select..."), mailMenu);
+    advanced->setObjectName(QStringLiteral("mnuMailAdvanced"));
+    mailMenu->insertAction(listItems.value(at + 1), advanced);
+    connect(advanced, &QAction::triggered, this, &MailCommands::openAdvancedSelect);
 }
 
 MailCommands::~MailCommands() = default;

@@ -144,10 +144,9 @@ MailScreenView *installMailScreen(MainWindow &window, MailCheck &check, MessageL
 {
     auto *screen = new MailScreenView(check, list);
     window.setScreenWidget(QStringLiteral("tsKmail"), screen);
-    if (QAction *a = window.action(QStringLiteral("mnuMailCheck")))
-        QObject::connect(a, &QAction::triggered, &check, [&check] { check.GetNewMail(); });
-    if (QAction *a = window.action(QStringLiteral("mnuMailStop")))
-        QObject::connect(a, &QAction::triggered, &check, [&check] { check.stopMail(); });
+    const MailActions &items = window.mailActions();
+    QObject::connect(items.check, &QAction::triggered, &check, [&check] { check.GetNewMail(); });
+    QObject::connect(items.stop, &QAction::triggered, &check, [&check] { check.stopMail(); });
     return screen;
 }
 
@@ -189,11 +188,11 @@ QMenu *createMailListMenu(MailLists &lists, MessageListModel &list, QWidget *par
 void installMailFilter(MainWindow &window, MailScreenView &screen, MailProcessor &processor,
                        MailLists &lists, MessageListModel &list, Prompt & /*prompt*/)
 {
-    if (QAction *a = window.action(QStringLiteral("mnuMailProcess")))
-        QObject::connect(a, &QAction::triggered, &processor,
-                         [&processor] { processor.ProcessMail(); });
-    if (QAction *a = window.action(QStringLiteral("mnuMailStop")))
-        QObject::connect(a, &QAction::triggered, &processor, [&processor] { processor.stop(); });
+    const MailActions &items = window.mailActions();
+    QObject::connect(items.process, &QAction::triggered, &processor,
+                     [&processor] { processor.ProcessMail(); });
+    QObject::connect(items.stop, &QAction::triggered, &processor,
+                     [&processor] { processor.stop(); });
 
     QTreeView *view = screen.view();
     QMenu *menu = createMailListMenu(lists, list, view);

@@ -66,11 +66,11 @@ MainWindow::MainWindow(MainController &controller, QtTrayIcon &tray, Options &op
     connect(&m_controller, &MainController::statusBarChanged, this, &MainWindow::showStatus);
     connect(&m_controller, &MainController::showWindowRequested, this, &MainWindow::openWindow);
     connect(&m_controller, &MainController::disabledChanged, this, [this](bool disabled) {
-        action(QStringLiteral("mnuOpDisable"))->setChecked(disabled);
-        action(QStringLiteral("mnuSbDisable"))->setChecked(disabled);
+        m_disable->setChecked(disabled);
+        m_trayDisable->setChecked(disabled);
     });
     connect(&m_controller, &MainController::debugChanged, this,
-            [this](bool on) { action(QStringLiteral("mnuOpDebug"))->setChecked(on); });
+            [this](bool on) { m_debug->setChecked(on); });
     connect(&m_tray, &TrayIcon::doubleClicked, this, &MainWindow::onTrayDoubleClick);
     connect(&m_tray, &TrayIcon::mouseUp, this, &MainWindow::onTrayMouseUp);
 
@@ -123,11 +123,12 @@ void MainWindow::buildMenus()
     addItem(file, S("mnuFileOpen"), S("&Open"))->setEnabled(false);
     QMenu *load = addMenu(file, S("mnuFileLoad"), S("&Load..."));
     m_popup.load = addItem(load, S("mnuLoadPopups"), S("Popop Blacklist"));
-    addItem(load, S("mnuLoadMail"), S("Mail Blacklist"));
-    addItem(load, S("mnuLoadBanner"), S("Banner Server List"));
+    m_mail.load = addItem(load, S("mnuLoadMail"), S("Mail Blacklist"));
+    m_banner.load = addItem(load, S("mnuLoadBanner"), S("Banner Server List"));
     m_popup.merge = addItem(file, S("mnuFileMerge"), S("&Merge..."));
     m_popup.saveAs = addItem(file, S("mnuFileSaveAs"), S("Save &As..."));
-    addItem(file, S("mnuFileUpdate"), S("&Update..."))->setEnabled(false);
+    m_shell.update = addItem(file, S("mnuFileUpdate"), S("&Update..."));
+    m_shell.update->setEnabled(false);
     m_popup.wipe = addItem(file, S("mnuFileWipe"), S("&Wipe"));
     file->addSeparator();
     connect(addItem(file, S("mnuFileExit"), S("&Exit")), &QAction::triggered, this,
@@ -139,6 +140,7 @@ void MainWindow::buildMenus()
     for (int i = 0; i < 3; ++i) {
         QAction *item = addItem(view, S(screenItems[i]), S(screenCaptions[i]));
         item->setCheckable(true);
+        m_viewScreen[i] = item;
         connect(item, &QAction::triggered, this, [this, i] { selectScreen(i + 1); });
     }
     view->addSeparator();
@@ -153,10 +155,10 @@ void MainWindow::buildMenus()
                     selectPanel(i);
                 });
     }
-    addItem(view, S("mnuViewStats"), S("&Kill Statistics"));
+    m_shell.stats = addItem(view, S("mnuViewStats"), S("&Kill Statistics"));
     view->addSeparator();
-    connect(addItem(view, S("mnuViewHide"), S("&Hide K-Vorn"), QKeySequence(Qt::Key_F4)),
-            &QAction::triggered, this, &MainWindow::hideWindow);
+    m_viewHide = addItem(view, S("mnuViewHide"), S("&Hide K-Vorn"), QKeySequence(Qt::Key_F4));
+    connect(m_viewHide, &QAction::triggered, this, &MainWindow::hideWindow);
 
     QMenu *popup = addMenu(nullptr, S("mnuPopup"), S("Popup"));
     m_popup.menu = popup;
@@ -172,57 +174,68 @@ void MainWindow::buildMenus()
     m_popup.whitelist = addItem(popup, S("mnuPopWhitelist"), S("&Whitelist (Exclude)"));
 
     QMenu *mailList = addMenu(nullptr, S("mnuMailList"), S("Mail"));
-    addItem(mailList, S("mnuMailCheck"), S("&Check New Mail"));
-    addItem(mailList, S("mnuMailProcess"), S("&Process"), QKeySequence(Qt::Key_F6));
-    addItem(mailList, S("mnuMailDeleteMarked"), S("&Delete Marked"),
-            QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    m_mail.listMenu = mailList;
+    m_mail.check = addItem(mailList, S("mnuMailCheck"), S("&Check New Mail"));
+    m_mail.process =
+        addItem(mailList, S("mnuMailProcess"), S("&Process"), QKeySequence(Qt::Key_F6));
+    m_mail.deleteMarked = addItem(mailList, S("mnuMailDeleteMarked"), S("&Delete Marked"),
+                                  QKeySequence(Qt::SHIFT | Qt::Key_Delete));
     mailList->addSeparator();
-    addItem(mailList, S("mnuMailStop"), S("&Stop Mail "), QKeySequence(Qt::CTRL | Qt::Key_F12));
+    m_mail.stop =
+        addItem(mailList, S("mnuMailStop"), S("&Stop Mail "), QKeySequence(Qt::CTRL | Qt::Key_F12));
 
     QMenu *settings = addMenu(nullptr, S("mnuSettings"), S("&Settings"));
+    m_settingsMenu = settings;
     m_popup.options = addItem(settings, S("mnuOpPopup"), S("&Popup"));
-    // Enabled once its command is bound.
-    addItem(settings, S("mnuOpProxy"), S("Pro&xy..."))->setEnabled(false);
-    addItem(settings, S("mnuOpUpdateServer"), S("Update &Server..."))->setEnabled(false);
+    m_shell.proxy = addItem(settings, S("mnuOpProxy"), S("Pro&xy..."));
+    m_shell.updateServer = addItem(settings, S("mnuOpUpdateServer"), S("Update &Server..."));
+    // Enabled once their commands are bound.
+    m_shell.proxy->setEnabled(false);
+    m_shell.updateServer->setEnabled(false);
     // No command without its handler: the popup side enables these when it connects them.
     for (QAction *item : {m_popup.load, m_popup.merge, m_popup.saveAs, m_popup.wipe,
                           m_popup.options})
         item->setEnabled(false);
     settings->addSeparator();
-    QAction *debug = addItem(settings, S("mnuOpDebug"), S("Debug"));
-    debug->setCheckable(true);
-    debug->setVisible(false);
-    connect(debug, &QAction::triggered, this,
+    m_debug = addItem(settings, S("mnuOpDebug"), S("Debug"));
+    m_debug->setCheckable(true);
+    m_debug->setVisible(false);
+    connect(m_debug, &QAction::triggered, this,
             [this] { m_controller.DebugTimersOff(!m_controller.debugChecked()); });
-    QAction *disable = addItem(settings, S("mnuOpDisable"), S("&Disable"));
-    disable->setCheckable(true);
-    connect(disable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
+    m_disable = addItem(settings, S("mnuOpDisable"), S("&Disable"));
+    m_disable->setCheckable(true);
+    connect(m_disable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
 
     QMenu *mail = addMenu(nullptr, S("mnuMail"), S("&Mail"));
-    addItem(mail, S("mnuMailAccounts"), S("&Accounts"));
-    addItem(mail, S("mnuMailOptions"), S("&Options"));
-    addItem(mail, S("mnuMailBlacklist"), S("&Blacklist && Friends"));
-    addItem(mail, S("mnuMailFilters"), S("&Filters"));
+    m_mailMenu = mail;
+    m_mail.accounts = addItem(mail, S("mnuMailAccounts"), S("&Accounts"));
+    m_mail.options = addItem(mail, S("mnuMailOptions"), S("&Options"));
+    m_mail.blacklist = addItem(mail, S("mnuMailBlacklist"), S("&Blacklist && Friends"));
+    m_mail.filters = addItem(mail, S("mnuMailFilters"), S("&Filters"));
 
     QMenu *banners = addMenu(nullptr, S("mnuBanners"), S("&Banners Servers"));
-    addItem(banners, S("mnuBanSelectAll"), S("Select All"));
-    addItem(banners, S("mnuBanSelectNone"), S("Select None"));
-    addItem(banners, S("mnuBanInvert"), S("Invert Selection"));
-    addItem(banners, S("mnuBanApply"), S("&Apply Changes"));
+    m_bannerMenu = banners;
+    m_banner.selectAll = addItem(banners, S("mnuBanSelectAll"), S("Select All"));
+    m_banner.selectNone = addItem(banners, S("mnuBanSelectNone"), S("Select None"));
+    m_banner.invert = addItem(banners, S("mnuBanInvert"), S("Invert Selection"));
+    m_banner.apply = addItem(banners, S("mnuBanApply"), S("&Apply Changes"));
     banners->addSeparator();
+    m_banner.applySystem = addItem(banners, S("mnuBanApplySystem"), S("Apply to System"));
+    m_banner.removeSystem = addItem(banners, S("mnuBanRemoveSystem"), S("Remove from System"));
     // Disabled until the banner screen finds the hosts helper to run them.
-    addItem(banners, S("mnuBanApplySystem"), S("Apply to System"))->setEnabled(false);
-    addItem(banners, S("mnuBanRemoveSystem"), S("Remove from System"))->setEnabled(false);
+    m_banner.applySystem->setEnabled(false);
+    m_banner.removeSystem->setEnabled(false);
     banners->addSeparator();
 
     QMenu *help = addMenu(nullptr, S("mnuHelp"), S("&Help"));
-    addItem(help, S("mnuHelpTopics"), S("Help Topics"), QKeySequence(Qt::Key_F1));
-    addItem(help, S("mnuHelpFAQ"), S("FAQ"));
+    m_shell.helpTopics =
+        addItem(help, S("mnuHelpTopics"), S("Help Topics"), QKeySequence(Qt::Key_F1));
+    m_shell.helpFaq = addItem(help, S("mnuHelpFAQ"), S("FAQ"));
     help->addSeparator();
-    addItem(help, S("mnuHelpIndex"), S("Index"));
-    addItem(help, S("mnuHelpTip"), S("Tip of the Day"));
+    m_shell.helpIndex = addItem(help, S("mnuHelpIndex"), S("Index"));
+    m_shell.tip = addItem(help, S("mnuHelpTip"), S("Tip of the Day"));
     help->addSeparator();
-    addItem(help, S("mnuHelpAbout"), S("&About..."));
+    m_shell.about = addItem(help, S("mnuHelpAbout"), S("&About..."));
 }
 
 void MainWindow::buildScreens()
@@ -307,23 +320,23 @@ void MainWindow::buildTrayMenu()
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(S("mnuStartBar"));
     m_menus.insert(S("mnuStartBar"), m_trayMenu);
-    QAction *open = addItem(m_trayMenu, S("mnuSbOpen"), S("&Open K-Vorn"),
-                            QKeySequence(Qt::SHIFT | Qt::Key_F12));
-    m_trayMenu->setDefaultAction(open);
-    connect(open, &QAction::triggered, this, &MainWindow::openWindow);
+    m_trayOpen = addItem(m_trayMenu, S("mnuSbOpen"), S("&Open K-Vorn"),
+                         QKeySequence(Qt::SHIFT | Qt::Key_F12));
+    m_trayMenu->setDefaultAction(m_trayOpen);
+    connect(m_trayOpen, &QAction::triggered, this, &MainWindow::openWindow);
     m_trayMenu->addSeparator();
     // Has never had a command; the mail settings below have theirs.
     addItem(m_trayMenu, S("mnuSbOptions"), S("&Options"))->setEnabled(false);
     QMenu *mail = addMenu(m_trayMenu, S("mnuSbMail"), S("Mail Settings"));
-    addItem(mail, S("mnuSbMailOptions"), S("&Options"));
-    addItem(mail, S("mnuSbMailAccounts"), S("&Accounts"));
-    addItem(mail, S("mnuSbMailBlacklist"), S("&Blacklist && Friends"));
-    QAction *disable = addItem(m_trayMenu, S("mnuSbDisable"), S("&Disable"));
-    disable->setCheckable(true);
-    connect(disable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
+    m_mail.trayOptions = addItem(mail, S("mnuSbMailOptions"), S("&Options"));
+    m_mail.trayAccounts = addItem(mail, S("mnuSbMailAccounts"), S("&Accounts"));
+    m_mail.trayBlacklist = addItem(mail, S("mnuSbMailBlacklist"), S("&Blacklist && Friends"));
+    m_trayDisable = addItem(m_trayMenu, S("mnuSbDisable"), S("&Disable"));
+    m_trayDisable->setCheckable(true);
+    connect(m_trayDisable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
     m_trayMenu->addSeparator();
-    connect(addItem(m_trayMenu, S("mnuSbHide"), S("&Hide K-Vorn")), &QAction::triggered, this,
-            &MainWindow::hideWindow);
+    m_trayHide = addItem(m_trayMenu, S("mnuSbHide"), S("&Hide K-Vorn"));
+    connect(m_trayHide, &QAction::triggered, this, &MainWindow::hideWindow);
     m_trayMenu->addSeparator();
     connect(addItem(m_trayMenu, S("mnuSbExit"), S("E&xit")), &QAction::triggered, this,
             [this] { m_controller.exitProgram(ExitKind::TrayExit); });
@@ -381,14 +394,13 @@ void MainWindow::selectPanel(int index)
 void MainWindow::screenSwitch()
 {
     const int screen = currentScreen();
-    menu(QStringLiteral("mnuSettings"))->menuAction()->setVisible(screen != BannerScreen);
-    menu(QStringLiteral("mnuMail"))->menuAction()->setVisible(screen != BannerScreen);
+    m_settingsMenu->menuAction()->setVisible(screen != BannerScreen);
+    m_mailMenu->menuAction()->setVisible(screen != BannerScreen);
     m_popup.menu->menuAction()->setVisible(screen == PopupScreen);
-    menu(QStringLiteral("mnuMailList"))->menuAction()->setVisible(screen == MailScreen);
-    menu(QStringLiteral("mnuBanners"))->menuAction()->setVisible(screen == BannerScreen);
-    action(QStringLiteral("mnuViewPopups"))->setChecked(screen == PopupScreen);
-    action(QStringLiteral("mnuViewMail"))->setChecked(screen == MailScreen);
-    action(QStringLiteral("mnuViewBanner"))->setChecked(screen == BannerScreen);
+    m_mail.listMenu->menuAction()->setVisible(screen == MailScreen);
+    m_bannerMenu->menuAction()->setVisible(screen == BannerScreen);
+    for (int i = 0; i < 3; ++i)
+        m_viewScreen[i]->setChecked(screen == i + 1);
 
     const char *keys[] = {"tsKpopup", "tsKmail", "tsKbanner"};
     m_screens->setCurrentWidget(m_screenPages.value(QString::fromLatin1(keys[screen - 1])));
@@ -428,11 +440,10 @@ QStringList MainWindow::statusPanels() const
 
 void MainWindow::openWindow()
 {
-    QAction *open = action(QStringLiteral("mnuSbOpen"));
-    if (!open->isEnabled())
+    if (!m_trayOpen->isEnabled())
         return;
-    action(QStringLiteral("mnuSbHide"))->setEnabled(true);
-    action(QStringLiteral("mnuViewHide"))->setEnabled(true);
+    m_trayHide->setEnabled(true);
+    m_viewHide->setEnabled(true);
     m_controller.windowOpened();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     showNormal();

@@ -35,6 +35,50 @@ struct PopupActions
     QMenu *menu = nullptr;        ///< `mnuPopup`, also the lists' context menu
 };
 
+/// The mail filter's menu items, in the main menu and the tray menu.
+struct MailActions
+{
+    QAction *check = nullptr;         ///< `mnuMailCheck`
+    QAction *process = nullptr;       ///< `mnuMailProcess`
+    QAction *deleteMarked = nullptr;  ///< `mnuMailDeleteMarked`
+    QAction *stop = nullptr;          ///< `mnuMailStop`
+    QAction *accounts = nullptr;      ///< `mnuMailAccounts`
+    QAction *options = nullptr;       ///< `mnuMailOptions`
+    QAction *blacklist = nullptr;     ///< `mnuMailBlacklist`
+    QAction *filters = nullptr;       ///< `mnuMailFilters`
+    QAction *load = nullptr;          ///< `mnuLoadMail`
+    QAction *trayOptions = nullptr;   ///< `mnuSbMailOptions`
+    QAction *trayAccounts = nullptr;  ///< `mnuSbMailAccounts`
+    QAction *trayBlacklist = nullptr; ///< `mnuSbMailBlacklist`
+    QMenu *listMenu = nullptr;        ///< `mnuMailList`, shown on the mail screen
+};
+
+/// The banner blocker's menu items.
+struct BannerActions
+{
+    QAction *selectAll = nullptr;    ///< `mnuBanSelectAll`
+    QAction *selectNone = nullptr;   ///< `mnuBanSelectNone`
+    QAction *invert = nullptr;       ///< `mnuBanInvert`
+    QAction *apply = nullptr;        ///< `mnuBanApply`
+    QAction *applySystem = nullptr;  ///< `mnuBanApplySystem`
+    QAction *removeSystem = nullptr; ///< `mnuBanRemoveSystem`
+    QAction *load = nullptr;         ///< `mnuLoadBanner`
+};
+
+/// The items whose commands the program's other windows provide.
+struct ShellActions
+{
+    QAction *stats = nullptr;        ///< `mnuViewStats`
+    QAction *update = nullptr;       ///< `mnuFileUpdate`
+    QAction *proxy = nullptr;        ///< `mnuOpProxy`
+    QAction *updateServer = nullptr; ///< `mnuOpUpdateServer`
+    QAction *helpTopics = nullptr;   ///< `mnuHelpTopics`
+    QAction *helpFaq = nullptr;      ///< `mnuHelpFAQ`
+    QAction *helpIndex = nullptr;    ///< `mnuHelpIndex`
+    QAction *tip = nullptr;          ///< `mnuHelpTip`
+    QAction *about = nullptr;        ///< `mnuHelpAbout`
+};
+
 /// The main window `frmKmain`: three screens behind the tab strip `tsApp`, the popup
 /// panels behind `tsPanels`, the menus, the four-panel status bar and the tray menu.
 /// It keeps no state of its own beyond what is on screen; the controller holds the rest.
@@ -51,6 +95,9 @@ public:
     QAction *action(const QString &name) const;
     /// The popup killer's menu items.
     const PopupActions &popupActions() const { return m_popup; }
+    const MailActions &mailActions() const { return m_mail; }
+    const BannerActions &bannerActions() const { return m_banner; }
+    const ShellActions &shellActions() const { return m_shell; }
     /// A menu by its object name ("mnuPopup").
     QMenu *menu(const QString &name) const;
 
@@ -128,6 +175,20 @@ private:
     QMenu *m_trayMenu = nullptr;
     QHash<QString, QAction *> m_actions;
     PopupActions m_popup;
+    MailActions m_mail;
+    BannerActions m_banner;
+    ShellActions m_shell;
+    /// `mnuViewPopups`, `mnuViewMail`, `mnuViewBanner`, in screen order.
+    QAction *m_viewScreen[3] = {};
+    QAction *m_disable = nullptr;     ///< `mnuOpDisable`
+    QAction *m_trayDisable = nullptr; ///< `mnuSbDisable`
+    QAction *m_debug = nullptr;       ///< `mnuOpDebug`
+    QAction *m_trayOpen = nullptr;    ///< `mnuSbOpen`
+    QAction *m_trayHide = nullptr;    ///< `mnuSbHide`
+    QAction *m_viewHide = nullptr;    ///< `mnuViewHide`
+    QMenu *m_settingsMenu = nullptr;  ///< `mnuSettings`
+    QMenu *m_mailMenu = nullptr;      ///< `mnuMail`
+    QMenu *m_bannerMenu = nullptr;    ///< `mnuBanners`
     QHash<QString, QMenu *> m_menus;
     SettingsStore *m_placeStore = nullptr;
     bool m_restoringPlace = false;

@@ -28,7 +28,8 @@ void installShellCommands(MainWindow &window, const ShellCommandServices &s)
     MainWindow *main = &window;
     const QString folder = s.programFolder;
 
-    QObject::connect(window.action(QStringLiteral("mnuViewStats")), &QAction::triggered, &window,
+    const ShellActions &items = window.shellActions();
+    QObject::connect(items.stats, &QAction::triggered, &window,
                      [=] {
                          // The log display belongs to the main window: the statistics
                          // window closes right after opening it.
@@ -40,16 +41,15 @@ void installShellCommands(MainWindow &window, const ShellCommandServices &s)
                              },
                              main);
                      });
-    QAction *proxy = window.action(QStringLiteral("mnuOpProxy"));
-    proxy->setEnabled(true);
-    QObject::connect(proxy, &QAction::triggered, &window, [=] { ProxyDialog::open(*store, main); });
-    QAction *server = window.action(QStringLiteral("mnuOpUpdateServer"));
-    server->setEnabled(true);
-    QObject::connect(server, &QAction::triggered, &window,
+    items.proxy->setEnabled(true);
+    QObject::connect(items.proxy, &QAction::triggered, &window,
+                     [=] { ProxyDialog::open(*store, main); });
+    items.updateServer->setEnabled(true);
+    QObject::connect(items.updateServer, &QAction::triggered, &window,
                      [=] { UpdateServerDialog::open(*store, main); });
-    QObject::connect(window.action(QStringLiteral("mnuHelpTip")), &QAction::triggered, &window,
+    QObject::connect(items.tip, &QAction::triggered, &window,
                      [=] { TipWindow::open(*store, *options, folder); });
-    QObject::connect(window.action(QStringLiteral("mnuHelpAbout")), &QAction::triggered, &window,
+    QObject::connect(items.about, &QAction::triggered, &window,
                      [=] {
                          QMessageBox::about(
                              main, QStringLiteral("About K-Vorn"),
@@ -64,11 +64,11 @@ void installShellCommands(MainWindow &window, const ShellCommandServices &s)
     const bool haveHelp = !s.helpPage.isEmpty() && QFileInfo(s.helpPage).isFile();
     const struct
     {
-        const char *item;
+        QAction *item;
         const char *anchor;
-    } helpItems[] = {{"mnuHelpTopics", ""}, {"mnuHelpFAQ", "faq"}, {"mnuHelpIndex", "index"}};
+    } helpItems[] = {{items.helpTopics, ""}, {items.helpFaq, "faq"}, {items.helpIndex, "index"}};
     for (const auto &h : helpItems) {
-        QAction *item = window.action(QString::fromLatin1(h.item));
+        QAction *item = h.item;
         item->setEnabled(haveHelp);
         if (!haveHelp)
             continue;

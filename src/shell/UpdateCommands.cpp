@@ -22,7 +22,7 @@ void installUpdateCommands(MainWindow &window, const UpdateCommandServices &serv
 {
     auto s = std::make_shared<UpdateCommandServices>(services);
     auto dialog = std::make_shared<QPointer<UpdateDialog>>();
-    QAction *item = window.action(QStringLiteral("mnuFileUpdate"));
+    QAction *item = window.shellActions().update;
     MainWindow *main = &window;
 
     const auto configured = [s] {
