@@ -7,11 +7,10 @@
 #include "platform/wayland/WaylandWindowSystem.h"
 #include "popups/DetectedListModel.h"
 #include "popups/LogListModel.h"
-#include "wayland/HeadlessSway.h"
+#include "wayland/SwayDesktop.h"
 
 #include <QTest>
 #include <QUrl>
-
 #include <memory>
 
 using namespace kvorn;
@@ -45,22 +44,11 @@ class TestWaylandBrowsers : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<HeadlessSway> m_sway;
-    std::unique_ptr<WaylandWindowSystem> m_windows;
+    SwayDesktop m_desktop;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_sway = std::make_unique<HeadlessSway>();
-        QVERIFY2(m_sway->isReady(), qPrintable(m_sway->errorText()));
-        m_windows = std::make_unique<WaylandWindowSystem>(m_sway->socket().constData());
-        QVERIFY(m_windows->offersToplevels());
-    }
-    void cleanupTestCase()
-    {
-        m_windows.reset();
-        m_sway.reset();
-    }
+    void initTestCase() { QVERIFY2(m_desktop.start(), qPrintable(m_desktop.error)); }
+    void cleanupTestCase() { m_desktop.stop(); }
 
     void scriptPopupIsClosedPageWindowStays_data()
     {
@@ -92,19 +80,19 @@ private Q_SLOTS:
             QSKIP("no network namespace to keep the browser off the network (needs root or "
                   "user namespaces)");
 
-        const QString folder =
-            m_sway->folder() + QLatin1Char('/') + QString::fromLatin1(QTest::currentDataTag());
+        const QString folder = m_desktop.sway->folder() + QLatin1Char('/') +
+                               QString::fromLatin1(QTest::currentDataTag());
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(writePage(folder + QStringLiteral("/bonus.html"), "Free Casino Bonus"));
         QVERIFY(writePage(folder + QStringLiteral("/news.html"), "Daily News",
                           "<body onload=\"window.open('bonus.html', '', 'width=400,height=300')\">"
                           "news</body>"));
 
-        KillerRig rig(*m_windows);
+        KillerRig rig(*m_desktop.windows);
         rig.core.controller.load();
         rig.blackList(QStringLiteral("*casino*"));
 
-        QProcessEnvironment env = m_sway->clientEnvironment();
+        QProcessEnvironment env = m_desktop.sway->clientEnvironment();
         for (const QString &pair : std::as_const(environment))
             env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
         RealBrowser browser(browserKind, env, folder,
@@ -114,7 +102,7 @@ private Q_SLOTS:
 
         // Browsers start slowly on a busy machine.
         QTRY_VERIFY2_WITH_TIMEOUT(rig.lists.logList().count() == 1,
-                                  qPrintable(windowsOf(*m_windows).join(u", ") + u'\n' +
+                                  qPrintable(windowsOf(*m_desktop.windows).join(u", ") + u'\n' +
                                              QString::fromLocal8Bit(browser.output().right(3000))),
                                   60000);
         const LogEntry &row = rig.lists.logList().entry(0);
@@ -127,12 +115,12 @@ private Q_SLOTS:
         // The pop-up's window went, and only it: the browser and its page's window stay,
         // listed under the page title as the browser's.
         const QStringList page{appId + u'|' + QStringLiteral("Daily News") + suffix};
-        QTRY_COMPARE_WITH_TIMEOUT(windowsOf(*m_windows), page, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(windowsOf(*m_desktop.windows), page, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.detectedTitles(), QStringList{QStringLiteral("Daily News")},
                                   10000);
         QTest::qWait(500);
         QVERIFY(browser.isRunning());
-        QCOMPARE(windowsOf(*m_windows), page);
+        QCOMPARE(windowsOf(*m_desktop.windows), page);
         QCOMPARE(rig.lists.logList().count(), 1);
 
         QVERIFY(rig.log.FlushLog());

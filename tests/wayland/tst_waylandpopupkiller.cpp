@@ -6,10 +6,9 @@
 #include "platform/wayland/WaylandWindowSystem.h"
 #include "popups/DetectedListModel.h"
 #include "popups/LogListModel.h"
-#include "wayland/HeadlessSway.h"
+#include "wayland/SwayDesktop.h"
 
 #include <QTest>
-
 #include <memory>
 
 using namespace kvorn;
@@ -32,32 +31,22 @@ class TestWaylandPopupKiller : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<HeadlessSway> m_sway;
-    std::unique_ptr<WaylandWindowSystem> m_windows;
+    SwayDesktop m_desktop;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_sway = std::make_unique<HeadlessSway>();
-        QVERIFY2(m_sway->isReady(), qPrintable(m_sway->errorText()));
-        m_windows = std::make_unique<WaylandWindowSystem>(m_sway->socket().constData());
-        QVERIFY(m_windows->offersToplevels());
-    }
-    void cleanupTestCase()
-    {
-        m_windows.reset();
-        m_sway.reset();
-    }
+    void initTestCase() { QVERIFY2(m_desktop.start(), qPrintable(m_desktop.error)); }
+    void cleanupTestCase() { m_desktop.stop(); }
 
     void blackListedWindowIsClosedAndBookedOthersStay()
     {
-        FootWindow spared(*m_sway, QStringLiteral("chromium"),
+        FootWindow spared(*m_desktop.sway, QStringLiteral("chromium"),
                           QStringLiteral("Casino Bank - Chromium"));
-        FootWindow news(*m_sway, QStringLiteral("firefox-esr"),
+        FootWindow news(*m_desktop.sway, QStringLiteral("firefox-esr"),
                         QStringLiteral("Casino News \u2014 Mozilla Firefox"));
-        FootWindow terminal(*m_sway, QStringLiteral("foot"), QStringLiteral("Casino - bash"));
+        FootWindow terminal(*m_desktop.sway, QStringLiteral("foot"),
+                            QStringLiteral("Casino - bash"));
 
-        auto rig = std::make_unique<KillerRig>(*m_windows);
+        auto rig = std::make_unique<KillerRig>(*m_desktop.windows);
         rig->core.controller.load();
         rig->core.options.HideExempt = false; // the white-listed one is listed, and spared
         rig->blackList(QStringLiteral("*casino*"));
@@ -67,7 +56,7 @@ private Q_SLOTS:
         QTRY_COMPARE(detectedTitles(*rig),
                      (QStringList{QStringLiteral("Casino Bank"), QStringLiteral("Casino News")}));
 
-        FootWindow popup(*m_sway, QStringLiteral("chromium"),
+        FootWindow popup(*m_desktop.sway, QStringLiteral("chromium"),
                          QStringLiteral("Free Casino Bonus - Chromium"));
         QTRY_VERIFY_WITH_TIMEOUT(!popup.isRunning(), 5000);
         QTRY_COMPARE(detectedTitles(*rig),

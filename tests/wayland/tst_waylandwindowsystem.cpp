@@ -1,14 +1,12 @@
 // The Wayland window system against a real compositor: headless sway, foot windows as the
 // other programs' windows.
 #include "platform/wayland/WaylandWindowSystem.h"
-#include "wayland/HeadlessSway.h"
+#include "wayland/SwayDesktop.h"
 
 #include <QFile>
 #include <QTest>
-
-#include <sys/stat.h>
-
 #include <memory>
+#include <sys/stat.h>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -51,38 +49,26 @@ class TestWaylandWindowSystem : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<HeadlessSway> m_sway;
-    std::unique_ptr<WaylandWindowSystem> m_windows;
+    SwayDesktop m_desktop;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_sway = std::make_unique<HeadlessSway>();
-        QVERIFY2(m_sway->isReady(), qPrintable(m_sway->errorText()));
-        m_windows = std::make_unique<WaylandWindowSystem>(m_sway->socket().constData());
-        QVERIFY(m_windows->connected());
-        QVERIFY(m_windows->offersToplevels());
-    }
-    void cleanupTestCase()
-    {
-        m_windows.reset();
-        m_sway.reset();
-    }
+    void initTestCase() { QVERIFY2(m_desktop.start(), qPrintable(m_desktop.error)); }
+    void cleanupTestCase() { m_desktop.stop(); }
 
     void listsWindowsWithTitleAndAppIdOldestFirst()
     {
-        FootWindow popup(*m_sway, QStringLiteral("chromium"),
+        FootWindow popup(*m_desktop.sway, QStringLiteral("chromium"),
                          QStringLiteral("Free Casino Bonus - Chromium"));
         const WindowId popupId =
-            waitForTitle(*m_windows, QStringLiteral("Free Casino Bonus - Chromium"));
+            waitForTitle(*m_desktop.windows, QStringLiteral("Free Casino Bonus - Chromium"));
         QVERIFY2(popupId != 0, popup.output().constData());
-        FootWindow firefox(*m_sway, QStringLiteral("firefox-esr"),
+        FootWindow firefox(*m_desktop.sway, QStringLiteral("firefox-esr"),
                            QStringLiteral("Caf\u00e9 Deals \u2014 Mozilla Firefox"));
-        const WindowId firefoxId =
-            waitForTitle(*m_windows, QStringLiteral("Caf\u00e9 Deals \u2014 Mozilla Firefox"));
+        const WindowId firefoxId = waitForTitle(
+            *m_desktop.windows, QStringLiteral("Caf\u00e9 Deals \u2014 Mozilla Firefox"));
         QVERIFY2(firefoxId != 0, firefox.output().constData());
 
-        const QList<Seen> seen = survey(*m_windows);
+        const QList<Seen> seen = survey(*m_desktop.windows);
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen[0].id, popupId);
         QCOMPARE(seen[1].id, firefoxId);
@@ -91,86 +77,89 @@ private Q_SLOTS:
                  (WindowClass{QStringLiteral("chromium"), QStringLiteral("chromium"), true}));
         QCOMPARE(seen[1].windowClass.name, QStringLiteral("firefox-esr"));
         // What Wayland does not show another client.
-        QVERIFY(m_windows->descendants(popupId).isEmpty());
-        QVERIFY(m_windows->staticText(popupId).isEmpty());
-        QCOMPARE(m_windows->transientFor(popupId), WindowId(0));
-        QVERIFY(!m_windows->isDialog(popupId));
-        QVERIFY(!m_windows->sendKey(popupId, DialogKey::Escape));
+        QVERIFY(m_desktop.windows->descendants(popupId).isEmpty());
+        QVERIFY(m_desktop.windows->staticText(popupId).isEmpty());
+        QCOMPARE(m_desktop.windows->transientFor(popupId), WindowId(0));
+        QVERIFY(!m_desktop.windows->isDialog(popupId));
+        QVERIFY(!m_desktop.windows->sendKey(popupId, DialogKey::Escape));
     }
 
     void unchangedDesktopCostsNoRoundTrip()
     {
-        FootWindow w(*m_sway, QStringLiteral("foot"), QStringLiteral("Quiet - foot"));
-        QVERIFY(waitForTitle(*m_windows, QStringLiteral("Quiet - foot")) != 0);
+        FootWindow w(*m_desktop.sway, QStringLiteral("foot"), QStringLiteral("Quiet - foot"));
+        QVERIFY(waitForTitle(*m_desktop.windows, QStringLiteral("Quiet - foot")) != 0);
         QTest::qWait(200); // the focus and the first frame settle
-        const std::uint64_t changes = m_windows->changeCount();
-        const std::uint64_t trips = m_windows->roundTrips();
+        const std::uint64_t changes = m_desktop.windows->changeCount();
+        const std::uint64_t trips = m_desktop.windows->roundTrips();
         for (int i = 0; i < 200; ++i) {
-            for (WindowId id : m_windows->titledWindows()) {
-                m_windows->title(id);
-                m_windows->windowClass(id);
+            for (WindowId id : m_desktop.windows->titledWindows()) {
+                m_desktop.windows->title(id);
+                m_desktop.windows->windowClass(id);
             }
-            m_windows->foregroundWindow();
+            m_desktop.windows->foregroundWindow();
         }
-        QCOMPARE(m_windows->roundTrips(), trips);
-        QCOMPARE(m_windows->changeCount(), changes);
+        QCOMPARE(m_desktop.windows->roundTrips(), trips);
+        QCOMPARE(m_desktop.windows->changeCount(), changes);
     }
 
     void titleChangeIsSeen()
     {
-        const QString fifo = m_sway->folder() + QStringLiteral("/title");
+        const QString fifo = m_desktop.sway->folder() + QStringLiteral("/title");
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        FootWindow w(*m_sway, QStringLiteral("chromium"), QStringLiteral("News - Chromium"), fifo);
-        const WindowId id = waitForTitle(*m_windows, QStringLiteral("News - Chromium"));
+        FootWindow w(*m_desktop.sway, QStringLiteral("chromium"), QStringLiteral("News - Chromium"),
+                     fifo);
+        const WindowId id = waitForTitle(*m_desktop.windows, QStringLiteral("News - Chromium"));
         QVERIFY(id != 0);
-        const std::uint64_t before = m_windows->changeCount();
+        const std::uint64_t before = m_desktop.windows->changeCount();
         QFile pipe(fifo);
         QVERIFY(pipe.open(QIODevice::WriteOnly));
         pipe.write("Casino Jackpot - Chromium\n");
         pipe.close();
-        QTRY_COMPARE(m_windows->title(id), QStringLiteral("Casino Jackpot - Chromium"));
-        QVERIFY(m_windows->changeCount() > before);
-        QCOMPARE(m_windows->titledWindows(), QList<WindowId>{id});
+        QTRY_COMPARE(m_desktop.windows->title(id), QStringLiteral("Casino Jackpot - Chromium"));
+        QVERIFY(m_desktop.windows->changeCount() > before);
+        QCOMPARE(m_desktop.windows->titledWindows(), QList<WindowId>{id});
     }
 
     void activeWindowFollowsTheFocus()
     {
-        FootWindow first(*m_sway, QStringLiteral("foot"), QStringLiteral("First - foot"));
-        const WindowId firstId = waitForTitle(*m_windows, QStringLiteral("First - foot"));
-        FootWindow second(*m_sway, QStringLiteral("foot"), QStringLiteral("Second - foot"));
-        const WindowId secondId = waitForTitle(*m_windows, QStringLiteral("Second - foot"));
+        FootWindow first(*m_desktop.sway, QStringLiteral("foot"), QStringLiteral("First - foot"));
+        const WindowId firstId = waitForTitle(*m_desktop.windows, QStringLiteral("First - foot"));
+        FootWindow second(*m_desktop.sway, QStringLiteral("foot"), QStringLiteral("Second - foot"));
+        const WindowId secondId = waitForTitle(*m_desktop.windows, QStringLiteral("Second - foot"));
         QVERIFY(firstId != 0 && secondId != 0);
         // sway focuses a new window.
-        QTRY_COMPARE(m_windows->foregroundWindow(), secondId);
-        QVERIFY(m_windows->activate(firstId));
-        QTRY_COMPARE(m_windows->foregroundWindow(), firstId);
+        QTRY_COMPARE(m_desktop.windows->foregroundWindow(), secondId);
+        QVERIFY(m_desktop.windows->activate(firstId));
+        QTRY_COMPARE(m_desktop.windows->foregroundWindow(), firstId);
     }
 
     void closeRequestEndsTheWindow()
     {
-        FootWindow doomed(*m_sway, QStringLiteral("chromium"),
+        FootWindow doomed(*m_desktop.sway, QStringLiteral("chromium"),
                           QStringLiteral("Free Casino Bonus - Chromium"));
-        FootWindow kept(*m_sway, QStringLiteral("chromium"), QStringLiteral("News - Chromium"));
+        FootWindow kept(*m_desktop.sway, QStringLiteral("chromium"),
+                        QStringLiteral("News - Chromium"));
         const WindowId doomedId =
-            waitForTitle(*m_windows, QStringLiteral("Free Casino Bonus - Chromium"));
-        const WindowId keptId = waitForTitle(*m_windows, QStringLiteral("News - Chromium"));
+            waitForTitle(*m_desktop.windows, QStringLiteral("Free Casino Bonus - Chromium"));
+        const WindowId keptId = waitForTitle(*m_desktop.windows, QStringLiteral("News - Chromium"));
         QVERIFY(doomedId != 0 && keptId != 0);
-        const std::uint64_t before = m_windows->changeCount();
+        const std::uint64_t before = m_desktop.windows->changeCount();
 
-        QVERIFY(m_windows->requestClose(doomedId));
+        QVERIFY(m_desktop.windows->requestClose(doomedId));
         QVERIFY(doomed.waitForEnd(10000));
-        QTRY_COMPARE(m_windows->titledWindows(), QList<WindowId>{keptId});
-        QVERIFY(m_windows->changeCount() > before);
+        QTRY_COMPARE(m_desktop.windows->titledWindows(), QList<WindowId>{keptId});
+        QVERIFY(m_desktop.windows->changeCount() > before);
         QVERIFY(kept.isRunning());
         // A window that is gone reads as empty and cannot be asked again.
-        QVERIFY(m_windows->title(doomedId).isEmpty());
-        QVERIFY(m_windows->windowClass(doomedId).isEmpty());
-        QVERIFY(!m_windows->requestClose(doomedId));
+        QVERIFY(m_desktop.windows->title(doomedId).isEmpty());
+        QVERIFY(m_desktop.windows->windowClass(doomedId).isEmpty());
+        QVERIFY(!m_desktop.windows->requestClose(doomedId));
     }
 
     void withoutCompositorTheDesktopIsEmpty()
     {
-        const QByteArray missing = QFile::encodeName(m_sway->folder() + QStringLiteral("/none"));
+        const QByteArray missing =
+            QFile::encodeName(m_desktop.sway->folder() + QStringLiteral("/none"));
         WaylandWindowSystem nothing(missing.constData());
         QVERIFY(!nothing.connected());
         QVERIFY(!nothing.offersToplevels());
