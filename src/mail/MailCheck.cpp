@@ -102,7 +102,7 @@ void MailCheck::setMailBusy(bool busy)
     if (m_busy == busy)
         return;
     m_busy = busy;
-    if (!busy && m_running && MailMode == kGet)
+    if (!busy && m_running)
         queueAccountEnded();
 }
 
@@ -387,7 +387,7 @@ void MailCheck::sessionFailed(const Pop3Session::Failure &failure)
     case Kind::Connection:
         appendStatus(failure.text);
         // Waiting out the time limit would only abort the later accounts as well.
-        if (m_running && m_busy && MailMode == kGet) {
+        if (m_running && m_busy) {
             m_classifying = false;
             setMailBusy(false);
         }
@@ -463,14 +463,14 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         return handleCapaLine(line);
     if (m_uidlOrphan && m_step == MailStep::AwaitUidl) {
         // Either answer will do: the message it concerns was not listed.
-        if (!line.startsWith(QLatin1Char('+')) && !line.contains(QLatin1String("-ERR")))
+        if (!line.startsWith(QLatin1Char('+')) && !Pop3Session::isErrorReply(line))
             return LineResult::Ignored;
         m_uidlOrphan = false;
         nextMessageOrQuit();
         return LineResult::Handled;
     }
     if (m_step != MailStep::AwaitMessage && !line.startsWith(QLatin1Char('+'))) {
-        if (!line.contains(QLatin1String("-ERR")))
+        if (!Pop3Session::isErrorReply(line))
             return LineResult::Ignored;
         appendStatus(line);
         setMailBusy(false);
@@ -529,7 +529,7 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         if (st.ReceiveBuffer.isEmpty()) {
             // The status line of the answer to RETR or TOP.
             if (!line.startsWith(QLatin1Char('+'))) {
-                if (line.contains(QLatin1String("-ERR"))) {
+                if (Pop3Session::isErrorReply(line)) {
                     // The server will not give this message: show why and go on with the
                     // next one instead of waiting for data that never comes.
                     appendStatus(line);
@@ -635,7 +635,7 @@ MailCheck::LineResult MailCheck::handleCapaLine(const QString &line)
             m_capaListing = true;
             return LineResult::Handled;
         }
-        if (!line.contains(QLatin1String("-ERR")))
+        if (!Pop3Session::isErrorReply(line))
             return LineResult::Ignored;
         // A server from before capabilities: one request at a time, as ever.
         nextMessageOrQuit();

@@ -100,7 +100,7 @@ MailPreview::LineResult MailPreview::sessionLine(const QString &line)
         return LineResult::Handled;
     }
     if (!line.startsWith(QLatin1Char('+'))) {
-        if (!line.startsWith(QLatin1Char('-')))
+        if (!Pop3Session::isErrorReply(line))
             return LineResult::Ignored;
         if (m_state == State::Uidl) {
             // No message of that number any more: it can only have moved lower.

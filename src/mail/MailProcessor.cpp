@@ -111,7 +111,7 @@ MailProcessor::LineResult MailProcessor::sessionLine(const QString &line)
     if (!m_running || m_phase == Phase::Idle || m_waitEnd != WaitEnd::None)
         return LineResult::Ignored;
     if (!line.startsWith(QLatin1Char('+'))) {
-        if (!line.contains(QLatin1String("-ERR")))
+        if (!Pop3Session::isErrorReply(line))
             return LineResult::Ignored;
         m_check.appendStatus(line);
         m_errorReply = line;

@@ -7,13 +7,6 @@
 
 namespace kvorn {
 
-namespace {
-bool isErrorReply(const QString &line)
-{
-    return line.startsWith(QLatin1Char('-')) || line.contains(QLatin1String("-ERR"));
-}
-} // namespace
-
 Pop3Session::Pop3Session(QObject *parent) : QObject(parent)
 {
     m_timeLimit.setSingleShot(true);
@@ -28,6 +21,11 @@ Pop3Session::Pop3Session(QObject *parent) : QObject(parent)
 }
 
 Pop3Session::~Pop3Session() = default;
+
+bool Pop3Session::isErrorReply(const QString &line)
+{
+    return line.startsWith(QLatin1Char('-')) || line.contains(QLatin1String("-ERR"));
+}
 
 QString Pop3Session::lineBreakRefusedText()
 {

@@ -93,6 +93,8 @@ public:
     void setLineLimit(qint64 bytes) { m_lineLimit = bytes; }
     qint64 lineLimit() const { return m_lineLimit; }
 
+    /// A negative answer ("-ERR ..."); a server's noise is neither this nor positive.
+    static bool isErrorReply(const QString &line);
     /// The text a refused line break gives.
     static QString lineBreakRefusedText();
 
