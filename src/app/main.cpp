@@ -74,7 +74,34 @@ struct CommandLine
     bool debug = false;
     bool help = false;
     bool version = false;
+    QString unknown; ///< the first argument that is neither ours nor Qt's
 };
+
+/// Qt's own options (QGuiApplication and QApplication take them out of argv); the first
+/// group takes the next argument as its value.
+bool isQtOption(const QString &arg, bool *takesValue)
+{
+    static const QStringList withValue = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
+        QStringLiteral("qwindowicon"), QStringLiteral("icon"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("title"),
+        QStringLiteral("session"), QStringLiteral("display"), QStringLiteral("name"),
+        QStringLiteral("style"), QStringLiteral("stylesheet")};
+    static const QStringList alone = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                      QStringLiteral("testability")};
+    if (!arg.startsWith(QLatin1Char('-')))
+        return false;
+    QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(QLatin1Char('='));
+    if (equals >= 0)
+        name.truncate(equals);
+    *takesValue = equals < 0 && withValue.contains(name);
+    return withValue.contains(name) || alone.contains(name) ||
+           name == QLatin1String("qmljsdebugger");
+}
 
 CommandLine parseCommandLine(int argc, char **argv)
 {
@@ -85,7 +112,9 @@ CommandLine parseCommandLine(int argc, char **argv)
     // The whole command line must be "/forceclose"; "/debug" may stand anywhere.
     const QString whole = args.join(QLatin1Char(' '));
     cl.forceClose = whole == QLatin1String("/forceclose") || whole == QLatin1String("--forceclose");
-    for (const QString &arg : args) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        bool takesValue = false;
         if (arg.compare(QLatin1String("/debug"), Qt::CaseInsensitive) == 0 ||
             arg == QLatin1String("--debug"))
             cl.debug = true;
@@ -93,13 +122,19 @@ CommandLine parseCommandLine(int argc, char **argv)
             cl.help = true;
         else if (arg == QLatin1String("--version"))
             cl.version = true;
+        else if (arg == QLatin1String("/forceclose") || arg == QLatin1String("--forceclose"))
+            continue; // honoured only alone, as above
+        else if (isQtOption(arg, &takesValue))
+            i += takesValue ? 1 : 0;
+        else if (cl.unknown.isEmpty())
+            cl.unknown = arg;
     }
     return cl;
 }
 
-void printHelp()
+void printHelp(std::FILE *out = stdout)
 {
-    std::printf("Usage: kvorn [/forceclose | --forceclose] [/debug | --debug]\n"
+    std::fprintf(out, "Usage: kvorn [/forceclose | --forceclose] [/debug | --debug]\n"
                 "\n"
                 "K-Vorn screens popups, spam mail and advertising banners for you.\n"
                 "It runs in the system tray; a second start shows the running one's window.\n"
@@ -231,6 +266,12 @@ int main(int argc, char **argv)
     if (cl.help) {
         printHelp();
         return 0;
+    }
+    // A mistyped option must not start a second program that does something else than asked.
+    if (!cl.unknown.isEmpty()) {
+        std::fprintf(stderr, "kvorn: unknown option '%s'\n\n", qPrintable(cl.unknown));
+        printHelp(stderr);
+        return 2;
     }
     if (cl.version) {
         std::printf("K-Vorn %s\n", KVORN_VERSION);

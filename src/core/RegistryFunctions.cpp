@@ -127,16 +127,30 @@ void RegistryFunctions::writeAutostart(const QString &command) const
     if (!makeFolder(m_autostartFolder))
         return;
     // A command that comes quoted is a command line already; a bare one is the program.
-    const QString exec = command.startsWith(QLatin1Char('"')) ? command : execArgument(command);
+    const bool commandLine = command.startsWith(QLatin1Char('"'));
+    const QString exec = commandLine ? command : execArgument(command);
+    // Once the program is removed, TryExec keeps the session from starting a missing
+    // program at every log-in. A string value only escapes backslashes and control
+    // characters, not blanks.
+    QString tryExec;
+    if (!commandLine) {
+        QString path = command;
+        path.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+        path.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+        path.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+        path.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+        tryExec = QStringLiteral("TryExec=%1\n").arg(path);
+    }
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
                                          "Name=K-Vorn\n"
                                          "Comment=Screens popups, spam mail and banners\n"
-                                         "Exec=%1\n"
+                                         "%1"
+                                         "Exec=%2\n"
                                          "Icon=org.kvorn.KVorn\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
-                              .arg(exec);
+                              .arg(tryExec, exec);
     replaceFileContents(autostartFile(), entry.toUtf8(), kSharedFile);
 }
 

@@ -87,6 +87,36 @@ private Q_SLOTS:
         QVERIFY(p.readAllStandardOutput().contains("/forceclose"));
     }
 
+    // A mistyped option must not start the program; Qt's own options still pass.
+    void unknownOptionsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("double dash") << QStringList{QStringLiteral("--bogus")} << 2;
+        QTest::newRow("slash") << QStringList{QStringLiteral("/bogus")} << 2;
+        QTest::newRow("word") << QStringList{QStringLiteral("bogus")} << 2;
+        QTest::newRow("after ours") << QStringList{QStringLiteral("--debug"), QStringLiteral("-x")}
+                                    << 2;
+        QTest::newRow("qt option with help")
+            << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                           QStringLiteral("--help")}
+            << 0;
+    }
+    void unknownOptionsAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        TestEnv env;
+        QProcess p;
+        p.start(kProgram, args);
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitCode(), exitCode);
+        if (exitCode == 2) {
+            QVERIFY(p.readAllStandardError().contains("Usage: kvorn"));
+            QVERIFY(!QFile::exists(env.settingsFile()));
+        }
+    }
+
     void secondStartShowsTheRunningWindow()
     {
         TestEnv env;

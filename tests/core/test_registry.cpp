@@ -115,20 +115,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QByteArray>("execLine");
-        QTest::newRow("plain") << "/usr/bin/kvorn" << QByteArray("Exec=/usr/bin/kvorn");
+        QTest::addColumn<QByteArray>("tryExecLine");
+        QTest::newRow("plain") << "/usr/bin/kvorn" << QByteArray("Exec=/usr/bin/kvorn")
+                               << QByteArray("TryExec=/usr/bin/kvorn");
         QTest::newRow("blank") << "/home/ann/my apps/kvorn"
-                               << QByteArray("Exec=\"/home/ann/my apps/kvorn\"");
-        QTest::newRow("percent") << "/opt/100%/kvorn" << QByteArray("Exec=/opt/100%%/kvorn");
-        QTest::newRow("dollar") << "/home/$x/kvorn" << QByteArray("Exec=\"/home/\\\\$x/kvorn\"");
+                               << QByteArray("Exec=\"/home/ann/my apps/kvorn\"")
+                               << QByteArray("TryExec=/home/ann/my apps/kvorn");
+        QTest::newRow("percent") << "/opt/100%/kvorn" << QByteArray("Exec=/opt/100%%/kvorn")
+                                 << QByteArray("TryExec=/opt/100%/kvorn");
+        QTest::newRow("dollar") << "/home/$x/kvorn" << QByteArray("Exec=\"/home/\\\\$x/kvorn\"")
+                                << QByteArray("TryExec=/home/$x/kvorn");
         QTest::newRow("quote") << "/tmp/a\"b/kvorn"
-                               << QByteArray("Exec=\"/tmp/a\\\\\"b/kvorn\"");
+                               << QByteArray("Exec=\"/tmp/a\\\\\"b/kvorn\"")
+                               << QByteArray("TryExec=/tmp/a\"b/kvorn");
         QTest::newRow("backslash") << "/tmp/a\\b/kvorn"
-                                   << QByteArray("Exec=\"/tmp/a\\\\\\\\b/kvorn\"");
+                                   << QByteArray("Exec=\"/tmp/a\\\\\\\\b/kvorn\"")
+                                   << QByteArray("TryExec=/tmp/a\\\\b/kvorn");
     }
     void autostartExecQuotesThePath()
     {
         QFETCH(QString, program);
         QFETCH(QByteArray, execLine);
+        QFETCH(QByteArray, tryExecLine);
         CoreRig rig;
         rig.registryFunctions.WriteRegistryValue(RegistryRoot::LocalMachine, kRunKey, kRunValue,
                                                  program, RegistryKind::String);
@@ -136,6 +144,7 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = entry.readAll().split('\n');
         QVERIFY2(lines.contains(execLine), lines.join('\n').constData());
+        QVERIFY2(lines.contains(tryExecLine), lines.join('\n').constData());
         QVERIFY(lines.contains(QByteArray("Icon=org.kvorn.KVorn")));
         // The registry keeps the command as given.
         QCOMPARE(rig.registryFunctions

@@ -32,6 +32,7 @@ check_tree() {
   local desktop="$base/share/applications/org.kvorn.KVorn.desktop"
   if [[ -f $desktop ]]; then
     grep -qx "Exec=$prefix/bin/kvorn" "$desktop" || fail "desktop entry does not start $prefix/bin/kvorn"
+    grep -qx "TryExec=$prefix/bin/kvorn" "$desktop" || fail "desktop entry has no TryExec"
     grep -qx "Icon=org.kvorn.KVorn" "$desktop" || fail "desktop entry names another icon"
     desktop-file-validate "$desktop" || fail "desktop-file-validate"
   else
@@ -39,7 +40,8 @@ check_tree() {
   fi
   local metainfo="$base/share/metainfo/org.kvorn.KVorn.metainfo.xml"
   if [[ -f $metainfo ]]; then
-    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+    appstreamcli validate --no-net --pedantic "$metainfo" || fail "appstreamcli validate --pedantic"
+    appstream-util validate-relax --nonet "$metainfo" || fail "appstream-util validate-relax"
   else
     fail "no AppStream metainfo"
   fi
@@ -56,7 +58,8 @@ check_tree() {
   grep -q '<svg' "$base/share/icons/hicolor/scalable/apps/org.kvorn.KVorn.svg" 2>/dev/null ||
     fail "no scalable icon"
 
-  local policy="$base/share/polkit-1/actions/org.kvorn.hosts-helper.policy"
+  # polkitd reads its actions from /usr/share alone, whatever the program's prefix.
+  local policy="$root/usr/share/polkit-1/actions/org.kvorn.hosts-helper.policy"
   grep -q ">$prefix/libexec/kvorn/kvorn-hosts-helper</annotate>" "$policy" 2>/dev/null ||
     fail "the polkit action does not name $prefix/libexec/kvorn/kvorn-hosts-helper"
   local mode

@@ -28,6 +28,47 @@ ROOT="$SCRATCH/root"
 dpkg -x "$deb" "$ROOT"
 check_tree "$ROOT" /usr
 version="$("$ROOT/usr/bin/kvorn" --version)" || fail "the packaged program did not run"
-expected="K-Vorn $(dpkg-deb -f "$deb" Version)"
+package_version="$(dpkg-deb -f "$deb" Version)"
+[[ $package_version == *-[0-9]* ]] || fail "the version $package_version has no Debian revision"
+expected="K-Vorn ${package_version%-*}"
 [[ $version == "$expected" ]] || fail "--version said '$version', not '$expected'"
+
+# What a Debian maintainer checks first: lintian's errors and warnings. Tags we accept are
+# listed, each with its reason, in lintian-accepted.txt.
+accepted="$(sed -n 's/^\([a-z0-9-]\+\):.*/\1/p' "$(dirname "$0")/lintian-accepted.txt")"
+command -v lintian >/dev/null || fail "lintian is not installed"
+lintian --tag-display-limit 0 "$deb" >"$SCRATCH/lintian.log" 2>&1 || true
+while read -r line; do
+  [[ $line =~ ^[EW]:\ kvorn[^:]*:\ ([a-z0-9-]+) ]] || continue
+  grep -qx "${BASH_REMATCH[1]}" <<<"$accepted" || fail "lintian: $line"
+done <"$SCRATCH/lintian.log"
+grep -q '^E:' "$SCRATCH/lintian.log" && grep '^E:' "$SCRATCH/lintian.log" >&2
+
+# Hardening, on the root helper above all: bound at start, read-only relocations, stack
+# protection. The package's binaries are stripped, so the checks read the dynamic section
+# and the imported symbols.
+for binary in usr/bin/kvorn usr/libexec/kvorn/kvorn-hosts-helper usr/libexec/kvorn/kvorn-address-reader; do
+  # Read whole before matching: grep -q ending the pipe early would fail it under pipefail.
+  dynamic="$(readelf -dW "$ROOT/$binary")"
+  segments="$(readelf -lW "$ROOT/$binary")"
+  symbols="$(readelf --dyn-syms -W "$ROOT/$binary")"
+  grep -q 'BIND_NOW' <<<"$dynamic" || fail "$binary is not bound at start (BIND_NOW)"
+  grep -q 'GNU_RELRO' <<<"$segments" || fail "$binary has no RELRO segment"
+  grep -q '__stack_chk_fail' <<<"$symbols" || fail "$binary has no stack protection"
+  [[ $binary != *hosts-helper ]] || grep -q '_chk@' <<<"${symbols//__stack_chk_fail/}" ||
+    fail "the hosts helper uses no fortified functions"
+done
+
+# The manual page: installed compressed where man looks, and it renders without warnings.
+page="$ROOT/usr/share/man/man1/kvorn.1.gz"
+if [[ -f $page ]]; then
+  warnings="$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$SCRATCH/man.txt")"
+  [[ -z $warnings ]] || fail "man page warnings: $warnings"
+  grep -q -- '--forceclose' "$SCRATCH/man.txt" || fail "the man page does not render its options"
+else
+  fail "no man page"
+fi
+for doc in copyright changelog.gz changelog.Debian.gz; do
+  [[ -f $ROOT/usr/share/doc/kvorn/$doc ]] || fail "no /usr/share/doc/kvorn/$doc"
+done
 finish

@@ -24,7 +24,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace kvorn::test {
 
@@ -57,7 +59,11 @@ public:
                 m_error = QStringLiteral("no user \"nobody\" to run sway as");
                 return;
             }
-            ::chown(QFile::encodeName(run).constData(), nobody->pw_uid, nobody->pw_gid);
+            if (::chown(QFile::encodeName(run).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+                m_error = QStringLiteral("cannot hand the runtime folder to \"nobody\": %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                return;
+            }
             program = QStringLiteral("setpriv");
             args = {QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
                     QStringLiteral("--regid=%1").arg(nobody->pw_gid),
