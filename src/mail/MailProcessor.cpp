@@ -6,6 +6,7 @@
 #include "mail/MailCheck.h"
 #include "mail/MessageListModel.h"
 #include "mail/ReplyWord.h"
+#include "mail/UniqueId.h"
 
 #include <QPointer>
 #include <exception>
@@ -224,9 +225,11 @@ void MailProcessor::step()
             sendUidl();
             return;
         }
-        // Gone from the server: nothing to delete, nothing to count.
+        // Gone from the server: nothing to delete, nothing to count. The row stays and says
+        // so; no other message is deleted in its place.
+        m_settled.insert(m_rowKey);
         if (const int row = m_list.rowOfKey(m_rowKey); row >= 0)
-            m_list.removeRowAt(row);
+            m_list.setText(row, ColStatus, notDeletedStatus(QStringLiteral("not on the server")));
         nextRow();
         return;
     case Phase::Dele:
@@ -260,10 +263,21 @@ void MailProcessor::nextRow()
         m_number = row.tag;
         MailDelConfirm = false;
         m_list.setSelectedRow(r);
+        if (!row.unprocessable.isEmpty()) {
+            // Its "Status" says why already.
+            m_settled.insert(m_rowKey);
+            continue;
+        }
         if (m_number <= 0) {
             // No number to start from: the message cannot be found.
             m_settled.insert(m_rowKey);
             m_list.setText(r, ColStatus, notDeletedStatus(QStringLiteral("no message number")));
+            continue;
+        }
+        if (!uniqueIdFault(row.text[ColUniqueId]).isEmpty()) {
+            // Without its own ID any message could pass for it.
+            m_settled.insert(m_rowKey);
+            m_list.setText(r, ColStatus, notDeletedStatus(QStringLiteral("no unique ID")));
             continue;
         }
         sendUidl();
@@ -304,12 +318,14 @@ MailProcessor::LineResult MailProcessor::statReply(const QString &reply)
 
 MailProcessor::LineResult MailProcessor::uidlReply(const QString &reply)
 {
-    bool numberOk = false;
-    const int number = ReplyWord(reply, 1, kBlank).toInt(&numberOk);
-    const QString id = ReplyWord(reply, 2, kBlank);
+    // Only the message asked about may be deleted, and only when its whole ID is the
+    // row's: a server that answers for another number, or an ID that merely begins
+    // alike, is a mismatch like any other.
+    const UidlReply answer = parseUidlReply(reply);
+    const std::int32_t number = m_number;
     const int row = m_list.rowOfKey(m_rowKey);
-    if (row < 0 || !numberOk || number <= 0 || id.isEmpty() ||
-        id != m_list.text(row, ColUniqueId)) {
+    if (row < 0 || answer.number != number || !uniqueIdFault(answer.uniqueId).isEmpty() ||
+        !m_list.unprocessable(row).isEmpty() || answer.uniqueId != m_list.text(row, ColUniqueId)) {
         endWait(WaitEnd::Reply);
         return LineResult::Handled;
     }

@@ -14,9 +14,11 @@
 #include "platform/CaresResolver.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace kvorn;
@@ -165,6 +167,61 @@ QStringList logLines(const QString &path)
     return out;
 }
 
+/// A mailbox that changes: each message has its unique ID, messages can go between two
+/// sessions, and the server's answer to one unique-ID request can be made up. It records
+/// every message a "DELE" named, by sender, at the moment the command came.
+struct ChangingMailbox
+{
+    struct Message
+    {
+        QByteArray from;
+        QByteArray uniqueId;
+    };
+    QList<Message> messages;
+    /// Made-up answers to "UIDL n", by n.
+    QHash<int, QByteArray> uidlAnswers;
+    QStringList deleted;
+    QSet<int> deletedInSession;
+
+    ScriptedPop3Server::Responder responder()
+    {
+        return [this](const QByteArray &command) -> ScriptedPop3Server::Answer {
+            const QList<QByteArray> words = command.split(' ');
+            const QByteArray verb = words.value(0);
+            if (verb == "USER" || verb == "PASS")
+                return {"+OK\r\n"};
+            if (verb == "STAT") {
+                deletedInSession.clear();
+                return {"+OK " + QByteArray::number(messages.size()) + " 1000\r\n"};
+            }
+            if (verb == "QUIT") {
+                QList<int> gone(deletedInSession.begin(), deletedInSession.end());
+                std::sort(gone.rbegin(), gone.rend());
+                for (const int n : gone)
+                    messages.removeAt(n - 1);
+                deletedInSession.clear();
+                return {"+OK bye\r\n", true};
+            }
+            const int n = words.value(1).toInt();
+            if (verb == "UIDL" && uidlAnswers.contains(n))
+                return {uidlAnswers.value(n) + "\r\n"};
+            if (n < 1 || n > messages.size() || deletedInSession.contains(n))
+                return {"-ERR no such message\r\n"};
+            const Message &m = messages.at(n - 1);
+            if (verb == "UIDL")
+                return {"+OK " + QByteArray::number(n) + ' ' + m.uniqueId + "\r\n"};
+            if (verb == "RETR" || verb == "TOP")
+                return {"+OK\r\nFrom: " + m.from + "\r\nSubject: s\r\n\r\nx\r\n.\r\n"};
+            if (verb == "DELE") {
+                deletedInSession.insert(n);
+                deleted.append(QString::fromLatin1(m.from));
+                return {"+OK marked\r\n"};
+            }
+            return {"-ERR unknown command\r\n"};
+        };
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(kvorn::DomainState)
@@ -191,6 +248,8 @@ private Q_SLOTS:
     void stopDuringProcessing();
     void accountWithoutMarkedRowsStillLogsOnAndOff();
     void periodicCheckProcessesFirstWithAutoDelete();
+    void onlyMarkedMailIsDeleted_data();
+    void onlyMarkedMailIsDeleted();
 };
 
 // --- classification against a scripted mailbox and a resolver table ------------------------
@@ -862,6 +921,118 @@ void TestMailFilter::periodicCheckProcessesFirstWithAutoDelete()
     QVERIFY(dele > 0);
     QVERIFY(server.commands.indexOf("RETR 1", dele) > dele);
     QCOMPARE(rig.killLog.KilledMail(), 1);
+}
+
+// --- servers that break the rules of unique IDs --------------------------------------------
+
+void TestMailFilter::onlyMarkedMailIsDeleted_data()
+{
+    QTest::addColumn<QByteArrayList>("senders"); // "@spam.test" is blacklisted
+    QTest::addColumn<QByteArrayList>("ids");
+    QTest::addColumn<QList<int>>("goneBeforeProcess");
+    QTest::addColumn<int>("lieAt"); // the answer to "UIDL lieAt" is `lie`
+    QTest::addColumn<QByteArray>("lie");
+    QTest::addColumn<bool>("lieInCheck"); // during the check, else during processing
+    QTest::addColumn<QStringList>("deleted");
+    QTest::addColumn<QStringList>("unprocessable");
+    QTest::addColumn<QStringList>("notFound");
+
+    const char *const pal = "pal@friends.test";
+    QTest::newRow("ordinary mailbox")
+        << QByteArrayList{pal, "s2@spam.test", "s3@spam.test"} << QByteArrayList{"u1", "u2", "u3"}
+        << QList<int>{} << 0 << QByteArray() << false
+        << QStringList{"s2@spam.test", "s3@spam.test"} << QStringList{} << QStringList{};
+    QTest::newRow("IDs with blanks, the marked one gone")
+        << QByteArrayList{"s1@spam.test", pal} << QByteArrayList{"abc 1", "abc 2"}
+        << QList<int>{1} << 0 << QByteArray() << false << QStringList{}
+        << QStringList{QStringLiteral("s1@spam.test"), QString::fromLatin1(pal)} << QStringList{};
+    QTest::newRow("one ID for two messages, the marked one gone")
+        << QByteArrayList{pal, "s2@spam.test", "s3@spam.test"}
+        << QByteArrayList{"dup", "dup", "u3"} << QList<int>{2} << 0 << QByteArray() << false
+        << QStringList{"s3@spam.test"}
+        << QStringList{QString::fromLatin1(pal), QStringLiteral("s2@spam.test")} << QStringList{};
+    QTest::newRow("an ID of 71 characters")
+        << QByteArrayList{"s1@spam.test", "s2@spam.test"}
+        << QByteArrayList{QByteArray(71, 'a'), QByteArray(70, 'b')} << QList<int>{} << 0
+        << QByteArray() << false << QStringList{"s2@spam.test"} << QStringList{"s1@spam.test"}
+        << QStringList{};
+    QTest::newRow("processing: the reply names another number")
+        << QByteArrayList{pal, "s2@spam.test"} << QByteArrayList{"u1", "u2"} << QList<int>{} << 2
+        << QByteArray("+OK 1 u2") << false << QStringList{} << QStringList{}
+        << QStringList{"s2@spam.test"};
+    QTest::newRow("check: the reply names another number")
+        << QByteArrayList{pal, "s2@spam.test"} << QByteArrayList{"u1", "u2"} << QList<int>{} << 2
+        << QByteArray("+OK 1 u1") << true << QStringList{} << QStringList{"s2@spam.test"}
+        << QStringList{};
+    QTest::newRow("the marked message gone before Process")
+        << QByteArrayList{pal, "s2@spam.test"} << QByteArrayList{"u1", "u2"} << QList<int>{2} << 0
+        << QByteArray() << false << QStringList{} << QStringList{} << QStringList{"s2@spam.test"};
+}
+
+void TestMailFilter::onlyMarkedMailIsDeleted()
+{
+    QFETCH(QByteArrayList, senders);
+    QFETCH(QByteArrayList, ids);
+    QFETCH(QList<int>, goneBeforeProcess);
+    QFETCH(int, lieAt);
+    QFETCH(QByteArray, lie);
+    QFETCH(bool, lieInCheck);
+    QFETCH(QStringList, deleted);
+    QFETCH(QStringList, unprocessable);
+    QFETCH(QStringList, notFound);
+
+    ChangingMailbox box;
+    for (qsizetype i = 0; i < senders.size(); ++i)
+        box.messages.append({senders.at(i), ids.at(i)});
+    if (lieInCheck)
+        box.uidlAnswers.insert(lieAt, lie);
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = box.responder();
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("*@spam.test"));
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), senders.size());
+    const QString checkStatus = rig.mail.check.statusText();
+    for (const QString &sender : unprocessable) {
+        const int r = rig.rowFrom(sender);
+        QVERIFY(!rig.mail.list.isChecked(r));
+        QVERIFY2(rig.mail.list.text(r, ColStatus).startsWith(QLatin1String("Not processable: ")),
+                 qPrintable(rig.mail.list.text(r, ColStatus)));
+        // The user cannot mark it either.
+        rig.mail.list.setChecked(r, true);
+        QVERIFY(!rig.mail.list.isChecked(r));
+        QVERIFY2(checkStatus.contains(QStringLiteral("Message %1 of user0@example.test will not "
+                                                     "be processed: ")
+                                          .arg(rig.mail.list.tag(r))),
+                 qPrintable(checkStatus));
+    }
+
+    std::sort(goneBeforeProcess.rbegin(), goneBeforeProcess.rend());
+    for (const int n : goneBeforeProcess)
+        box.messages.removeAt(n - 1);
+    box.uidlAnswers.clear();
+    if (!lieInCheck && lieAt > 0)
+        box.uidlAnswers.insert(lieAt, lie);
+    QVERIFY(rig.runProcessing());
+
+    QCOMPARE(box.deleted, deleted);
+    QCOMPARE(rig.killLog.KilledMail(), deleted.size());
+    QCOMPARE(rig.mail.list.rowCount(), senders.size() - deleted.size());
+    for (const QString &sender : unprocessable) {
+        const int r = rig.rowFrom(sender);
+        QVERIFY(r >= 0);
+        QVERIFY2(rig.mail.list.text(r, ColStatus).startsWith(QLatin1String("Not processable: ")),
+                 qPrintable(rig.mail.list.text(r, ColStatus)));
+    }
+    for (const QString &sender : notFound) {
+        const int r = rig.rowFrom(sender);
+        QVERIFY2(r >= 0, qPrintable(sender));
+        QVERIFY(rig.mail.list.isChecked(r));
+        QCOMPARE(rig.mail.list.text(r, ColStatus),
+                 MailProcessor::notDeletedStatus(QStringLiteral("not on the server")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMailFilter)
