@@ -83,6 +83,8 @@ public:
     /// Sets the periodic check timer to a minute and starts it when "TimerOn" is on.
     void startPeriodicTimerIfOn();
     bool isChecking() const { return m_running; }
+    /// The accounts of the current (or last) check, as they were when it started.
+    const std::vector<MailAccount> &runAccounts() const { return m_runAccounts; }
 
     // --- run state -----------------------------------------------------------------------------
     QString MailMode = QStringLiteral("Get");

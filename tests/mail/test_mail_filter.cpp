@@ -250,6 +250,10 @@ private Q_SLOTS:
     void periodicCheckProcessesFirstWithAutoDelete();
     void onlyMarkedMailIsDeleted_data();
     void onlyMarkedMailIsDeleted();
+    void denialsNeedATrustedNameServer_data();
+    void denialsNeedATrustedNameServer();
+    void nameServerDenyingEverythingDeletesNothing_data();
+    void nameServerDenyingEverythingDeletesNothing();
 };
 
 // --- classification against a scripted mailbox and a resolver table ------------------------
@@ -281,10 +285,11 @@ void TestMailFilter::classification_data()
         << "from relay.spamhost.test" << QStringList{} << QStringList{"*.spamhost.test"} << exists
         << true << "Blacklist"
         << "*.spamhost.test" << QStringList{};
+    // A denial is believed once the name server has confirmed the account's own domain.
     QTest::newRow("no such domain")
         << "Ghost <g@nowhere.test>" << rcv << QStringList{} << QStringList{}
         << DomainState::DoesNotExist << true << "No DNS"
-        << "False" << QStringList{"nowhere.test"};
+        << "False" << QStringList{"nowhere.test", "example.test"};
     QTest::newRow("no answer is no evidence")
         << "Ghost <g@slow.test>" << rcv << QStringList{} << QStringList{} << DomainState::Unknown
         << false << "1"
@@ -295,7 +300,7 @@ void TestMailFilter::classification_data()
     QTest::newRow("sender without @ asks the whole address")
         << "MAILER-DAEMON" << rcv << QStringList{} << QStringList{} << DomainState::DoesNotExist
         << true << "No DNS"
-        << "False" << QStringList{"MAILER-DAEMON"};
+        << "False" << QStringList{"MAILER-DAEMON", "example.test"};
     QTest::newRow("< without > asks from the whole text")
         << "Odd <odd@broken.test" << rcv << QStringList{} << QStringList{} << exists << false << "1"
         << "False" << QStringList{"broken.test"};
@@ -319,6 +324,7 @@ void TestMailFilter::classification()
     auto fake = std::make_unique<FakeResolver>();
     FakeResolver &resolver = *fake;
     resolver.otherwise = dns;
+    resolver.states.insert(QStringLiteral("example.test"), DomainState::Exists);
     FilterRig rig(std::move(fake));
     for (const QString &f : friends)
         rig.addEntry(MailListKind::Friends, f);
@@ -486,8 +492,9 @@ void TestMailFilter::endToEndOnDovecotAndDns()
                              "G Text <t@txt-only.test>|1|No DNS|False",
                              "H Other <o@known.test>|0|8|False",
                          }));
-    // nowhere.test, known.test, only-mx.test, txt-only.test: each asked once.
-    QCOMPARE(rig.classifier.cache().forwardedCount(), 4);
+    // nowhere.test, known.test, only-mx.test, txt-only.test and, before the first denial
+    // counted, the account's own example.test: each asked once.
+    QCOMPARE(rig.classifier.cache().forwardedCount(), 5);
 
     RecordingProxy proxy(dovecot.port());
     QVERIFY(proxy.listen());
@@ -647,6 +654,13 @@ void TestMailFilter::domainsAreAskedAtOnce()
     QVERIFY(finished.isEmpty());
     QVERIFY(rig.mail.check.isChecking());
 
+    resolver.release();
+    // The first denial has the account's own domain asked before anything is marked.
+    QTRY_COMPARE(resolver.pendingCount(), 1);
+    QCOMPARE(resolver.asked.last(), QStringLiteral("example.test"));
+    QTest::qWait(50);
+    QVERIFY(finished.isEmpty());
+    QCOMPARE(rig.rows().value(1), QStringLiteral("s@d2.test|0|2|False"));
     resolver.release();
     QTRY_COMPARE(finished.size(), 1);
     QCOMPARE(rig.rows(), (QStringList{"s@d1.test|0|1|False", "s@d2.test|1|No DNS|False",
@@ -1033,6 +1047,124 @@ void TestMailFilter::onlyMarkedMailIsDeleted()
         QCOMPARE(rig.mail.list.text(r, ColStatus),
                  MailProcessor::notDeletedStatus(QStringLiteral("not on the server")));
     }
+}
+
+// --- name servers that deny what exists ----------------------------------------------------
+
+void TestMailFilter::denialsNeedATrustedNameServer_data()
+{
+    QTest::addColumn<DomainState>("accountDomain"); // example.test
+    QTest::addColumn<DomainState>("colleague");     // known.test
+    QTest::addColumn<bool>("ghostMarked");          // the sender at nowhere.test (denied)
+    QTest::addColumn<QString>("told");
+
+    const auto exists = DomainState::Exists;
+    const auto denied = DomainState::DoesNotExist;
+    const auto unknown = DomainState::Unknown;
+    QTest::newRow("honest") << exists << exists << true << "";
+    QTest::newRow("denies the account's own domain")
+        << denied << exists << false
+        << "The name server denied example.test, a domain known to exist: no message was "
+           "marked \"No DNS\"";
+    QTest::newRow("own domain unanswered, a colleague confirmed") << unknown << exists << true << "";
+    QTest::newRow("own domain unanswered, every sender denied")
+        << unknown << denied << false
+        << "The name server confirmed no name of this check and denied the rest: no message "
+           "was marked \"No DNS\"";
+}
+
+void TestMailFilter::denialsNeedATrustedNameServer()
+{
+    QFETCH(DomainState, accountDomain);
+    QFETCH(DomainState, colleague);
+    QFETCH(bool, ghostMarked);
+    QFETCH(QString, told);
+
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    resolver.states = {{QStringLiteral("example.test"), accountDomain},
+                       {QStringLiteral("known.test"), colleague},
+                       {QStringLiteral("nowhere.test"), DomainState::DoesNotExist}};
+    FilterRig rig(std::move(fake));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(2, [](int n) -> QByteArray {
+        return n == 1 ? "From: Colleague <c@known.test>\r\n\r\nx\r\n"
+                      : "From: Ghost <g@nowhere.test>\r\n\r\nx\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(),
+             (QStringList{QStringLiteral("Colleague <c@known.test>|0|1|False"),
+                          ghostMarked ? QStringLiteral("Ghost <g@nowhere.test>|1|No DNS|False")
+                                      : QStringLiteral("Ghost <g@nowhere.test>|0|2|False")}));
+    // The account's domain is asked only once a denial needs it.
+    QVERIFY(resolver.asked.contains(QStringLiteral("example.test")));
+    const QString status = rig.mail.check.statusText();
+    if (told.isEmpty())
+        QVERIFY2(!status.contains(QLatin1String("The name server")), qPrintable(status));
+    else
+        QVERIFY2(status.contains(told + QLatin1String("\r\n")), qPrintable(status));
+    QVERIFY(status.endsWith(QLatin1String("Finished Checking\r\n")));
+
+    // Trust is earned per check: the next one asks again.
+    resolver.asked.clear();
+    resolver.states.insert(QStringLiteral("example.test"), DomainState::Exists);
+    resolver.states.insert(QStringLiteral("known.test"), DomainState::Exists);
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows().value(1), QStringLiteral("Ghost <g@nowhere.test>|1|No DNS|False"));
+}
+
+void TestMailFilter::nameServerDenyingEverythingDeletesNothing_data()
+{
+    QTest::addColumn<QStringList>("records"); // the name server's zone
+    QTest::addColumn<QStringList>("marked");
+    QTest::addColumn<QStringList>("left"); // subjects
+
+    QTest::newRow("denies every name")
+        << QStringList{} << QStringList{}
+        << QStringList{"from a colleague", "mail exchanger only", "unknown domain"};
+    QTest::newRow("honest") << DnsTestServer::defaultRecords()
+                            << QStringList{"B Ghost <ghost@nowhere.test>"}
+                            << QStringList{"from a colleague", "mail exchanger only"};
+}
+
+void TestMailFilter::nameServerDenyingEverythingDeletesNothing()
+{
+    if (!DovecotServer::available())
+        QSKIP("dovecot is not installed");
+    QFETCH(QStringList, records);
+    QFETCH(QStringList, marked);
+    QFETCH(QStringList, left);
+
+    DnsTestServer dns(records);
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    DovecotServer dovecot;
+    const QString user = QStringLiteral("user0");
+    dovecot.addUser(user, QStringLiteral("pass0"));
+    dovecot.addMessage(user, mailFrom("A Colleague <colleague@known.test>", "from a colleague"));
+    dovecot.addMessage(user, mailFrom("B Ghost <ghost@nowhere.test>", "unknown domain"));
+    dovecot.addMessage(user, mailFrom("C Mx <m@only-mx.test>", "mail exchanger only"));
+    QVERIFY2(dovecot.start(&error), qPrintable(error));
+
+    FilterRig rig(caresAt(dns.server()));
+    rig.mail.setAccounts({dovecot.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 3);
+    QStringList markedRows;
+    for (int r = 0; r < rig.mail.list.rowCount(); ++r) {
+        if (rig.mail.list.isChecked(r))
+            markedRows.append(rig.mail.list.text(r, ColFrom));
+    }
+    QCOMPARE(markedRows, marked);
+    QCOMPARE(rig.mail.check.statusText().contains(QLatin1String("a domain known to exist")),
+             records.isEmpty());
+
+    // What F6 would do next.
+    QVERIFY(rig.runProcessing());
+    QCOMPARE(subjectsLeft(dovecot, user), left);
+    QCOMPARE(rig.killLog.KilledMail(), marked.size());
 }
 
 QTEST_GUILESS_MAIN(TestMailFilter)
