@@ -31,6 +31,17 @@ MailProcessor::MailProcessor(Services services, QObject *parent)
     });
     if (services.controller)
         connect(services.controller, &MainController::exitStarted, this, &MailProcessor::stop);
+    connect(&m_check, &MailCheck::checkFinished, this, [this] {
+        if (!m_waitingForCheck)
+            return;
+        // After the check's other listeners, as a command the user gives then would.
+        QTimer::singleShot(0, this, [this] {
+            if (!std::exchange(m_waitingForCheck, false))
+                return;
+            if (!ProcessMail(std::exchange(m_waitingThen, {})))
+                m_check.appendStatus(QStringLiteral("Processing could not start"));
+        });
+    });
 }
 
 int MailProcessor::serverTimeout() const
@@ -42,8 +53,19 @@ int MailProcessor::serverTimeout() const
 
 bool MailProcessor::ProcessMail(std::function<void()> then)
 {
-    if (m_running || m_check.isChecking() || m_check.MailMode == kDel)
+    if (m_running || m_check.MailMode == kDel)
         return false;
+    if (m_check.isChecking()) {
+        // The check owns the list until its last answers are in; the command is not lost
+        // but kept for the check's end.
+        if (!m_waitingForCheck) {
+            m_waitingForCheck = true;
+            m_waitingThen = std::move(then);
+            m_check.appendStatus(QStringLiteral("Processing starts when the check has ended"));
+            Q_EMIT processingQueued();
+        }
+        return true;
+    }
     m_check.setMailMode(kDel);
     m_then = std::move(then);
     Q_EMIT processingStarted();
@@ -389,6 +411,10 @@ void MailProcessor::endRun()
 
 void MailProcessor::stop()
 {
+    if (std::exchange(m_waitingForCheck, false)) {
+        m_waitingThen = {};
+        m_check.appendStatus(QStringLiteral("Processing cancelled"));
+    }
     if (m_running)
         stoppedRun();
 }

@@ -254,6 +254,8 @@ private Q_SLOTS:
     void denialsNeedATrustedNameServer();
     void nameServerDenyingEverythingDeletesNothing_data();
     void nameServerDenyingEverythingDeletesNothing();
+    void processDuringACheck_data();
+    void processDuringACheck();
 };
 
 // --- classification against a scripted mailbox and a resolver table ------------------------
@@ -1165,6 +1167,74 @@ void TestMailFilter::nameServerDenyingEverythingDeletesNothing()
     QVERIFY(rig.runProcessing());
     QCOMPARE(subjectsLeft(dovecot, user), left);
     QCOMPARE(rig.killLog.KilledMail(), marked.size());
+}
+
+// --- Process pressed while a check still waits for name-server answers ---------------------
+
+void TestMailFilter::processDuringACheck_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("starts when the check has ended") << false;
+    QTest::newRow("Stop cancels both") << true;
+}
+
+void TestMailFilter::processDuringACheck()
+{
+    QFETCH(bool, stop);
+
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    resolver.hold = true;
+    FilterRig rig(std::move(fake));
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("*@spam.test"));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto box = ScriptedPop3Server::mailbox(2, [](int n) -> QByteArray {
+        return n == 1 ? "From: <s@spam.test>\r\n\r\nx\r\n" : "From: <c@known.test>\r\n\r\nx\r\n";
+    });
+    server.respond = [&box](const QByteArray &command) -> ScriptedPop3Server::Answer {
+        if (command.startsWith("DELE "))
+            return {"+OK marked\r\n"};
+        return box(command);
+    };
+    rig.mail.setAccounts({server.hostPort()});
+    QSignalSpy checked(&rig.mail.check, &MailCheck::checkFinished);
+    QSignalSpy started(&rig.processor, &MailProcessor::processingStarted);
+    QSignalSpy finished(&rig.processor, &MailProcessor::processingFinished);
+    QVERIFY(rig.mail.check.GetNewMail());
+    // The dialogue is over; the check waits for the name server.
+    QTRY_VERIFY(server.commands.contains("QUIT"));
+    QVERIFY(rig.mail.check.isChecking());
+
+    QVERIFY(rig.processor.ProcessMail());
+    QVERIFY(rig.processor.isWaitingForCheck());
+    QVERIFY(rig.mail.check.statusText().endsWith(
+        QLatin1String("Processing starts when the check has ended\r\n")));
+    QVERIFY(started.isEmpty());
+    // Asked twice, it is still one run.
+    QVERIFY(rig.processor.ProcessMail());
+
+    if (stop) {
+        rig.mail.check.stopMail();
+        rig.processor.stop();
+        QVERIFY(checked.wait(5000));
+        QTest::qWait(100);
+        QVERIFY(started.isEmpty());
+        QVERIFY(!rig.processor.isWaitingForCheck());
+        QVERIFY(rig.mail.check.statusText().contains(QLatin1String("Processing cancelled\r\n")));
+        // No second log-on: processing never began.
+        QCOMPARE(server.connections, 1);
+        QCOMPARE(rig.mail.list.rowCount(), 2);
+        return;
+    }
+    resolver.hold = false;
+    resolver.release();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(checked.size(), 1);
+    QCOMPARE(started.size(), 1);
+    QVERIFY(server.commands.contains("DELE 1"));
+    QCOMPARE(rig.rows(), QStringList{"<c@known.test>|0|2|False"});
+    QCOMPARE(rig.killLog.KilledMail(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMailFilter)
