@@ -8,6 +8,9 @@
 #include "mail/MailClassifier.h"
 #include "mail/MessageListModel.h"
 #include "mail/ReplyWord.h"
+#include "mail/UniqueId.h"
+
+#include <utility>
 
 namespace kvorn {
 
@@ -191,6 +194,7 @@ void MailCheck::nextAccount()
         m_messages.Clear();
         MailMode = kGet;
         m_resumeAfter = 0;
+        m_seenIds.clear();
         m_capaAsked = false;
         m_pipelining = false;
         m_session.close();
@@ -466,6 +470,8 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         if (!line.startsWith(QLatin1Char('+')) && !Pop3Session::isErrorReply(line))
             return LineResult::Ignored;
         m_uidlOrphan = false;
+        if (line.startsWith(QLatin1Char('+')))
+            takeUniqueId(line, false);
         nextMessageOrQuit();
         return LineResult::Handled;
     }
@@ -566,13 +572,7 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         st.ReceiveBuffer.append(line);
         return LineResult::Handled;
     case MailStep::AwaitUidl:
-        if (st.RowHidden) {
-            st.RowHidden = false;
-        } else {
-            const int row = m_list.rowOfKey(m_lastRowKey);
-            if (row >= 0)
-                m_list.setText(row, ColUniqueId, ReplyWord(line, 2, QStringLiteral(" ")));
-        }
+        takeUniqueId(line, !std::exchange(st.RowHidden, false));
         nextMessageOrQuit();
         break;
     case MailStep::AwaitQuitReply:
@@ -584,6 +584,47 @@ MailCheck::LineResult MailCheck::handleReply(const QString &line)
         break;
     }
     return LineResult::Handled;
+}
+
+void MailCheck::takeUniqueId(const QString &line, bool listed)
+{
+    // Processing finds a message again by its unique ID alone, so an ID that could belong to
+    // another message as well is no ID: its row is never processed.
+    const std::int32_t n = MailCheckState.CurrentMessage;
+    const int row = listed ? m_list.rowOfKey(m_lastRowKey) : -1;
+    const UidlReply reply = parseUidlReply(line);
+    QString fault = reply.number == n ? uniqueIdFault(reply.uniqueId)
+                                      : QStringLiteral("the server named message %1 when asked "
+                                                       "for message %2")
+                                            .arg(reply.number)
+                                            .arg(n);
+    if (fault.isEmpty()) {
+        const auto seen = m_seenIds.constFind(reply.uniqueId);
+        if (seen == m_seenIds.constEnd()) {
+            // Unlisted messages count as well: processing must not find one of them instead.
+            m_seenIds.insert(reply.uniqueId, row >= 0 ? m_lastRowKey : 0);
+        } else {
+            fault = QStringLiteral("another message has the same unique ID");
+            if (const int other = m_list.rowOfKey(*seen); *seen != 0 && other >= 0)
+                markUnprocessable(other, fault);
+        }
+    }
+    if (row < 0)
+        return;
+    if (fault.isEmpty())
+        m_list.setText(row, ColUniqueId, reply.uniqueId);
+    else
+        markUnprocessable(row, fault);
+}
+
+void MailCheck::markUnprocessable(int row, const QString &why)
+{
+    if (!m_list.unprocessable(row).isEmpty())
+        return;
+    m_list.setUnprocessable(row, why);
+    appendStatus(QStringLiteral("Message %1 of %2 will not be processed: %3")
+                     .arg(m_list.tag(row))
+                     .arg(MailAcctName, why));
 }
 
 void MailCheck::nextMessageOrQuit()

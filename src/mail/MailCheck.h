@@ -4,6 +4,7 @@
 #include "mail/MailSettings.h"
 #include "mail/Pop3Session.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -82,6 +83,8 @@ public:
     /// Sets the periodic check timer to a minute and starts it when "TimerOn" is on.
     void startPeriodicTimerIfOn();
     bool isChecking() const { return m_running; }
+    /// The accounts of the current (or last) check, as they were when it started.
+    const std::vector<MailAccount> &runAccounts() const { return m_runAccounts; }
 
     // --- run state -----------------------------------------------------------------------------
     QString MailMode = QStringLiteral("Get");
@@ -175,6 +178,10 @@ private:
     void startListing();
     LineResult handleCapaLine(const QString &line);
     void nextMessageOrQuit();
+    /// Files the answer to the unique-ID request of the current message; `listed`: its row
+    /// is the one added last.
+    void takeUniqueId(const QString &line, bool listed);
+    void markUnprocessable(int row, const QString &why);
     void sendAhead();
     void endAccountWith(const QString &text);
     void skipMessage(const QString &text);
@@ -228,6 +235,9 @@ private:
     /// The message's header request failed; the answer to its unique-ID request, sent
     /// with it, is still to come and belongs to no row.
     bool m_uidlOrphan = false;
+
+    /// The unique IDs of the current account so far, each with its row's key (0: no row).
+    QHash<QString, quint64> m_seenIds;
 
     CMessages m_messages;
     MailClassifier *m_classifier = nullptr;

@@ -2,6 +2,7 @@
 
 #include "mail/MailAccountEdit.h"
 #include "mail/ReplyWord.h"
+#include "mail/UniqueId.h"
 
 #include <algorithm>
 
@@ -139,8 +140,10 @@ MailPreview::LineResult MailPreview::sessionLine(const QString &line)
         return LineResult::Handled;
     }
     case State::Uidl: {
-        const QString id = ReplyWord(line, 2, kBlank).trimmed();
-        if (id == m_uniqueId) {
+        // The whole ID, of the message asked about: a part of it, or another number's,
+        // would show another message.
+        const UidlReply reply = parseUidlReply(line);
+        if (reply.number == m_candidate && reply.uniqueId == m_uniqueId) {
             m_state = State::Retr;
             send(QStringLiteral("RETR %1").arg(m_candidate));
             return LineResult::Handled;

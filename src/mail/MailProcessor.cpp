@@ -6,6 +6,7 @@
 #include "mail/MailCheck.h"
 #include "mail/MessageListModel.h"
 #include "mail/ReplyWord.h"
+#include "mail/UniqueId.h"
 
 #include <QPointer>
 #include <exception>
@@ -30,6 +31,17 @@ MailProcessor::MailProcessor(Services services, QObject *parent)
     });
     if (services.controller)
         connect(services.controller, &MainController::exitStarted, this, &MailProcessor::stop);
+    connect(&m_check, &MailCheck::checkFinished, this, [this] {
+        if (!m_waitingForCheck)
+            return;
+        // After the check's other listeners, as a command the user gives then would.
+        QTimer::singleShot(0, this, [this] {
+            if (!std::exchange(m_waitingForCheck, false))
+                return;
+            if (!ProcessMail(std::exchange(m_waitingThen, {})))
+                m_check.appendStatus(QStringLiteral("Processing could not start"));
+        });
+    });
 }
 
 int MailProcessor::serverTimeout() const
@@ -41,8 +53,19 @@ int MailProcessor::serverTimeout() const
 
 bool MailProcessor::ProcessMail(std::function<void()> then)
 {
-    if (m_running || m_check.isChecking() || m_check.MailMode == kDel)
+    if (m_running || m_check.MailMode == kDel)
         return false;
+    if (m_check.isChecking()) {
+        // The check owns the list until its last answers are in; the command is not lost
+        // but kept for the check's end.
+        if (!m_waitingForCheck) {
+            m_waitingForCheck = true;
+            m_waitingThen = std::move(then);
+            m_check.appendStatus(QStringLiteral("Processing starts when the check has ended"));
+            Q_EMIT processingQueued();
+        }
+        return true;
+    }
     m_check.setMailMode(kDel);
     m_then = std::move(then);
     Q_EMIT processingStarted();
@@ -224,9 +247,11 @@ void MailProcessor::step()
             sendUidl();
             return;
         }
-        // Gone from the server: nothing to delete, nothing to count.
+        // Gone from the server: nothing to delete, nothing to count. The row stays and says
+        // so; no other message is deleted in its place.
+        m_settled.insert(m_rowKey);
         if (const int row = m_list.rowOfKey(m_rowKey); row >= 0)
-            m_list.removeRowAt(row);
+            m_list.setText(row, ColStatus, notDeletedStatus(QStringLiteral("not on the server")));
         nextRow();
         return;
     case Phase::Dele:
@@ -260,10 +285,21 @@ void MailProcessor::nextRow()
         m_number = row.tag;
         MailDelConfirm = false;
         m_list.setSelectedRow(r);
+        if (!row.unprocessable.isEmpty()) {
+            // Its "Status" says why already.
+            m_settled.insert(m_rowKey);
+            continue;
+        }
         if (m_number <= 0) {
             // No number to start from: the message cannot be found.
             m_settled.insert(m_rowKey);
             m_list.setText(r, ColStatus, notDeletedStatus(QStringLiteral("no message number")));
+            continue;
+        }
+        if (!uniqueIdFault(row.text[ColUniqueId]).isEmpty()) {
+            // Without its own ID any message could pass for it.
+            m_settled.insert(m_rowKey);
+            m_list.setText(r, ColStatus, notDeletedStatus(QStringLiteral("no unique ID")));
             continue;
         }
         sendUidl();
@@ -304,12 +340,14 @@ MailProcessor::LineResult MailProcessor::statReply(const QString &reply)
 
 MailProcessor::LineResult MailProcessor::uidlReply(const QString &reply)
 {
-    bool numberOk = false;
-    const int number = ReplyWord(reply, 1, kBlank).toInt(&numberOk);
-    const QString id = ReplyWord(reply, 2, kBlank);
+    // Only the message asked about may be deleted, and only when its whole ID is the
+    // row's: a server that answers for another number, or an ID that merely begins
+    // alike, is a mismatch like any other.
+    const UidlReply answer = parseUidlReply(reply);
+    const std::int32_t number = m_number;
     const int row = m_list.rowOfKey(m_rowKey);
-    if (row < 0 || !numberOk || number <= 0 || id.isEmpty() ||
-        id != m_list.text(row, ColUniqueId)) {
+    if (row < 0 || answer.number != number || !uniqueIdFault(answer.uniqueId).isEmpty() ||
+        !m_list.unprocessable(row).isEmpty() || answer.uniqueId != m_list.text(row, ColUniqueId)) {
         endWait(WaitEnd::Reply);
         return LineResult::Handled;
     }
@@ -373,6 +411,10 @@ void MailProcessor::endRun()
 
 void MailProcessor::stop()
 {
+    if (std::exchange(m_waitingForCheck, false)) {
+        m_waitingThen = {};
+        m_check.appendStatus(QStringLiteral("Processing cancelled"));
+    }
     if (m_running)
         stoppedRun();
 }

@@ -49,12 +49,15 @@ public:
     explicit MailProcessor(Services services, QObject *parent = nullptr);
 
     /// Starts processing and returns at once; `processingFinished` tells the end, and
-    /// `then` (when given) runs after it. False, and nothing starts, while a check or
-    /// another processing run is going on.
+    /// `then` (when given) runs after it. While a check runs, the processing is kept for
+    /// the check's end (the status box says so). False, and nothing starts, while another
+    /// processing run is going on.
     bool ProcessMail(std::function<void()> then = {});
-    /// The stop command: the run ends at once; rows not yet processed keep their marks.
+    /// The stop command: the run ends at once; rows not yet processed keep their marks. A
+    /// processing kept for the end of a check is dropped.
     void stop();
     bool isProcessing() const { return m_running; }
+    bool isWaitingForCheck() const { return m_waitingForCheck; }
 
     /// Set when the searched message was found and its delete command sent.
     bool MailDelConfirm = false;
@@ -68,6 +71,8 @@ public:
     }
 
 Q_SIGNALS:
+    /// Processing was asked for during a check and starts when the check has ended.
+    void processingQueued();
     void processingStarted();
     void processingFinished();
     /// One message was deleted on the server (after the "QUIT" was confirmed).
@@ -145,6 +150,8 @@ private:
     /// Rows whose "DELE" the server confirmed in the current session.
     QList<quint64> m_confirmed;
     std::function<void()> m_then;
+    bool m_waitingForCheck = false;
+    std::function<void()> m_waitingThen;
 };
 
 } // namespace kvorn

@@ -119,12 +119,31 @@ bool MessageListModel::isChecked(int row) const
 
 void MessageListModel::setChecked(int row, bool checked)
 {
+    // Its message cannot be told apart on the server: a mark would delete a guess.
+    if (checked && hasRow(row) && !rowAt(row).unprocessable.isEmpty())
+        return;
     changeRow(row, ColFrom, [&](MailListRow &r) { r.checked = checked; }, {Qt::CheckStateRole});
 }
 
 std::int32_t MessageListModel::tag(int row) const
 {
     return hasRow(row) ? rowAt(row).tag : 0;
+}
+
+void MessageListModel::setUnprocessable(int row, const QString &why)
+{
+    if (!hasRow(row))
+        return;
+    setChecked(row, false);
+    changeRow(row, ColStatus, [&](MailListRow &r) { r.unprocessable = why; });
+    setText(row, ColStatus, unprocessableStatus(why));
+    // Nothing may compare with it any more.
+    setText(row, ColUniqueId, QString());
+}
+
+QString MessageListModel::unprocessable(int row) const
+{
+    return hasRow(row) ? rowAt(row).unprocessable : QString();
 }
 
 void MessageListModel::removeRowAt(int row)

@@ -32,6 +32,9 @@ struct MailListRow
     std::array<QString, MailColumnCount> text;
     bool checked = false;
     std::int32_t tag = 0;
+    /// Why the message cannot be found again safely on its server (a malformed or repeated
+    /// unique ID); such a row is never deleted. Empty for an ordinary row.
+    QString unprocessable;
     /// Stays the same while the row lives, whatever sorting or removals do to its place.
     quint64 key = 0;
 };
@@ -62,6 +65,11 @@ public:
 
     /// The column captions.
     static QString caption(int column);
+    /// The "Status" text of a row that can never be processed.
+    static QString unprocessableStatus(const QString &why)
+    {
+        return QStringLiteral("Not processable: ") + why;
+    }
 
     /// Adds a row at its place in the sort order; returns the row's key.
     quint64 addRow(MailListRow row);
@@ -73,6 +81,10 @@ public:
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
     std::int32_t tag(int row) const;
+    /// Takes the mark off the row for good: its "Status" tells `why`, and processing never
+    /// deletes its message.
+    void setUnprocessable(int row, const QString &why);
+    QString unprocessable(int row) const;
     void removeRowAt(int row);
     /// Removes every row.
     void clear();

@@ -39,6 +39,17 @@ void SpamClassifier::attachTo(MailCheck &check)
                         : QStringLiteral("Message %1: no domain name in the sender %2: not marked")
                               .arg(number, sender));
             });
+    connect(this, &SpamClassifier::denialsDistrusted, &check, &MailCheck::appendStatus);
+    setKnownNames([&check] {
+        QStringList names;
+        for (const MailAccount &account : check.runAccounts()) {
+            if (check.MailDefaultOnly && !account.AcctDefault)
+                continue;
+            names.append(senderDomain(account.MailName));
+            names.append(accountHostPort(account).host);
+        }
+        return names;
+    });
 }
 
 void SpamClassifier::newCheck()
@@ -49,6 +60,12 @@ void SpamClassifier::newCheck()
     m_settledWaiters.clear();
     m_cache.clear();
     m_unansweredTold.clear();
+    m_trust = Trust::Open;
+    m_probesStarted = false;
+    m_probing.clear();
+    m_anyExists = false;
+    m_checkOver = false;
+    m_held.clear();
     if (m_serverSwitch && m_settings.DnsServers != m_serversInUse) {
         m_serversInUse = m_settings.DnsServers;
         m_serverSwitch(m_serversInUse);
@@ -111,10 +128,22 @@ void SpamClassifier::classify(quint64 rowKey, std::function<void(bool rowHidden)
 
 void SpamClassifier::whenSettled(std::function<void()> done)
 {
-    if (m_waits.isEmpty())
-        done();
-    else
-        m_settledWaiters.push_back(std::move(done));
+    m_checkOver = true;
+    m_settledWaiters.push_back(std::move(done));
+    notifySettled();
+}
+
+void SpamClassifier::notifySettled()
+{
+    if (!m_checkOver || !m_waits.isEmpty() || !m_probing.isEmpty())
+        return;
+    if (m_trust == Trust::Open && !m_held.empty())
+        distrust(QStringLiteral("The name server confirmed no name of this check and denied "
+                                "the rest: no message was marked \"No DNS\""));
+    std::vector<std::function<void()>> waiters;
+    waiters.swap(m_settledWaiters);
+    for (auto &w : waiters)
+        w();
 }
 
 int SpamClassifier::answerWaitMs() const
@@ -157,21 +186,109 @@ void SpamClassifier::domainDone(const QString &key, DomainState state)
         return; // given up on already
     const std::vector<quint64> rows = std::move(*it);
     m_waits.erase(it);
-    if (state == DomainState::DoesNotExist) {
-        for (quint64 rowKey : rows) {
-            const int r = m_list.rowOfKey(rowKey);
-            if (r >= 0) {
-                m_list.setChecked(r, true);
-                m_list.setText(r, ColStatus, QStringLiteral("No DNS"));
-            }
+    if (state == DomainState::Exists) {
+        m_anyExists = true;
+        decideTrust();
+    } else if (state == DomainState::DoesNotExist) {
+        denied(rows);
+    }
+    notifySettled();
+}
+
+void SpamClassifier::denied(const std::vector<quint64> &rows)
+{
+    switch (m_trust) {
+    case Trust::Trusted:
+        markNoDns(rows);
+        return;
+    case Trust::Distrusted:
+        return;
+    case Trust::Open:
+        m_held.insert(m_held.end(), rows.begin(), rows.end());
+        if (!m_probesStarted)
+            startProbes();
+        return;
+    }
+}
+
+void SpamClassifier::markNoDns(const std::vector<quint64> &rows)
+{
+    for (quint64 rowKey : rows) {
+        const int r = m_list.rowOfKey(rowKey);
+        // A row whose message cannot be told apart on the server keeps saying so.
+        if (r >= 0 && m_list.unprocessable(r).isEmpty()) {
+            m_list.setChecked(r, true);
+            m_list.setText(r, ColStatus, QStringLiteral("No DNS"));
         }
     }
-    if (!m_waits.isEmpty())
+}
+
+void SpamClassifier::startProbes()
+{
+    m_probesStarted = true;
+    const QStringList names = m_knownNames ? m_knownNames() : QStringList();
+    for (const QString &name : names) {
+        // An address literal or a name that is no domain tells nothing.
+        if (!dnsQuestionName(name))
+            continue;
+        const QString key = name.trimmed().toLower();
+        if (m_probing.contains(key))
+            continue;
+        m_probing.insert(key, name.trimmed());
+    }
+    const quint64 generation = m_generation;
+    const int waitMs = answerWaitMs();
+    for (auto it = m_probing.cbegin(); it != m_probing.cend(); ++it) {
+        const QString key = it.key();
+        m_cache.lookUp(it.value(), this, [this, key, generation](const DomainAnswer &answer) {
+            if (generation == m_generation)
+                probeDone(key, answer.state);
+        });
+        QTimer::singleShot(waitMs, this, [this, key, generation] {
+            if (generation == m_generation)
+                probeDone(key, DomainState::Unknown);
+        });
+    }
+    decideTrust();
+}
+
+void SpamClassifier::probeDone(const QString &key, DomainState state)
+{
+    const auto it = m_probing.find(key);
+    if (it == m_probing.end())
         return;
-    std::vector<std::function<void()>> waiters;
-    waiters.swap(m_settledWaiters);
-    for (auto &w : waiters)
-        w();
+    const QString name = *it;
+    m_probing.erase(it);
+    if (state == DomainState::DoesNotExist) {
+        distrust(QStringLiteral("The name server denied %1, a domain known to exist: no "
+                                "message was marked \"No DNS\"")
+                     .arg(name));
+    } else if (state == DomainState::Exists) {
+        m_anyExists = true;
+    }
+    decideTrust();
+    notifySettled();
+}
+
+void SpamClassifier::decideTrust()
+{
+    // Trust needs the known names answered without a denial, and one name of the check
+    // confirmed: a server that denies everything confirms none.
+    if (m_trust != Trust::Open || !m_probesStarted || !m_probing.isEmpty() || !m_anyExists)
+        return;
+    m_trust = Trust::Trusted;
+    std::vector<quint64> held;
+    held.swap(m_held);
+    markNoDns(held);
+}
+
+void SpamClassifier::distrust(const QString &why)
+{
+    if (m_trust == Trust::Distrusted)
+        return;
+    m_trust = Trust::Distrusted;
+    m_held.clear();
+    Q_EMIT denialsDistrusted(why);
 }
 
 void SpamClassifier::tellUnanswered(const QString &domain, const QString &detail)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -23,6 +24,12 @@ struct MailSettings;
 /// the answer before it fetches the next message: all the domains of a check are asked at
 /// once, and a domain without an answer within the server time-out ("ServerTO") is not
 /// marked. Answers come from the event loop, so the window never waits on a name server.
+///
+/// A name server's "no such domain" is believed only when it knows the names that must
+/// exist: before the first denial of a check marks anything, the domains of the accounts'
+/// own addresses and their servers' names are asked. If it denies one of them, or denies
+/// every name of the check, no row of that check is marked "No DNS" (captive portals,
+/// filtering networks and resolvers without an upstream deny everything).
 class SpamClassifier : public QObject, public MailClassifier
 {
     Q_OBJECT
@@ -45,6 +52,11 @@ public:
         m_serversInUse = serversInUse;
     }
 
+    /// The names known to exist at the start of a check (accounts' mail domains, their
+    /// servers' names); `attachTo` sets them from the check's accounts.
+    using KnownNames = std::function<QStringList()>;
+    void setKnownNames(KnownNames names) { m_knownNames = std::move(names); }
+
     void classify(quint64 rowKey, std::function<void(bool rowHidden)> done) override;
     void whenSettled(std::function<void()> done) override;
 
@@ -66,12 +78,28 @@ Q_SIGNALS:
     /// The sender of message `number` is empty or holds no domain name, so the message was
     /// left unmarked.
     void senderNotJudged(const QString &number, const QString &sender);
+    /// The name server's denials are not believed in this check; `why` says what it did.
+    void denialsDistrusted(const QString &why);
 
 private:
     void waitForDomain(const QString &domain, quint64 rowKey);
     void domainDone(const QString &key, DomainState state);
     void tellUnanswered(const QString &domain, const QString &detail);
     int answerWaitMs() const;
+    void denied(const std::vector<quint64> &rows);
+    void markNoDns(const std::vector<quint64> &rows);
+    void startProbes();
+    void probeDone(const QString &key, DomainState state);
+    void decideTrust();
+    void distrust(const QString &why);
+    void notifySettled();
+
+    enum class Trust
+    {
+        Open,
+        Trusted,
+        Distrusted,
+    };
 
     MailLists &m_lists;
     MessageListModel &m_list;
@@ -85,6 +113,17 @@ private:
     /// Domains of this check whose answer did not come in time.
     QSet<QString> m_gaveUp;
     std::vector<std::function<void()>> m_settledWaiters;
+    KnownNames m_knownNames;
+    Trust m_trust = Trust::Open;
+    bool m_probesStarted = false;
+    /// The known names whose answer is awaited, by lower-case name.
+    QHash<QString, QString> m_probing;
+    /// Some name of this check was answered as existing.
+    bool m_anyExists = false;
+    /// The check is over: a decision still open falls now.
+    bool m_checkOver = false;
+    /// Rows whose sender domain was denied, waiting for the name server to earn trust.
+    std::vector<quint64> m_held;
     /// Counts checks, so that answers for an earlier one are not applied.
     quint64 m_generation = 0;
 };

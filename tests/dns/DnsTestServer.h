@@ -28,6 +28,9 @@ public:
             QStringLiteral("mx-host=only-mx.test,mail.known.test,10"),
             QStringLiteral("host-record=v6only.test,::5"),
             QStringLiteral("txt-record=txt-only.test,\"nothing else\""),
+            // The mail domain of the tests' accounts: a check asks it before it believes a
+            // "no such domain".
+            QStringLiteral("mx-host=example.test,mail.known.test,10"),
         };
     }
 

@@ -14,9 +14,11 @@
 #include "platform/CaresResolver.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace kvorn;
@@ -165,6 +167,61 @@ QStringList logLines(const QString &path)
     return out;
 }
 
+/// A mailbox that changes: each message has its unique ID, messages can go between two
+/// sessions, and the server's answer to one unique-ID request can be made up. It records
+/// every message a "DELE" named, by sender, at the moment the command came.
+struct ChangingMailbox
+{
+    struct Message
+    {
+        QByteArray from;
+        QByteArray uniqueId;
+    };
+    QList<Message> messages;
+    /// Made-up answers to "UIDL n", by n.
+    QHash<int, QByteArray> uidlAnswers;
+    QStringList deleted;
+    QSet<int> deletedInSession;
+
+    ScriptedPop3Server::Responder responder()
+    {
+        return [this](const QByteArray &command) -> ScriptedPop3Server::Answer {
+            const QList<QByteArray> words = command.split(' ');
+            const QByteArray verb = words.value(0);
+            if (verb == "USER" || verb == "PASS")
+                return {"+OK\r\n"};
+            if (verb == "STAT") {
+                deletedInSession.clear();
+                return {"+OK " + QByteArray::number(messages.size()) + " 1000\r\n"};
+            }
+            if (verb == "QUIT") {
+                QList<int> gone(deletedInSession.begin(), deletedInSession.end());
+                std::sort(gone.rbegin(), gone.rend());
+                for (const int n : gone)
+                    messages.removeAt(n - 1);
+                deletedInSession.clear();
+                return {"+OK bye\r\n", true};
+            }
+            const int n = words.value(1).toInt();
+            if (verb == "UIDL" && uidlAnswers.contains(n))
+                return {uidlAnswers.value(n) + "\r\n"};
+            if (n < 1 || n > messages.size() || deletedInSession.contains(n))
+                return {"-ERR no such message\r\n"};
+            const Message &m = messages.at(n - 1);
+            if (verb == "UIDL")
+                return {"+OK " + QByteArray::number(n) + ' ' + m.uniqueId + "\r\n"};
+            if (verb == "RETR" || verb == "TOP")
+                return {"+OK\r\nFrom: " + m.from + "\r\nSubject: s\r\n\r\nx\r\n.\r\n"};
+            if (verb == "DELE") {
+                deletedInSession.insert(n);
+                deleted.append(QString::fromLatin1(m.from));
+                return {"+OK marked\r\n"};
+            }
+            return {"-ERR unknown command\r\n"};
+        };
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(kvorn::DomainState)
@@ -191,6 +248,14 @@ private Q_SLOTS:
     void stopDuringProcessing();
     void accountWithoutMarkedRowsStillLogsOnAndOff();
     void periodicCheckProcessesFirstWithAutoDelete();
+    void onlyMarkedMailIsDeleted_data();
+    void onlyMarkedMailIsDeleted();
+    void denialsNeedATrustedNameServer_data();
+    void denialsNeedATrustedNameServer();
+    void nameServerDenyingEverythingDeletesNothing_data();
+    void nameServerDenyingEverythingDeletesNothing();
+    void processDuringACheck_data();
+    void processDuringACheck();
 };
 
 // --- classification against a scripted mailbox and a resolver table ------------------------
@@ -222,10 +287,11 @@ void TestMailFilter::classification_data()
         << "from relay.spamhost.test" << QStringList{} << QStringList{"*.spamhost.test"} << exists
         << true << "Blacklist"
         << "*.spamhost.test" << QStringList{};
+    // A denial is believed once the name server has confirmed the account's own domain.
     QTest::newRow("no such domain")
         << "Ghost <g@nowhere.test>" << rcv << QStringList{} << QStringList{}
         << DomainState::DoesNotExist << true << "No DNS"
-        << "False" << QStringList{"nowhere.test"};
+        << "False" << QStringList{"nowhere.test", "example.test"};
     QTest::newRow("no answer is no evidence")
         << "Ghost <g@slow.test>" << rcv << QStringList{} << QStringList{} << DomainState::Unknown
         << false << "1"
@@ -236,7 +302,7 @@ void TestMailFilter::classification_data()
     QTest::newRow("sender without @ asks the whole address")
         << "MAILER-DAEMON" << rcv << QStringList{} << QStringList{} << DomainState::DoesNotExist
         << true << "No DNS"
-        << "False" << QStringList{"MAILER-DAEMON"};
+        << "False" << QStringList{"MAILER-DAEMON", "example.test"};
     QTest::newRow("< without > asks from the whole text")
         << "Odd <odd@broken.test" << rcv << QStringList{} << QStringList{} << exists << false << "1"
         << "False" << QStringList{"broken.test"};
@@ -260,6 +326,7 @@ void TestMailFilter::classification()
     auto fake = std::make_unique<FakeResolver>();
     FakeResolver &resolver = *fake;
     resolver.otherwise = dns;
+    resolver.states.insert(QStringLiteral("example.test"), DomainState::Exists);
     FilterRig rig(std::move(fake));
     for (const QString &f : friends)
         rig.addEntry(MailListKind::Friends, f);
@@ -427,8 +494,9 @@ void TestMailFilter::endToEndOnDovecotAndDns()
                              "G Text <t@txt-only.test>|1|No DNS|False",
                              "H Other <o@known.test>|0|8|False",
                          }));
-    // nowhere.test, known.test, only-mx.test, txt-only.test: each asked once.
-    QCOMPARE(rig.classifier.cache().forwardedCount(), 4);
+    // nowhere.test, known.test, only-mx.test, txt-only.test and, before the first denial
+    // counted, the account's own example.test: each asked once.
+    QCOMPARE(rig.classifier.cache().forwardedCount(), 5);
 
     RecordingProxy proxy(dovecot.port());
     QVERIFY(proxy.listen());
@@ -588,6 +656,13 @@ void TestMailFilter::domainsAreAskedAtOnce()
     QVERIFY(finished.isEmpty());
     QVERIFY(rig.mail.check.isChecking());
 
+    resolver.release();
+    // The first denial has the account's own domain asked before anything is marked.
+    QTRY_COMPARE(resolver.pendingCount(), 1);
+    QCOMPARE(resolver.asked.last(), QStringLiteral("example.test"));
+    QTest::qWait(50);
+    QVERIFY(finished.isEmpty());
+    QCOMPARE(rig.rows().value(1), QStringLiteral("s@d2.test|0|2|False"));
     resolver.release();
     QTRY_COMPARE(finished.size(), 1);
     QCOMPARE(rig.rows(), (QStringList{"s@d1.test|0|1|False", "s@d2.test|1|No DNS|False",
@@ -861,6 +936,304 @@ void TestMailFilter::periodicCheckProcessesFirstWithAutoDelete()
     const qsizetype dele = server.commands.indexOf("DELE 2");
     QVERIFY(dele > 0);
     QVERIFY(server.commands.indexOf("RETR 1", dele) > dele);
+    QCOMPARE(rig.killLog.KilledMail(), 1);
+}
+
+// --- servers that break the rules of unique IDs --------------------------------------------
+
+void TestMailFilter::onlyMarkedMailIsDeleted_data()
+{
+    QTest::addColumn<QByteArrayList>("senders"); // "@spam.test" is blacklisted
+    QTest::addColumn<QByteArrayList>("ids");
+    QTest::addColumn<QList<int>>("goneBeforeProcess");
+    QTest::addColumn<int>("lieAt"); // the answer to "UIDL lieAt" is `lie`
+    QTest::addColumn<QByteArray>("lie");
+    QTest::addColumn<bool>("lieInCheck"); // during the check, else during processing
+    QTest::addColumn<QStringList>("deleted");
+    QTest::addColumn<QStringList>("unprocessable");
+    QTest::addColumn<QStringList>("notFound");
+
+    const char *const pal = "pal@friends.test";
+    QTest::newRow("ordinary mailbox")
+        << QByteArrayList{pal, "s2@spam.test", "s3@spam.test"} << QByteArrayList{"u1", "u2", "u3"}
+        << QList<int>{} << 0 << QByteArray() << false
+        << QStringList{"s2@spam.test", "s3@spam.test"} << QStringList{} << QStringList{};
+    QTest::newRow("IDs with blanks, the marked one gone")
+        << QByteArrayList{"s1@spam.test", pal} << QByteArrayList{"abc 1", "abc 2"}
+        << QList<int>{1} << 0 << QByteArray() << false << QStringList{}
+        << QStringList{QStringLiteral("s1@spam.test"), QString::fromLatin1(pal)} << QStringList{};
+    QTest::newRow("one ID for two messages, the marked one gone")
+        << QByteArrayList{pal, "s2@spam.test", "s3@spam.test"}
+        << QByteArrayList{"dup", "dup", "u3"} << QList<int>{2} << 0 << QByteArray() << false
+        << QStringList{"s3@spam.test"}
+        << QStringList{QString::fromLatin1(pal), QStringLiteral("s2@spam.test")} << QStringList{};
+    QTest::newRow("an ID of 71 characters")
+        << QByteArrayList{"s1@spam.test", "s2@spam.test"}
+        << QByteArrayList{QByteArray(71, 'a'), QByteArray(70, 'b')} << QList<int>{} << 0
+        << QByteArray() << false << QStringList{"s2@spam.test"} << QStringList{"s1@spam.test"}
+        << QStringList{};
+    QTest::newRow("processing: the reply names another number")
+        << QByteArrayList{pal, "s2@spam.test"} << QByteArrayList{"u1", "u2"} << QList<int>{} << 2
+        << QByteArray("+OK 1 u2") << false << QStringList{} << QStringList{}
+        << QStringList{"s2@spam.test"};
+    QTest::newRow("check: the reply names another number")
+        << QByteArrayList{pal, "s2@spam.test"} << QByteArrayList{"u1", "u2"} << QList<int>{} << 2
+        << QByteArray("+OK 1 u1") << true << QStringList{} << QStringList{"s2@spam.test"}
+        << QStringList{};
+    QTest::newRow("the marked message gone before Process")
+        << QByteArrayList{pal, "s2@spam.test"} << QByteArrayList{"u1", "u2"} << QList<int>{2} << 0
+        << QByteArray() << false << QStringList{} << QStringList{} << QStringList{"s2@spam.test"};
+}
+
+void TestMailFilter::onlyMarkedMailIsDeleted()
+{
+    QFETCH(QByteArrayList, senders);
+    QFETCH(QByteArrayList, ids);
+    QFETCH(QList<int>, goneBeforeProcess);
+    QFETCH(int, lieAt);
+    QFETCH(QByteArray, lie);
+    QFETCH(bool, lieInCheck);
+    QFETCH(QStringList, deleted);
+    QFETCH(QStringList, unprocessable);
+    QFETCH(QStringList, notFound);
+
+    ChangingMailbox box;
+    for (qsizetype i = 0; i < senders.size(); ++i)
+        box.messages.append({senders.at(i), ids.at(i)});
+    if (lieInCheck)
+        box.uidlAnswers.insert(lieAt, lie);
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = box.responder();
+    FilterRig rig(std::make_unique<FakeResolver>());
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("*@spam.test"));
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), senders.size());
+    const QString checkStatus = rig.mail.check.statusText();
+    for (const QString &sender : unprocessable) {
+        const int r = rig.rowFrom(sender);
+        QVERIFY(!rig.mail.list.isChecked(r));
+        QVERIFY2(rig.mail.list.text(r, ColStatus).startsWith(QLatin1String("Not processable: ")),
+                 qPrintable(rig.mail.list.text(r, ColStatus)));
+        // The user cannot mark it either.
+        rig.mail.list.setChecked(r, true);
+        QVERIFY(!rig.mail.list.isChecked(r));
+        QVERIFY2(checkStatus.contains(QStringLiteral("Message %1 of user0@example.test will not "
+                                                     "be processed: ")
+                                          .arg(rig.mail.list.tag(r))),
+                 qPrintable(checkStatus));
+    }
+
+    std::sort(goneBeforeProcess.rbegin(), goneBeforeProcess.rend());
+    for (const int n : goneBeforeProcess)
+        box.messages.removeAt(n - 1);
+    box.uidlAnswers.clear();
+    if (!lieInCheck && lieAt > 0)
+        box.uidlAnswers.insert(lieAt, lie);
+    QVERIFY(rig.runProcessing());
+
+    QCOMPARE(box.deleted, deleted);
+    QCOMPARE(rig.killLog.KilledMail(), deleted.size());
+    QCOMPARE(rig.mail.list.rowCount(), senders.size() - deleted.size());
+    for (const QString &sender : unprocessable) {
+        const int r = rig.rowFrom(sender);
+        QVERIFY(r >= 0);
+        QVERIFY2(rig.mail.list.text(r, ColStatus).startsWith(QLatin1String("Not processable: ")),
+                 qPrintable(rig.mail.list.text(r, ColStatus)));
+    }
+    for (const QString &sender : notFound) {
+        const int r = rig.rowFrom(sender);
+        QVERIFY2(r >= 0, qPrintable(sender));
+        QVERIFY(rig.mail.list.isChecked(r));
+        QCOMPARE(rig.mail.list.text(r, ColStatus),
+                 MailProcessor::notDeletedStatus(QStringLiteral("not on the server")));
+    }
+}
+
+// --- name servers that deny what exists ----------------------------------------------------
+
+void TestMailFilter::denialsNeedATrustedNameServer_data()
+{
+    QTest::addColumn<DomainState>("accountDomain"); // example.test
+    QTest::addColumn<DomainState>("colleague");     // known.test
+    QTest::addColumn<bool>("ghostMarked");          // the sender at nowhere.test (denied)
+    QTest::addColumn<QString>("told");
+
+    const auto exists = DomainState::Exists;
+    const auto denied = DomainState::DoesNotExist;
+    const auto unknown = DomainState::Unknown;
+    QTest::newRow("honest") << exists << exists << true << "";
+    QTest::newRow("denies the account's own domain")
+        << denied << exists << false
+        << "The name server denied example.test, a domain known to exist: no message was "
+           "marked \"No DNS\"";
+    QTest::newRow("own domain unanswered, a colleague confirmed") << unknown << exists << true << "";
+    QTest::newRow("own domain unanswered, every sender denied")
+        << unknown << denied << false
+        << "The name server confirmed no name of this check and denied the rest: no message "
+           "was marked \"No DNS\"";
+}
+
+void TestMailFilter::denialsNeedATrustedNameServer()
+{
+    QFETCH(DomainState, accountDomain);
+    QFETCH(DomainState, colleague);
+    QFETCH(bool, ghostMarked);
+    QFETCH(QString, told);
+
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    resolver.states = {{QStringLiteral("example.test"), accountDomain},
+                       {QStringLiteral("known.test"), colleague},
+                       {QStringLiteral("nowhere.test"), DomainState::DoesNotExist}};
+    FilterRig rig(std::move(fake));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.respond = ScriptedPop3Server::mailbox(2, [](int n) -> QByteArray {
+        return n == 1 ? "From: Colleague <c@known.test>\r\n\r\nx\r\n"
+                      : "From: Ghost <g@nowhere.test>\r\n\r\nx\r\n";
+    });
+    rig.mail.setAccounts({server.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows(),
+             (QStringList{QStringLiteral("Colleague <c@known.test>|0|1|False"),
+                          ghostMarked ? QStringLiteral("Ghost <g@nowhere.test>|1|No DNS|False")
+                                      : QStringLiteral("Ghost <g@nowhere.test>|0|2|False")}));
+    // The account's domain is asked only once a denial needs it.
+    QVERIFY(resolver.asked.contains(QStringLiteral("example.test")));
+    const QString status = rig.mail.check.statusText();
+    if (told.isEmpty())
+        QVERIFY2(!status.contains(QLatin1String("The name server")), qPrintable(status));
+    else
+        QVERIFY2(status.contains(told + QLatin1String("\r\n")), qPrintable(status));
+    QVERIFY(status.endsWith(QLatin1String("Finished Checking\r\n")));
+
+    // Trust is earned per check: the next one asks again.
+    resolver.asked.clear();
+    resolver.states.insert(QStringLiteral("example.test"), DomainState::Exists);
+    resolver.states.insert(QStringLiteral("known.test"), DomainState::Exists);
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.rows().value(1), QStringLiteral("Ghost <g@nowhere.test>|1|No DNS|False"));
+}
+
+void TestMailFilter::nameServerDenyingEverythingDeletesNothing_data()
+{
+    QTest::addColumn<QStringList>("records"); // the name server's zone
+    QTest::addColumn<QStringList>("marked");
+    QTest::addColumn<QStringList>("left"); // subjects
+
+    QTest::newRow("denies every name")
+        << QStringList{} << QStringList{}
+        << QStringList{"from a colleague", "mail exchanger only", "unknown domain"};
+    QTest::newRow("honest") << DnsTestServer::defaultRecords()
+                            << QStringList{"B Ghost <ghost@nowhere.test>"}
+                            << QStringList{"from a colleague", "mail exchanger only"};
+}
+
+void TestMailFilter::nameServerDenyingEverythingDeletesNothing()
+{
+    if (!DovecotServer::available())
+        QSKIP("dovecot is not installed");
+    QFETCH(QStringList, records);
+    QFETCH(QStringList, marked);
+    QFETCH(QStringList, left);
+
+    DnsTestServer dns(records);
+    QString error;
+    QVERIFY2(dns.start(&error), qPrintable(error));
+    DovecotServer dovecot;
+    const QString user = QStringLiteral("user0");
+    dovecot.addUser(user, QStringLiteral("pass0"));
+    dovecot.addMessage(user, mailFrom("A Colleague <colleague@known.test>", "from a colleague"));
+    dovecot.addMessage(user, mailFrom("B Ghost <ghost@nowhere.test>", "unknown domain"));
+    dovecot.addMessage(user, mailFrom("C Mx <m@only-mx.test>", "mail exchanger only"));
+    QVERIFY2(dovecot.start(&error), qPrintable(error));
+
+    FilterRig rig(caresAt(dns.server()));
+    rig.mail.setAccounts({dovecot.hostPort()});
+    QVERIFY(rig.mail.runCheck());
+    QCOMPARE(rig.mail.list.rowCount(), 3);
+    QStringList markedRows;
+    for (int r = 0; r < rig.mail.list.rowCount(); ++r) {
+        if (rig.mail.list.isChecked(r))
+            markedRows.append(rig.mail.list.text(r, ColFrom));
+    }
+    QCOMPARE(markedRows, marked);
+    QCOMPARE(rig.mail.check.statusText().contains(QLatin1String("a domain known to exist")),
+             records.isEmpty());
+
+    // What F6 would do next.
+    QVERIFY(rig.runProcessing());
+    QCOMPARE(subjectsLeft(dovecot, user), left);
+    QCOMPARE(rig.killLog.KilledMail(), marked.size());
+}
+
+// --- Process pressed while a check still waits for name-server answers ---------------------
+
+void TestMailFilter::processDuringACheck_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("starts when the check has ended") << false;
+    QTest::newRow("Stop cancels both") << true;
+}
+
+void TestMailFilter::processDuringACheck()
+{
+    QFETCH(bool, stop);
+
+    auto fake = std::make_unique<FakeResolver>();
+    FakeResolver &resolver = *fake;
+    resolver.hold = true;
+    FilterRig rig(std::move(fake));
+    rig.addEntry(MailListKind::Blacklist, QStringLiteral("*@spam.test"));
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    const auto box = ScriptedPop3Server::mailbox(2, [](int n) -> QByteArray {
+        return n == 1 ? "From: <s@spam.test>\r\n\r\nx\r\n" : "From: <c@known.test>\r\n\r\nx\r\n";
+    });
+    server.respond = [&box](const QByteArray &command) -> ScriptedPop3Server::Answer {
+        if (command.startsWith("DELE "))
+            return {"+OK marked\r\n"};
+        return box(command);
+    };
+    rig.mail.setAccounts({server.hostPort()});
+    QSignalSpy checked(&rig.mail.check, &MailCheck::checkFinished);
+    QSignalSpy started(&rig.processor, &MailProcessor::processingStarted);
+    QSignalSpy finished(&rig.processor, &MailProcessor::processingFinished);
+    QVERIFY(rig.mail.check.GetNewMail());
+    // The dialogue is over; the check waits for the name server.
+    QTRY_VERIFY(server.commands.contains("QUIT"));
+    QVERIFY(rig.mail.check.isChecking());
+
+    QVERIFY(rig.processor.ProcessMail());
+    QVERIFY(rig.processor.isWaitingForCheck());
+    QVERIFY(rig.mail.check.statusText().endsWith(
+        QLatin1String("Processing starts when the check has ended\r\n")));
+    QVERIFY(started.isEmpty());
+    // Asked twice, it is still one run.
+    QVERIFY(rig.processor.ProcessMail());
+
+    if (stop) {
+        rig.mail.check.stopMail();
+        rig.processor.stop();
+        QVERIFY(checked.wait(5000));
+        QTest::qWait(100);
+        QVERIFY(started.isEmpty());
+        QVERIFY(!rig.processor.isWaitingForCheck());
+        QVERIFY(rig.mail.check.statusText().contains(QLatin1String("Processing cancelled\r\n")));
+        // No second log-on: processing never began.
+        QCOMPARE(server.connections, 1);
+        QCOMPARE(rig.mail.list.rowCount(), 2);
+        return;
+    }
+    resolver.hold = false;
+    resolver.release();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(checked.size(), 1);
+    QCOMPARE(started.size(), 1);
+    QVERIFY(server.commands.contains("DELE 1"));
+    QCOMPARE(rig.rows(), QStringList{"<c@known.test>|0|2|False"});
     QCOMPARE(rig.killLog.KilledMail(), 1);
 }
 
