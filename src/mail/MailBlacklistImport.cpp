@@ -1,6 +1,7 @@
 #include "mail/MailBlacklistImport.h"
 
 #include "core/TextFile.h"
+#include "mail/MailEntryCheck.h"
 #include "mail/MailListEntry.h"
 #include "mail/MailLists.h"
 
@@ -8,7 +9,7 @@
 
 namespace kvorn {
 
-QStringList mailImportAddresses(const QList<QStringList> &sourceLines)
+QStringList mailImportAddresses(const QList<QStringList> &sourceLines, MailImportRefusals *refused)
 {
     QStringList addresses;
     bool first = true;
@@ -22,6 +23,13 @@ QStringList mailImportAddresses(const QList<QStringList> &sourceLines)
             continue;
         if (!address.startsWith(QLatin1Char('*')) && address.contains(QLatin1Char('@')))
             address.prepend(QLatin1Char('*'));
+        // A file from elsewhere is held to the same rule as the update server's lists.
+        const EntryVerdict verdict = judgeMailEntry(address);
+        if (verdict != EntryVerdict::Accepted) {
+            if (refused)
+                ++(verdict == EntryVerdict::TooBroad ? refused->tooBroad : refused->malformed);
+            continue;
+        }
         addresses.append(address);
     }
     return addresses;
@@ -41,7 +49,7 @@ MailImportResult importMailBlacklist(MailLists &lists, const QString &sourcePath
         result.sourceProblem = true;
         return result;
     }
-    const QStringList addresses = mailImportAddresses(*source);
+    const QStringList addresses = mailImportAddresses(*source, &result.refused);
 
     for (const QString &list : {QStringLiteral("Blacklist"), QStringLiteral("Whitelist")}) {
         const WriteResult saved = lists.SaveMailList(list);

@@ -7,12 +7,21 @@ namespace kvorn {
 
 class MailLists;
 
+/// The lines an import left out, by reason.
+struct MailImportRefusals
+{
+    int tooBroad = 0;
+    int malformed = 0;
+};
+
 /// The blacklist addresses of an import source's lines, in order. A line of the program's
 /// own list layout (fields parted by the 0xFF byte) gives its second field; any other line
 /// is taken whole. Each address is trimmed; one that is then empty is skipped (it would
 /// become a blacklist entry with no address); one that does not begin with "*" and holds
-/// "@" gets "*" in front.
-QStringList mailImportAddresses(const QList<QStringList> &sourceLines);
+/// "@" gets "*" in front. An address that is too broad or malformed (`judgeMailEntry`) is
+/// left out and counted in `refused`.
+QStringList mailImportAddresses(const QList<QStringList> &sourceLines,
+                                MailImportRefusals *refused = nullptr);
 
 struct MailImportResult
 {
@@ -20,6 +29,7 @@ struct MailImportResult
     /// The source could not be read (or none was named); the blacklist file is untouched.
     bool sourceProblem = false;
     int written = 0;
+    MailImportRefusals refused;
 };
 
 /// Writes the entries of `sourcePath` into the blacklist file: after the file's entries

@@ -45,18 +45,25 @@ bool MatchesMailRow(bool rowMarked, const QString &from, const QString &pattern,
         return false;
     const QString lowered = pattern.toLower();
     const QStringList parts = wildcardParts(lowered);
+    if (!partsOccurInOrder(parts, from))
+        return false;
+    if (killEntry)
+        *killEntry = lowered;
+    return true;
+}
+
+bool partsOccurInOrder(const QStringList &lowerParts, const QString &from)
+{
     // Stars alone would cover every row: never take that as a match.
-    if (parts.isEmpty())
+    if (lowerParts.isEmpty())
         return false;
     qsizetype position = 0;
-    for (const QString &part : parts) {
+    for (const QString &part : lowerParts) {
         const qsizetype found = from.indexOf(part, position, Qt::CaseInsensitive);
         if (found < 0)
             return false;
         position = found;
     }
-    if (killEntry)
-        *killEntry = lowered;
     return true;
 }
 

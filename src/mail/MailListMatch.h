@@ -30,4 +30,9 @@ bool wildcardCovers(const QStringList &lowerParts, const QString &lowerText, Mai
 bool MatchesMailRow(bool rowMarked, const QString &from, const QString &pattern,
                     QString *killEntry = nullptr);
 
+/// The test of `MatchesMailRow` with the pattern's parts taken apart already (lower case,
+/// `wildcardParts`), for testing one pattern against many rows: the parts occur in `from`
+/// in order, letter case ignored. No parts: no match.
+bool partsOccurInOrder(const QStringList &lowerParts, const QString &from);
+
 } // namespace kvorn

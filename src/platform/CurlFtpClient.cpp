@@ -85,7 +85,10 @@ struct CurlFtpClient::Callbacks
     {
         CurlFtpClient *client;
         QSaveFile *file;
+        qint64 maxBytes = -1;
+        qint64 received = 0;
         bool writeFailed = false;
+        bool tooLarge = false;
     };
 
     static size_t discard(char *, size_t size, size_t count, void *) { return size * count; }
@@ -94,6 +97,12 @@ struct CurlFtpClient::Callbacks
     {
         auto *d = static_cast<Download *>(user);
         const qint64 n = qint64(size * count);
+        d->received += n;
+        // Checked as the bytes come: a server may announce one size and send another.
+        if (d->maxBytes >= 0 && d->received > d->maxBytes) {
+            d->tooLarge = true;
+            return 0;
+        }
         if (d->file->write(data, n) != n) {
             d->writeFailed = true;
             return 0;
@@ -393,7 +402,8 @@ std::optional<qint64> CurlFtpClient::fileSize(const QString &remotePath)
     return qint64(size);
 }
 
-bool CurlFtpClient::download(const QString &remotePath, const QString &localPath)
+bool CurlFtpClient::download(const QString &remotePath, const QString &localPath,
+                             qint64 maxBytes)
 {
     if (!begin())
         return false;
@@ -406,7 +416,7 @@ bool CurlFtpClient::download(const QString &remotePath, const QString &localPath
                                         .arg(QDir::toNativeSeparators(localPath),
                                              file.errorString()));
     }
-    Callbacks::Download sink{this, &file};
+    Callbacks::Download sink{this, &file, maxBytes};
     curl_easy_setopt(handle(m_curl), CURLOPT_WRITEFUNCTION, &Callbacks::write);
     curl_easy_setopt(handle(m_curl), CURLOPT_WRITEDATA, &sink);
     m_downloading = true;
@@ -419,7 +429,11 @@ bool CurlFtpClient::download(const QString &remotePath, const QString &localPath
                                       .arg(QDir::toNativeSeparators(localPath),
                                            file.errorString()));
     if (!ok) {
-        if (sink.writeFailed)
+        if (sink.tooLarge)
+            fail(kFtpFileTooLarge, QStringLiteral("%1 is larger than the %2 bytes allowed.")
+                                       .arg(remotePath)
+                                       .arg(maxBytes));
+        else if (sink.writeFailed)
             fail(kInternalError, QStringLiteral("%1 cannot be written: %2")
                                      .arg(QDir::toNativeSeparators(localPath),
                                           file.errorString()));

@@ -41,7 +41,8 @@ public:
     std::optional<qint64> fileSize(const QString &remotePath) override;
     /// Reports the file's bytes as response-received events and ends a whole fetch with
     /// a handle-closing event; a failed fetch ends without one.
-    bool download(const QString &remotePath, const QString &localPath) override;
+    bool download(const QString &remotePath, const QString &localPath,
+                  qint64 maxBytes = -1) override;
     /// Never creates folders: an upload into a missing folder fails with the server's reply.
     bool upload(const QString &localPath, const QString &remotePath) override;
     void abort() override;

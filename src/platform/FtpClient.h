@@ -7,6 +7,9 @@
 
 namespace kvorn {
 
+/// lastError() of a fetch given up because the file is larger than the caller allows.
+inline constexpr int kFtpFileTooLarge = -2;
+
 /// How the connection to an FTP server is protected.
 enum class FtpSecurity
 {
@@ -91,8 +94,11 @@ public:
     /// The size of a remote file; nothing when there is no such file.
     virtual std::optional<qint64> fileSize(const QString &remotePath) = 0;
     /// Fetches a file byte for byte. The bytes go to a temporary file that replaces
-    /// `localPath` only on success, so a failed fetch leaves the old file whole.
-    virtual bool download(const QString &remotePath, const QString &localPath) = 0;
+    /// `localPath` only on success, so a failed fetch leaves the old file whole. With
+    /// `maxBytes` of 0 or more, a file that grows past it is given up as it arrives
+    /// (lastError() kFtpFileTooLarge), whatever size the server announced.
+    virtual bool download(const QString &remotePath, const QString &localPath,
+                          qint64 maxBytes = -1) = 0;
     /// Sends a file, replacing the remote one.
     virtual bool upload(const QString &localPath, const QString &remotePath) = 0;
     /// Makes the running call return failure soon; callable from any thread.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace kvorn {
 
@@ -126,6 +127,28 @@ void PopupListModel::assign(std::vector<PopupEntry> entries)
         }
         for (const Row &row : rows)
             m_index.insert(row.id, lookupCase(row.entry.text));
+        m_rowsDirty = true;
+    });
+    emitSelectionChanged();
+}
+
+void PopupListModel::takeRows(PopupListModel &other)
+{
+    std::vector<Row> taken;
+    other.resetRows([&](std::vector<Row> &rows) { taken.swap(rows); });
+    MatchIndex index;
+    std::swap(index, other.m_index);
+    const std::uint32_t nextId = std::exchange(other.m_nextId, 0);
+    std::vector<std::uint32_t> freeIds = std::exchange(other.m_freeIds, {});
+    other.m_selected.clear();
+    other.m_rowsDirty = true;
+    resetRows([&](std::vector<Row> &rows) {
+        // Only swaps: a long list changes hands without holding up the window.
+        rows.swap(taken);
+        std::swap(m_index, index);
+        m_nextId = nextId;
+        m_freeIds = std::move(freeIds);
+        m_selected.clear();
         m_rowsDirty = true;
     });
     emitSelectionChanged();

@@ -46,6 +46,10 @@ public:
     int append(PopupEntry entry);
     /// Replaces the whole list at once (loading); no row is selected afterwards.
     void assign(std::vector<PopupEntry> entries);
+    /// Replaces the whole list with the rows and the index of `other` (a list of the same
+    /// kind and order, made ready elsewhere) in one step; `other` is left empty. No row is
+    /// selected afterwards.
+    void takeRows(PopupListModel &other);
     void removeAt(int row);
     void clear();
     void setText(int row, const QString &text);

@@ -200,7 +200,13 @@ void MailBlacklistImportDialog::importChosen()
         m_prompt.message(reloadError, Prompt::Buttons::Ok, Prompt::Icon::Warning,
                          QStringLiteral("Load Blacklist"));
     } else {
-        m_prompt.message(QStringLiteral("Blacklist load Complete."), Prompt::Buttons::Ok,
+        QString text = QStringLiteral("Blacklist load Complete.");
+        const MailImportRefusals &refused = result.refused;
+        if (refused.tooBroad + refused.malformed > 0)
+            text += QStringLiteral("\r\nLeft out: %1 as too broad, %2 as malformed.")
+                        .arg(refused.tooBroad)
+                        .arg(refused.malformed);
+        m_prompt.message(text, Prompt::Buttons::Ok,
                          Prompt::Icon::Information, QStringLiteral("Load Blacklist"));
     }
     accept();

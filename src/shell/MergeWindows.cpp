@@ -26,9 +26,13 @@ MergeCounterLabels::MergeCounterLabels(QWidget *parent)
     m_downloaded = valueLabel("lblDownloaded", parent);
     m_added = valueLabel("lblAdded", parent);
     m_skipped = valueLabel("lblSkipped", parent);
+    m_tooBroad = valueLabel("lblTooBroad", parent);
+    m_malformed = valueLabel("lblMalformed", parent);
     form->addRow(QStringLiteral("Downloaded:"), m_downloaded);
     form->addRow(QStringLiteral("Added:"), m_added);
     form->addRow(QStringLiteral("Skipped:"), m_skipped);
+    form->addRow(QStringLiteral("Refused as too broad:"), m_tooBroad);
+    form->addRow(QStringLiteral("Refused as malformed:"), m_malformed);
     m_layout = form;
 }
 
@@ -37,6 +41,8 @@ void MergeCounterLabels::show(const MergeCounters &counters)
     m_downloaded->setText(QString::number(counters.downloaded));
     m_added->setText(QString::number(counters.added));
     m_skipped->setText(QString::number(counters.skipped));
+    m_tooBroad->setText(QString::number(counters.tooBroad));
+    m_malformed->setText(QString::number(counters.malformed));
 }
 
 PopupMergeWindow::PopupMergeWindow(PopupUpdateMerge &merge, QWidget *parent)

@@ -11,7 +11,8 @@ class MailDownloadMerge;
 class PopupUpdateMerge;
 struct MergeCounters;
 
-/// The counters "Downloaded:", "Added:" and "Skipped:" of the merge windows.
+/// The counters "Downloaded:", "Added:" and "Skipped:" of the merge windows, and the
+/// lines refused on sight.
 class MergeCounterLabels
 {
 public:
@@ -24,6 +25,8 @@ private:
     QLabel *m_downloaded = nullptr;
     QLabel *m_added = nullptr;
     QLabel *m_skipped = nullptr;
+    QLabel *m_tooBroad = nullptr;
+    QLabel *m_malformed = nullptr;
 };
 
 /// "Merge Popup Lists" (`frmPopDownload`): follows a popup list merge while it runs.

@@ -22,6 +22,10 @@
 namespace kvorn {
 
 namespace {
+// The log is there to look back a little, not to hold every progress step of a transfer.
+constexpr int kLogLines = 500;
+const QString kProgressLine = QStringLiteral("Downloading   ");
+
 QIcon pictureIcon(StepPicture picture)
 {
     QStyle *style = QApplication::style();
@@ -76,9 +80,12 @@ UpdateDialog::UpdateDialog(std::unique_ptr<UpdateSession> session, const QString
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setTextFormat(Qt::PlainText);
+    // A long status text is cut at the edge instead of widening the dialog.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_log = new QListWidget(this);
     m_log->setObjectName(QStringLiteral("List2"));
     m_log->setMaximumHeight(90);
+    m_log->setUniformItemSizes(true);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
     m_progress->setVisible(false);
@@ -101,7 +108,16 @@ UpdateDialog::UpdateDialog(std::unique_ptr<UpdateSession> session, const QString
     UpdateSession *s = m_session.get();
     connect(&s->statusLog(), &UpdateStatusLog::lineAdded, this, [this](const QString &text) {
         m_status->setText(text);
+        // One line per received chunk would pile up thousands of rows: the progress of a
+        // transfer stays in one row that is brought up to date.
+        QListWidgetItem *top = m_log->item(0);
+        if (top && text.startsWith(kProgressLine) && top->text().startsWith(kProgressLine)) {
+            top->setText(text);
+            return;
+        }
         m_log->insertItem(0, text);
+        while (m_log->count() > kLogLines)
+            delete m_log->takeItem(m_log->count() - 1);
     });
     connect(s, &UpdateSession::stateChanged, this, &UpdateDialog::onStateChanged);
     connect(s, &UpdateSession::stepPictureChanged, this, &UpdateDialog::setPicture);

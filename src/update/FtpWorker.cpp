@@ -37,6 +37,12 @@ void FtpWorker::noteFailure(FtpJobResult &result) const
         result.message = curl->lastErrorMessage();
 }
 
+void FtpWorker::noteFailedFile(FtpJobResult &result, const QString &name) const
+{
+    noteFailure(result);
+    result.failures.append({name, result.error, result.response, result.message});
+}
+
 void FtpWorker::open(const FtpEndpoint &endpoint, const UpdateServerSettings &server)
 {
     FtpJobResult result;
@@ -62,26 +68,37 @@ void FtpWorker::probe(const QStringList &names)
     Q_EMIT jobDone(result);
 }
 
-void FtpWorker::fetch(const QStringList &names, const QString &localFolder)
+void FtpWorker::fetch(const QList<FetchItem> &items, const QString &localFolder)
 {
     FtpJobResult result;
-    for (const QString &name : names) {
+    for (const FetchItem &item : items) {
+        const QString &name = item.name;
         const QString remote = m_client->currentDir() + name;
         const std::optional<qint64> size = m_client->fileSize(remote);
         if (!size) {
-            if (lastWasMissing())
+            if (lastWasMissing()) {
                 result.missing.append(name);
-            else
-                noteFailure(result);
+            } else {
+                noteFailedFile(result, name);
+            }
+            continue;
+        }
+        if (item.maxBytes >= 0 && *size > item.maxBytes) {
+            result.ok = false;
+            result.error = kFtpFileTooLarge;
+            result.response.clear();
+            result.message.clear();
+            result.failures.append({name, kFtpFileTooLarge, {}, {}});
             continue;
         }
         const QString local = QDir(localFolder).filePath(name);
         Q_EMIT fileStarting(name, remote, local, *size);
-        const bool ok = m_client->download(remote, local);
-        if (ok)
+        const bool ok = m_client->download(remote, local, item.maxBytes);
+        if (ok) {
             result.present.append(name);
-        else
-            noteFailure(result);
+        } else {
+            noteFailedFile(result, name);
+        }
         Q_EMIT fileDone(name, ok);
     }
     Q_EMIT jobDone(result);

@@ -20,10 +20,27 @@ struct FtpJobResult
     QStringList present;
     /// The names the server does not have.
     QStringList missing;
+    /// Fetches: each file whose transfer failed, with its own failure (error
+    /// kFtpFileTooLarge: given up for being larger than its limit).
+    struct Failure
+    {
+        QString name;
+        int error = 0;
+        QString response;
+        QString message;
+    };
+    QList<Failure> failures;
     /// The last failure: the internet-service code, the server's reply, the library's words.
     int error = 0;
     QString response;
     QString message;
+};
+
+/// A file to fetch and the most bytes it may have (-1: no limit).
+struct FetchItem
+{
+    QString name;
+    qint64 maxBytes = -1;
 };
 
 /// The update session's network calls. It lives on a worker thread and owns the FTP
@@ -45,8 +62,9 @@ public:
     void open(const kvorn::FtpEndpoint &endpoint, const kvorn::UpdateServerSettings &server);
     /// Which of the names the server has.
     void probe(const QStringList &names);
-    /// Fetches the names into the folder, one by one; a name the server lacks is skipped.
-    void fetch(const QStringList &names, const QString &localFolder);
+    /// Fetches the files into the folder, one by one; a name the server lacks is skipped,
+    /// and so is a file the server says is larger than its limit.
+    void fetch(const QList<kvorn::FetchItem> &items, const QString &localFolder);
     /// Sends a file into a child folder of the update folder under the remote name.
     void upload(const QString &localPath, const QString &remoteFolder, const QString &remoteName);
     void close();
@@ -63,6 +81,7 @@ private:
     /// Whether the last call failed only because the server does not have the file.
     bool lastWasMissing() const;
     void noteFailure(FtpJobResult &result) const;
+    void noteFailedFile(FtpJobResult &result, const QString &name) const;
 
     std::unique_ptr<FtpClient> m_client;
 };

@@ -30,6 +30,13 @@ const QString kPopupDump = QStringLiteral("Popups.dmp");
 const QString kMailDump = QStringLiteral("mail.dmp");
 const QString kUpdateTitle = QStringLiteral("K-Vorn Update");
 
+// The most bytes each kind of file may have; a larger one is given up as it arrives.
+constexpr qint64 kMiB = 1024 * 1024;
+constexpr qint64 kListMaxBytes = 16 * kMiB;
+constexpr qint64 kProgramMaxBytes = 256 * kMiB;
+constexpr qint64 kTextMaxBytes = 64 * 1024;
+constexpr qint64 kSignatureMaxBytes = 4096;
+
 bool startDetached(const QString &path, const QString &folder)
 {
     // Run as a program, never handed to the desktop's opener (which would show a binary
@@ -94,6 +101,32 @@ QStringList versionFileFields(const QString &text)
     return fields;
 }
 
+namespace {
+QString countersText(const MergeCounters &c)
+{
+    QString text = QStringLiteral("%1 added, %2 skipped").arg(c.added).arg(c.skipped);
+    if (c.tooBroad > 0)
+        text += QStringLiteral(", %1 refused as too broad").arg(c.tooBroad);
+    if (c.malformed > 0)
+        text += QStringLiteral(", %1 refused as malformed").arg(c.malformed);
+    return text;
+}
+} // namespace
+
+QString UpdateSession::failureText(const FtpJobResult::Failure &failure)
+{
+    if (failure.error == kFtpFileTooLarge)
+        return QStringLiteral("%1 is larger than the %2 bytes it may have; it was not fetched "
+                              "and nothing of it is used.")
+            .arg(failure.name)
+            .arg(maxBytesOf(failure.name));
+    QString text = QStringLiteral("Transfer of %1 failed: %2")
+                       .arg(failure.name, InternetErrorText(failure.error, failure.response));
+    if (failure.error != 12003 && !failure.message.isEmpty())
+        text += QStringLiteral(" (") + failure.message + QLatin1Char(')');
+    return text;
+}
+
 QString UpdateSession::stepCaption(int step)
 {
     static const std::array<const char *, kStepCount> captions = {
@@ -145,9 +178,25 @@ void UpdateSession::setState(State state)
     Q_EMIT stateChanged(state);
 }
 
+qint64 UpdateSession::maxBytesOf(const QString &name)
+{
+    if (name == kVersionFile || name == kMessageFile)
+        return kTextMaxBytes;
+    if (name == kPopupUpdateFile || isWeeklyMailListName(name))
+        return kListMaxBytes;
+    if (name.endsWith(QStringLiteral(".sig"), Qt::CaseInsensitive))
+        return kSignatureMaxBytes;
+    return kProgramMaxBytes;
+}
+
+QString UpdateSession::downloadFolder() const
+{
+    return QDir(m_config.programFolder).filePath(kUpdateDownloadFolder);
+}
+
 QString UpdateSession::localPath(const QString &name) const
 {
-    return QDir(m_config.programFolder).filePath(name);
+    return QDir(downloadFolder()).filePath(name);
 }
 
 bool UpdateSession::uploadsWanted() const
@@ -225,6 +274,8 @@ void UpdateSession::start()
     if (!canStart())
         return;
     m_lastUpdateText = m_s.options.LastUpdate;
+    // Whatever the server names, it lands here and never on a file of the user's.
+    QDir().mkpath(downloadFolder());
     setState(State::Connecting);
     Q_EMIT busyChanged(true);
     m_s.controller.DebugTimersOff(true);
@@ -334,8 +385,7 @@ void UpdateSession::runStep(int step)
         break;
     }
     case 5:
-        mergePopupList();
-        stepDone(5, StepPicture::Done);
+        mergePopupList([this] { stepDone(5, StepPicture::Done); });
         break;
     case 6:
         mergeMailLists();
@@ -365,20 +415,29 @@ void UpdateSession::fetchQueue(std::function<void()> next)
         next();
         return;
     }
-    QStringList names;
-    for (const QString &queued : std::as_const(m_queue))
-        names.append(queued.section(QLatin1Char('\t'), 0, 0));
+    QList<FetchItem> items;
+    for (const QString &queued : std::as_const(m_queue)) {
+        const QString name = queued.section(QLatin1Char('\t'), 0, 0);
+        items.append({name, maxBytesOf(name)});
+    }
     m_queue.clear();
     m_progress = 0;
-    setProgressRange(int(names.size()));
+    setProgressRange(int(items.size()));
     m_transfer.BytesReceived = 0;
-    const QString folder = m_config.programFolder;
-    runJob([names, folder](FtpWorker &w) { w.fetch(names, folder); },
+    const QString folder = downloadFolder();
+    runJob([items, folder](FtpWorker &w) { w.fetch(items, folder); },
            [this, next = std::move(next)](const FtpJobResult &r) {
                noteResult(r);
                for (const QString &name : r.present)
                    if (!m_fetched.contains(name))
                        m_fetched.append(name);
+               for (const FtpJobResult::Failure &failure : r.failures) {
+                   // A copy left from an earlier session must not be merged in its place.
+                   QFile::remove(localPath(failure.name));
+                   m_fetched.removeAll(failure.name);
+                   m_failures.append(failure);
+                   m_log.AddStatusLine(failureText(failure));
+               }
                m_progress = m_stepsDone;
                setProgressRange(tickedCount());
                next();
@@ -392,6 +451,15 @@ void UpdateSession::checkVersion()
     m_queue.append(kMessageFile);
     fetchQueue([this] {
         const QString path = localPath(kVersionFile);
+        for (const FtpJobResult::Failure &failure : std::as_const(m_failures)) {
+            if (failure.name != kVersionFile)
+                continue;
+            // A transfer that failed is told as what it is, not as an empty answer.
+            QFile::remove(path);
+            QFile::remove(localPath(kMessageFile));
+            stop(failureText(failure));
+            return;
+        }
         QStringList fields;
         if (m_fetched.contains(kVersionFile)) {
             const std::optional<QStringList> lines = readUpdateFileLines(path);
@@ -421,6 +489,18 @@ void UpdateSession::fetchProgramUpdate(const QString &version, const QString &na
                                           "of its own. Nothing was fetched.")
                                .arg(version, name),
                            Prompt::Buttons::Ok, Prompt::Icon::Warning, kUpdateTitle);
+        readServerMessage();
+        stepDone(0, StepPicture::Done);
+        return;
+    }
+    if (m_config.publicKey.isEmpty()) {
+        // Nothing could ever vouch for the file, so it is not fetched at all.
+        const QString why = QStringLiteral("K-Vorn %1 is on the update server. This K-Vorn was "
+                                           "built without a key to check software updates "
+                                           "with, so it was not fetched.")
+                                .arg(version);
+        m_log.AddStatusLine(why);
+        m_s.prompt.message(why, Prompt::Buttons::Ok, Prompt::Icon::Information, kUpdateTitle);
         readServerMessage();
         stepDone(0, StepPicture::Done);
         return;
@@ -537,21 +617,29 @@ void UpdateSession::uploadDump(const QString &dumpName, const QString &remoteFol
            });
 }
 
-void UpdateSession::mergePopupList()
+void UpdateSession::mergePopupList(std::function<void()> next)
 {
     m_log.AddStatusLine(QStringLiteral("Merging Database..."));
-    PopupUpdateMerge merge(m_s.popupLists, m_s.controller, m_config.programFolder);
-    Q_EMIT popupMergeStarting(&merge);
-    if (merge.run())
-        m_log.AddStatusLine(QStringLiteral("Popup update list: %1 added, %2 skipped")
-                                .arg(merge.counters().added)
-                                .arg(merge.counters().skipped));
-    Q_EMIT popupMergeEnded();
+    m_popupMerge = std::make_unique<PopupUpdateMerge>(
+        m_s.popupLists, m_s.controller, downloadFolder(),
+        shortDateText(m_s.clock.now().date()));
+    PopupUpdateMerge *merge = m_popupMerge.get();
+    Q_EMIT popupMergeStarting(merge);
+    connect(merge, &PopupUpdateMerge::finished, this,
+            [this, merge, next = std::move(next)](bool merged) {
+                if (merged)
+                    m_log.AddStatusLine(QStringLiteral("Popup update list: ") +
+                                        countersText(merge->counters()));
+                Q_EMIT popupMergeEnded();
+                if (m_state == State::Running)
+                    next();
+            });
+    merge->start();
 }
 
 void UpdateSession::mergeMailLists()
 {
-    MailDownloadMerge merge(m_s.mailLists, m_s.messages, m_config.programFolder);
+    MailDownloadMerge merge(m_s.mailLists, m_s.messages, downloadFolder());
     Q_EMIT mailMergeStarting(&merge);
     const QDate today = m_s.clock.now().date();
     const QList<int> codes =
@@ -562,9 +650,8 @@ void UpdateSession::mergeMailLists()
             weekly.append(name);
     const bool close = merge.mailload(codes, weekly);
     if (merge.anyFileFound())
-        m_log.AddStatusLine(QStringLiteral("Mail update lists: %1 added, %2 skipped")
-                                .arg(merge.counters().added)
-                                .arg(merge.counters().skipped));
+        m_log.AddStatusLine(QStringLiteral("Mail update lists: ") +
+                            countersText(merge.counters()));
     Q_EMIT mailMergeEnded(close);
 }
 
@@ -620,6 +707,8 @@ void UpdateSession::stop(const QString &message)
         return;
     if (m_client)
         m_client->abort();
+    if (m_popupMerge)
+        m_popupMerge->abort();
     m_next = nullptr;
     setState(State::Stopped);
     Q_EMIT busyChanged(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FtpClient.h"
+#include "update/FtpWorker.h"
 #include "update/InternetTexts.h"
 #include "update/UpdateServerSettings.h"
 
@@ -26,7 +27,6 @@ class MessageListModel;
 class PopupLists;
 class PopupUpdateMerge;
 class Prompt;
-struct FtpJobResult;
 struct Options;
 
 /// The pictures of a step's row.
@@ -38,6 +38,9 @@ enum class StepPicture
 };
 
 class SettingsStore;
+
+/// The folder below the program folder that every file from the update server goes to.
+inline const QString kUpdateDownloadFolder = QStringLiteral("updates");
 
 /// The installation's identifier: 18 random decimal digits made once and kept in the
 /// "Update" section as "InstallId". It names the user's uploads and nothing else.
@@ -95,6 +98,10 @@ public:
     };
 
     static constexpr int kStepCount = 7;
+    /// The most bytes the session fetches of a file of this name.
+    static qint64 maxBytesOf(const QString &name);
+    /// The status line for a file whose transfer failed.
+    static QString failureText(const FtpJobResult::Failure &failure);
     /// The caption of a step's row (0 to 6).
     static QString stepCaption(int step);
 
@@ -117,6 +124,8 @@ public:
     /// A verified program update lies in the program folder.
     bool updateFetched() const { return m_updateFetched; }
     QString updateFilePath() const { return m_updatePath; }
+    /// Where the fetched files go ("updates" in the program folder).
+    QString downloadFolder() const;
     /// The text of "message.txt", empty when none came.
     QString serverMessage() const { return m_serverMessage; }
     UpdateStatusLog &statusLog() { return m_log; }
@@ -166,7 +175,7 @@ private:
     void uploadDump(const QString &dumpName, const QString &remoteFolder, bool mail,
                     std::function<void()> next);
     int writeDump(const QString &path, bool mail);
-    void mergePopupList();
+    void mergePopupList(std::function<void()> next);
     void mergeMailLists();
     void finish();
     void stop(const QString &message);
@@ -193,6 +202,8 @@ private:
 
     QStringList m_queue;
     QStringList m_fetched;
+    QList<FtpJobResult::Failure> m_failures;
+    std::unique_ptr<PopupUpdateMerge> m_popupMerge;
     QString m_lastUpdateText; // "LastUpdate" as the session began
     bool m_transfersOk = true;
     bool m_updateFetched = false;

@@ -254,6 +254,24 @@ private Q_SLOTS:
         QCOMPARE(ftp.lastError(), 12004);
     }
 
+    void fetchOverItsLimitIsGivenUpAsItArrives()
+    {
+        CurlFtpClient ftp;
+        Events events;
+        QVERIFY(ftp.open(plainEndpoint(m_server), events.callback()));
+        QVERIFY(writeFile(local(QStringLiteral("big.bin")), "the good old file"));
+        // The limit holds on the bytes received, not on the size the server announces.
+        QVERIFY(!ftp.download(QStringLiteral("big.bin"), local(QStringLiteral("big.bin")), 100000));
+        QCOMPARE(ftp.lastError(), kFtpFileTooLarge);
+        QVERIFY(events.sum(Kind::ResponseReceived) <= 100000);
+        QCOMPARE(readFile(local(QStringLiteral("big.bin"))), QByteArray("the good old file"));
+        QCOMPARE(localFiles(), QStringList{QStringLiteral("big.bin")});
+        // A file within its limit still comes whole on the same connection.
+        QVERIFY2(ftp.download(QStringLiteral("big.bin"), local(QStringLiteral("big.bin")), 300000),
+                 qPrintable(ftp.lastErrorMessage()));
+        QCOMPARE(readFile(local(QStringLiteral("big.bin"))), m_server.fileBytes(QStringLiteral("big.bin")));
+    }
+
     void brokenFetchLeavesTheOldFileWhole()
     {
         PyFtpServer slow;

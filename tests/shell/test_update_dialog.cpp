@@ -138,6 +138,11 @@ private Q_SLOTS:
         auto *dialog = new UpdateDialog(std::move(session), QStringLiteral("127.0.0.1"), false);
         dialog->show();
         child<QCheckBox>(*dialog, QStringLiteral("ckOption6"))->setChecked(false);
+        // A long status text is cut, never widening the dialog.
+        const int width = dialog->width();
+        dialog->session().statusLog().AddStatusLine(QString(400, QLatin1Char('x')));
+        QCoreApplication::processEvents();
+        QCOMPARE(dialog->width(), width);
         auto *start = child<QPushButton>(*dialog, QStringLiteral("cmdStart"));
         auto *exit = child<QPushButton>(*dialog, QStringLiteral("cmdExit"));
         start->click();

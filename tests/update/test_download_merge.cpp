@@ -1,12 +1,14 @@
 // Folding the downloaded popup and weekly mail lists into the user's lists.
 
 #include "CoreRig.h"
+#include "core/DateText.h"
 #include "mail/MailLists.h"
 #include "mail/MessageListModel.h"
 #include "popups/PopupLists.h"
 #include "update/DownloadMerge.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kvorn;
@@ -92,7 +94,8 @@ private Q_SLOTS:
         const quint64 spam = rig.addMessage(QStringLiteral("Offer <deal@junk.test>"));
         const quint64 friendly = rig.addMessage(QStringLiteral("Ann <ann@home.test>"));
         rig.core.env.writeFile(QStringLiteral("mbl649.txt"),
-                               "*@JUNK.test\r\nshort\r\nrepeat.test\r\nrepeat.test\r\n*@\r\n");
+                               "*@JUNK.test\r\nsh.rt\r\nrepeat.test\r\nrepeat.test\r\n*@\r\n"
+                               "*@*.com\r\nbad\tline@junk.test\r\n");
         rig.core.env.writeFile(QStringLiteral("mbl650.txt"), "current@week.test\r\n");
         rig.core.env.writeFile(QStringLiteral("mblacklist.txt"), "mine\r\n");
         rig.core.env.writeFile(QStringLiteral("mbl600.txt"), "old.test\r\n");
@@ -103,13 +106,13 @@ private Q_SLOTS:
                 [&](const QString &t) { titles.append(t); });
         QVERIFY(merge.mailload({648, 649}, {"mbl649.txt", "mbl650.txt"}));
 
-        QCOMPARE(rig.blacklist(), (QStringList{"*junk.test", "short", "*repeat.test"}));
+        QCOMPARE(rig.blacklist(), (QStringList{"*junk.test", "sh.rt", "*repeat.test"}));
         QCOMPARE(rig.mail.blacklist().entry(0), own);
         QCOMPARE(rig.mail.blacklist().entry(2).Added, rig.mail.todayText());
         QCOMPARE(rig.mail.blacklist().entry(2).LastHit, rig.mail.todayText());
         QVERIFY(rig.mail.blacklist().entry(2).Active);
-        // 5 lines read; 4 added less the 2 repeats; the empty result and 2 repeats skipped.
-        QCOMPARE(merge.counters(), (MergeCounters{5, 2, 3}));
+        // 7 lines read; 4 added less the 2 repeats; 2 repeats and 3 refused lines skipped.
+        QCOMPARE(merge.counters(), (MergeCounters{7, 2, 5, 2, 1}));
         QCOMPARE(titles, (QStringList{"Loading Add List", "Checking For Duplicates"}));
         QVERIFY(rig.messages.isChecked(rig.messages.rowOfKey(spam)));
         QVERIFY(!rig.messages.isChecked(rig.messages.rowOfKey(friendly)));
@@ -150,10 +153,18 @@ private Q_SLOTS:
         rig.popups.blackList().append({QStringLiteral("*casino*"), true, {}, {}});
         rig.core.env.writeFile(QStringLiteral("spamnew.pbl"),
                                "Banned Title\r\nFriendly\r\nbig casino night\r\nNew Popup\r"
-                               "*\r\n\r\nAnother One\r\n");
-        PopupUpdateMerge merge(rig.popups, rig.core.controller, rig.core.env.programFolder());
+                               "*\r\n\r\nAnother One\r\nnew popup\r\n");
+        const QString today = shortDateText(rig.core.clock.now().date());
+        PopupUpdateMerge merge(rig.popups, rig.core.controller, rig.core.env.programFolder(),
+                               today);
         QVERIFY(merge.run());
-        QCOMPARE(merge.counters(), (MergeCounters{7, 2, 5}));
+        // The repeat in other letter case is no news either.
+        QCOMPARE(merge.counters(), (MergeCounters{8, 2, 6, 1, 0}));
+        for (int row = 0; row < rig.popups.blackList().count(); ++row) {
+            const PopupEntry &e = rig.popups.blackList().entry(row);
+            if (e.text != QLatin1String("*casino*"))
+                QCOMPARE(e.dateAdded, today);
+        }
         QVERIFY(rig.popups.blackListChanged());
         QVERIFY(!QFile::exists(rig.core.env.file(QStringLiteral("spamnew.pbl"))));
         QCOMPARE(rig.core.controller.statusTexts().panels(PopupScreen)[0], QStringLiteral("Loading"));
@@ -165,10 +176,78 @@ private Q_SLOTS:
         QVERIFY(!saved.contains("Banned Title"));
     }
 
+    void popupLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("verdict");
+        const int ok = int(EntryVerdict::Accepted);
+        const int broad = int(EntryVerdict::TooBroad);
+        const int bad = int(EntryVerdict::Malformed);
+        QTest::newRow("title") << "Casino Bonus" << ok;
+        QTest::newRow("three literal characters") << "*win*" << ok;
+        QTest::newRow("two literal characters") << "*wi*" << broad;
+        QTest::newRow("stars alone") << "***" << broad;
+        QTest::newRow("blanks do not count") << "* a b *" << broad;
+        QTest::newRow("marker pieces do not count") << "*\u00ff*\u00ff*\u00ff*" << broad;
+        QTest::newRow("tab") << "Casino\tBonus" << bad;
+        QTest::newRow("NUL") << QStringLiteral("Casino") + QChar(0) + QStringLiteral("Bonus")
+                             << bad;
+        QTest::newRow("longest") << QString(kMaxPopupEntryLength, QLatin1Char('a')) << ok;
+        QTest::newRow("too long") << QString(kMaxPopupEntryLength + 1, QLatin1Char('a')) << bad;
+    }
+
+    void popupLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, verdict);
+        QCOMPARE(int(judgePopupEntry(line)), verdict);
+        // And through the merge: only an accepted line joins the list.
+        Rig rig;
+        rig.core.env.writeFile(QStringLiteral("spamnew.pbl"), line.toUtf8() + "\r\n");
+        PopupUpdateMerge merge(rig.popups, rig.core.controller, rig.core.env.programFolder(),
+                               QStringLiteral("12/09/2026"));
+        QVERIFY(merge.run());
+        QCOMPARE(rig.popups.blackList().count(), verdict == int(EntryVerdict::Accepted) ? 1 : 0);
+        QCOMPARE(merge.counters().tooBroad, verdict == int(EntryVerdict::TooBroad) ? 1 : 0);
+        QCOMPARE(merge.counters().malformed, verdict == int(EntryVerdict::Malformed) ? 1 : 0);
+    }
+
+    void startedMergeAnswersAndCanBeStopped()
+    {
+        Rig rig;
+        QByteArray list;
+        for (int i = 0; i < 50000; ++i)
+            list += "Popup Window Number " + QByteArray::number(i) + "\r\n";
+        rig.core.env.writeFile(QStringLiteral("spamnew.pbl"), list);
+        {
+            PopupUpdateMerge merge(rig.popups, rig.core.controller,
+                                   rig.core.env.programFolder(), QStringLiteral("12/09/2026"));
+            QSignalSpy finished(&merge, &PopupUpdateMerge::finished);
+            merge.start();
+            merge.abort();
+            QVERIFY(finished.wait(20000));
+            QCOMPARE(finished.first().first().toBool(), false);
+            QCOMPARE(rig.popups.blackList().count(), 0);
+            QVERIFY(QFile::exists(rig.core.env.file(QStringLiteral("spamnew.pbl"))));
+        }
+        PopupUpdateMerge merge(rig.popups, rig.core.controller, rig.core.env.programFolder(),
+                               QStringLiteral("12/09/2026"));
+        QSignalSpy finished(&merge, &PopupUpdateMerge::finished);
+        merge.start();
+        // An entry the user adds meanwhile is not lost when the merged list comes in.
+        rig.popups.AddBlackListEntry(QStringLiteral("Added Meanwhile"), true, true);
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(rig.popups.blackList().count(), 50001);
+        QVERIFY(rig.popups.blackList().exactRow(QStringLiteral("added meanwhile")) >= 0);
+        QVERIFY(rig.popups.blackList().patternHitRow(QStringLiteral("popup window number 49999")) >= 0);
+    }
+
     void popupMergeWithoutFile()
     {
         Rig rig;
-        PopupUpdateMerge merge(rig.popups, rig.core.controller, rig.core.env.programFolder());
+        PopupUpdateMerge merge(rig.popups, rig.core.controller, rig.core.env.programFolder(),
+                               QStringLiteral("12/09/2026"));
         QVERIFY(!merge.run());
         QVERIFY(!rig.popups.blackListChanged());
         QCOMPARE(rig.popups.blackList().count(), 0);

@@ -8,14 +8,18 @@
 #include "mail/MessageListModel.h"
 #include "platform/CurlFtpClient.h"
 #include "popups/PopupLists.h"
+#include "update/DownloadMerge.h"
 #include "update/UpdateSession.h"
+#include "update/UpdateSignature.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -98,6 +102,27 @@ struct Rig
     }
 
     QString file(const QString &name) const { return core.env.file(name); }
+    /// Where a fetched file lands.
+    QString downloaded(const QString &name) const
+    {
+        return core.env.file(kUpdateDownloadFolder + QLatin1Char('/') + name);
+    }
+    /// Whether the server was asked to send the file.
+    bool retrieved(const QString &name) const
+    {
+        for (const QString &c : server.commands())
+            if (c.startsWith(QLatin1String("RETR")) && c.endsWith(name))
+                return true;
+        return false;
+    }
+    /// The status log's line that begins with `start`, empty when none.
+    static QString logLine(UpdateSession &s, const QString &start)
+    {
+        for (const QString &line : s.statusLog().lines())
+            if (line.startsWith(start))
+                return line;
+        return {};
+    }
     /// Whether the server was asked for the size of the file (under any path).
     bool probed(const QString &name) const
     {
@@ -220,7 +245,7 @@ private Q_SLOTS:
         auto session = rig.session();
         QVERIFY(rig.run(*session));
 
-        const QString path = rig.file(QStringLiteral("kvorn-update.run"));
+        const QString path = rig.downloaded(QStringLiteral("kvorn-update.run"));
         QCOMPARE(session->state(), UpdateSession::State::Finished);
         QCOMPARE(session->updateFetched(), offered);
         QVERIFY(!QFile::exists(path + QStringLiteral(".sig")));
@@ -246,6 +271,9 @@ private Q_SLOTS:
                 QVERIFY(rig.core.prompt.messages.isEmpty());
             else
                 QCOMPARE(rig.core.prompt.messages.size(), 1);
+            // Without a key nothing could vouch for the file: it is not even fetched.
+            if (signature == QLatin1String("nokey"))
+                QVERIFY(!rig.retrieved(QStringLiteral("kvorn-update.run")));
         }
     }
 
@@ -359,6 +387,7 @@ private Q_SLOTS:
         rig.put(QStringLiteral("version.txt"), "1.4.84,kvorn-update.run\r\n");
         rig.put(QStringLiteral("kvorn-update.run"), QByteArray(400000, 'x'));
         rig.server.setSendLimit(8000);
+        rig.publicKey = QByteArray(32, '\x01');
         QVERIFY(rig.start());
         const QString before = rig.core.options.LastUpdate;
         auto session = rig.session();
@@ -379,7 +408,172 @@ private Q_SLOTS:
         timer.start();
         session.reset();
         QVERIFY(timer.elapsed() < 20000);
-        QVERIFY(!QFile::exists(rig.file(QStringLiteral("kvorn-update.run"))));
+        QVERIFY(!QFile::exists(rig.downloaded(QStringLiteral("kvorn-update.run"))));
+    }
+
+    void weeklyListLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("stored");    // empty: not in the blacklist
+        QTest::addColumn<QString>("refusedAs"); // empty: not refused
+        const QString broad = QStringLiteral("too broad");
+        const QString bad = QStringLiteral("malformed");
+        QTest::newRow("domain after star and at") << QByteArray("*@Spam.Example") << "*spam.example" << "";
+        QTest::newRow("full address") << QByteArray("king@spam.example") << "*king@spam.example" << "";
+        QTest::newRow("domain after star") << QByteArray("*spam.example") << "*spam.example" << "";
+        QTest::newRow("short domain") << QByteArray("ab.cd") << "ab.cd" << "";
+        QTest::newRow("star at") << QByteArray("*@") << "" << broad;
+        QTest::newRow("two stars, at") << QByteArray("**@") << "" << broad;
+        QTest::newRow("star dot") << QByteArray("*.") << "" << broad;
+        QTest::newRow("star bracket") << QByteArray("*)") << "" << broad;
+        QTest::newRow("every .com sender") << QByteArray("*@*.com") << "" << broad;
+        QTest::newRow("dot com") << QByteArray("*.com") << "" << broad;
+        QTest::newRow("at alone") << QByteArray("@") << "" << broad;
+        QTest::newRow("bare top-level domain") << QByteArray("com") << "" << broad;
+        QTest::newRow("host without a domain") << QByteArray("*@localhost") << "" << broad;
+        QTest::newRow("tab") << QByteArray("spam\texample.test") << "" << bad;
+        QTest::newRow("NUL") << QByteArray("spam\0@junk.test", 15) << "" << bad;
+        QTest::newRow("bell") << QByteArray("spam\a@junk.test") << "" << bad;
+        QTest::newRow("over-long") << QByteArray(300, 'a') + "@junk.test" << "" << bad;
+    }
+
+    void weeklyListLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, stored);
+        QFETCH(QString, refusedAs);
+        Rig rig;
+        rig.core.options.LastUpdate = shortDateText(QDate(2026, 12, 2));
+        rig.put(QStringLiteral("mbl649.txt"), line + "\r\n");
+        QVERIFY(rig.start());
+        auto session = rig.session();
+        for (const int step : {0, 1, 2, 5})
+            session->setStepTicked(step, false);
+        QVERIFY(rig.run(*session));
+        QCOMPARE(session->state(), UpdateSession::State::Finished);
+        QVERIFY(rig.retrieved(QStringLiteral("mbl649.txt")));
+        QCOMPARE(rig.blacklist(), stored.isEmpty() ? QStringList{} : QStringList{stored});
+        const QString summary = Rig::logLine(*session, QStringLiteral("Mail update lists: "));
+        QVERIFY(!summary.isEmpty());
+        if (refusedAs.isEmpty())
+            QVERIFY2(!summary.contains(QLatin1String("refused")), qPrintable(summary));
+        else
+            QVERIFY2(summary.endsWith(QStringLiteral(", 1 refused as ") + refusedAs),
+                     qPrintable(summary));
+    }
+
+    void updateFileNamedAfterAProgramFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QStringList names = programOwnFileNames();
+        names.append(QStringLiteral("spamlist.bak"));
+        for (const QString &name : std::as_const(names))
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void updateFileNamedAfterAProgramFile()
+    {
+        QFETCH(QString, name);
+        Rig rig;
+        rig.publicKey = QByteArray(32, '\x01');
+        rig.put(QStringLiteral("version.txt"), "1.4.84," + name.toUtf8() + "\r\n");
+        if (name != QLatin1String("version.txt"))
+            rig.put(name, "from the server\r\n");
+        QVERIFY(rig.start());
+        rig.core.env.writeFile(name, "the user's own\r\n");
+        auto session = rig.session();
+        for (int step = 1; step < UpdateSession::kStepCount; ++step)
+            session->setStepTicked(step, false);
+        QVERIFY(rig.run(*session));
+        QCOMPARE(session->state(), UpdateSession::State::Finished);
+        QVERIFY(!session->updateFetched());
+        QCOMPARE(rig.core.env.readFile(name), QByteArray("the user's own\r\n"));
+        QVERIFY(!QFile::exists(rig.downloaded(name)));
+    }
+
+    void listOverTheSizeLimit()
+    {
+        Rig rig;
+        const qint64 limit = UpdateSession::maxBytesOf(kPopupUpdateFile);
+        const QByteArray line = "Popup Window Title\r\n";
+        rig.put(kPopupUpdateFile, line.repeated(limit / line.size() + 1));
+        QVERIFY(rig.start());
+        // A copy left by an earlier session is not merged in its place.
+        QVERIFY(QDir().mkpath(rig.downloaded(QString())));
+        rig.core.env.writeFile(kUpdateDownloadFolder + QStringLiteral("/spamnew.pbl"),
+                               "Stale Popup\r\n");
+        const QString before = rig.core.options.LastUpdate;
+        auto session = rig.session();
+        for (const int step : {0, 3, 6})
+            session->setStepTicked(step, false);
+        QVERIFY(rig.run(*session));
+        QCOMPARE(session->state(), UpdateSession::State::Finished);
+        QVERIFY(!session->transfersOk());
+        QCOMPARE(rig.core.options.LastUpdate, before);
+        QCOMPARE(rig.popups.blackList().count(), 0);
+        QVERIFY(!QFile::exists(rig.downloaded(kPopupUpdateFile)));
+        QVERIFY(!Rig::logLine(*session, QStringLiteral("spamnew.pbl is larger than the %1 bytes")
+                                            .arg(limit))
+                     .isEmpty());
+    }
+
+    void failedVersionTransferIsToldAsSuch()
+    {
+        Rig rig;
+        rig.put(QStringLiteral("version.txt"), QByteArray(70000, '1'));
+        QVERIFY(rig.start());
+        const QString before = rig.core.options.LastUpdate;
+        auto session = rig.session();
+        QVERIFY(rig.run(*session));
+        QCOMPARE(session->state(), UpdateSession::State::Stopped);
+        QCOMPARE(rig.core.prompt.messages.size(), 1);
+        QVERIFY2(rig.core.prompt.messages.first().startsWith(QLatin1String("version.txt is larger")),
+                 qPrintable(rig.core.prompt.messages.first()));
+        QCOMPARE(rig.core.options.LastUpdate, before);
+    }
+
+    void bigPopupListKeepsTheWindowAnswering()
+    {
+        Rig rig;
+        constexpr int kTitles = 200000;
+        QByteArray list;
+        list.reserve(kTitles * 32);
+        for (int i = 0; i < kTitles; ++i)
+            list += "Popup Window Title " + QByteArray::number(i) + "\r\n";
+        rig.put(kPopupUpdateFile, list);
+        QVERIFY(rig.start());
+        auto session = rig.session();
+        for (const int step : {0, 3, 6})
+            session->setStepTicked(step, false);
+
+        // The longest the event loop waits between two turns while the merge runs.
+        bool merging = false;
+        double longestMs = 0;
+        QElapsedTimer sinceTurn;
+        sinceTurn.start();
+        const auto turn = [&] {
+            if (merging)
+                longestMs = std::max(longestMs, double(sinceTurn.nsecsElapsed()) / 1e6);
+            sinceTurn.restart();
+        };
+        QTimer ticker;
+        ticker.setInterval(1);
+        connect(&ticker, &QTimer::timeout, this, turn);
+        connect(session.get(), &UpdateSession::popupMergeStarting, this, [&] {
+            sinceTurn.restart();
+            merging = true;
+        });
+        connect(session.get(), &UpdateSession::popupMergeEnded, this, [&] {
+            turn();
+            merging = false;
+        });
+        ticker.start();
+        QVERIFY(rig.run(*session));
+        QCOMPARE(session->state(), UpdateSession::State::Finished);
+        QCOMPARE(rig.popups.blackList().count(), kTitles);
+        QVERIFY(rig.popups.blackListChanged());
+        qInfo("longest event loop block during the merge: %.1f ms", longestMs);
+        QVERIFY2(longestMs < 100, qPrintable(QString::number(longestMs)));
     }
 
     void versionFields_data()
