@@ -462,7 +462,7 @@ int main(int argc, char **argv)
     tellOnceRunning(store.loadProblem());
     tellOnceRunning(popupLists.LoadBlackList());
     tellOnceRunning(popupLists.LoadWhiteList());
-    bannerList.LoadBannerList();
+    tellOnceRunning(bannerList.LoadBannerList());
     window.ApplyDisplayOptions();
     mailCheck.startPeriodicTimerIfOn();
     if (TipWindow::wantedAtStartup(store, options))
