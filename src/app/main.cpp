@@ -55,9 +55,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QTimer>
 #include <cstdio>
 #include <syslog.h>
 #include <memory>
+#include <optional>
 #include <utility>
 
 using namespace kvorn;
@@ -353,6 +355,54 @@ int main(int argc, char **argv)
         paths.programFolder);
     controller.setStartupInProgress(true);
 
+    // From here on an end asked for (by a signal, by "/forceclose") is never lost: while the
+    // program is being set up it is kept and honoured as soon as the program runs, since a
+    // save before then would write lists and settings not read yet.
+    bool started = false;
+    std::optional<ExitKind> endWhileStarting;
+    bool showWhileStarting = false;
+    MainWindow *mainWindow = nullptr;
+    const auto endProgram = [&](ExitKind kind) {
+        if (started)
+            controller.exitProgram(kind);
+        else if (!endWhileStarting)
+            endWhileStarting = kind;
+    };
+    QObject::connect(&instance, &SingleInstance::requestReceived, &controller,
+                     [&](const QByteArray &request) {
+                         if (request == "show") {
+                             if (!started) {
+                                 showWhileStarting = true;
+                                 return;
+                             }
+                             mainWindow->openWindow();
+                             debugLine(cl.debug, QStringLiteral("window shown on request"));
+                         } else if (request == "end") {
+                             debugLine(cl.debug, QStringLiteral("asked to end"));
+                             store.reload();
+                             MainController::writeForceShow(store, ForceShow::None);
+                             endProgram(ExitKind::ForceClose);
+                         }
+                     });
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(
+        &signalWatcher, &UnixSignalWatcher::terminationRequested, &controller, [&](int number) {
+            debugLine(cl.debug, QStringLiteral("signal %1: saving and ending").arg(number));
+            endProgram(ExitKind::SessionEnd);
+        });
+    // Not quit(): that first closes every window and gives up when one stays open, and the
+    // main window only hides on close, which left a tip or statistics window (and the
+    // program) running after "Exit". An end that comes inside a box of the start (its
+    // event loop) ends that box, and the main loop is then not entered at all.
+    bool quitting = false;
+    QObject::connect(
+        &controller, &MainController::quitNow, &app,
+        [&quitting] {
+            quitting = true;
+            QCoreApplication::exit(0);
+        },
+        Qt::QueuedConnection);
+
     KillLog killLog(options, controller, clock, paths.programFolder);
     KillNotifier killNotifier(killLog, options, tray);
     PopupLoop popupLoop({options, *keyboard, tray, controller});
@@ -373,6 +423,7 @@ int main(int argc, char **argv)
         {mailCheck, mailList, mailSettings, mailAccounts, prompt, &killLog, &controller});
 
     MainWindow window(controller, tray, options);
+    mainWindow = &window;
     prompt.setParent(&window);
     const PopupPanels popupPanels = installPopupPanels(window, popupLists);
     QTreeView *detectedView =
@@ -442,10 +493,17 @@ int main(int argc, char **argv)
             prompt.message(error, Prompt::Buttons::Ok, Prompt::Icon::Critical,
                            QStringLiteral("K-Vorn"));
     };
-    showError(store.loadProblem());
-    showError(popupLists.LoadBlackList());
-    showError(popupLists.LoadWhiteList());
-    bannerList.LoadBannerList();
+    // What the start found wrong is told once the program runs: a box waits for the user,
+    // and the start (the survey, the tray, an end asked for) must not wait with it.
+    QStringList startProblems;
+    const auto tellOnceRunning = [&startProblems](const QString &error) {
+        if (!error.isEmpty())
+            startProblems.append(error);
+    };
+    tellOnceRunning(store.loadProblem());
+    tellOnceRunning(popupLists.LoadBlackList());
+    tellOnceRunning(popupLists.LoadWhiteList());
+    tellOnceRunning(bannerList.LoadBannerList());
     window.ApplyDisplayOptions();
     mailCheck.startPeriodicTimerIfOn();
     if (TipWindow::wantedAtStartup(store, options))
@@ -462,18 +520,6 @@ int main(int argc, char **argv)
             showError(error);
     });
 
-    QObject::connect(&instance, &SingleInstance::requestReceived, &controller,
-                     [&](const QByteArray &request) {
-                         if (request == "show") {
-                             window.openWindow();
-                             debugLine(cl.debug, QStringLiteral("window shown on request"));
-                         } else if (request == "end") {
-                             debugLine(cl.debug, QStringLiteral("asked to end"));
-                             store.reload();
-                             MainController::writeForceShow(store, ForceShow::None);
-                             controller.exitProgram(ExitKind::ForceClose);
-                         }
-                     });
     QObject::connect(&controller, &MainController::showWindowRequested, &controller,
                      [&] { debugLine(cl.debug, QStringLiteral("window shown on request")); });
     QObject::connect(&controller, &MainController::unattendedSaveFailed, &controller,
@@ -484,12 +530,6 @@ int main(int argc, char **argv)
                          std::fflush(stderr);
                          ::syslog(LOG_USER | LOG_WARNING, "%s", line.constData());
                      });
-    UnixSignalWatcher signalWatcher;
-    QObject::connect(
-        &signalWatcher, &UnixSignalWatcher::terminationRequested, &controller, [&](int number) {
-            debugLine(cl.debug, QStringLiteral("signal %1: saving and ending").arg(number));
-            controller.exitProgram(ExitKind::SessionEnd);
-        });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controller,
                      [&](QSessionManager &) { controller.exitProgram(ExitKind::SessionEnd); });
     // Only this build's own key may let a downloaded program run.
@@ -499,12 +539,6 @@ int main(int argc, char **argv)
     QObject::connect(
         &controller, &MainController::autoUpdateDue, &controller,
         [&] { debugLine(cl.debug, QStringLiteral("an automatic update is due")); },
-        Qt::QueuedConnection);
-    // Not quit(): that first closes every window and gives up when one stays open, and the
-    // main window only hides on close, which left a tip or statistics window (and the
-    // program) running after "Exit".
-    QObject::connect(
-        &controller, &MainController::quitNow, &app, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
     if (cl.debug) {
         // Each change of the status bar once, so that a log shows what the program did.
@@ -520,12 +554,26 @@ int main(int argc, char **argv)
 
     QCoreApplication::processEvents();
     LoadMailAccounts(store, mailSettings, mailAccounts, keyring.get());
-    showError(loadMailListsWithProgress(mailLists, &controller, &window));
+    tellOnceRunning(loadMailListsWithProgress(mailLists, &controller, &window));
     controller.setStartupInProgress(false);
-    if (mailSettings.DefaultOnStart)
-        mailCheck.GetNewMail();
+    started = true;
+    if (endWhileStarting) {
+        controller.exitProgram(*endWhileStarting);
+    } else if (!controller.isShuttingDown()) {
+        if (showWhileStarting)
+            window.openWindow();
+        if (mailSettings.DefaultOnStart)
+            mailCheck.GetNewMail();
+    }
+    QTimer::singleShot(0, &controller, [&] {
+        for (const QString &problem : std::as_const(startProblems)) {
+            if (quitting || controller.isShuttingDown())
+                break;
+            showError(problem);
+        }
+    });
     debugLine(cl.debug, QStringLiteral("running; program folder %1").arg(paths.programFolder));
-    const int rc = QApplication::exec();
+    const int rc = quitting ? 0 : QApplication::exec();
     debugLine(cl.debug, QStringLiteral("ended"));
     return rc;
 }

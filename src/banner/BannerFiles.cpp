@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
+
 #include <cstring>
 
 namespace kvorn {
@@ -81,21 +83,55 @@ QStringList bannerCopyHeader(const QString &dateText, const QString &sourceName)
     };
 }
 
-std::vector<BannerGroup> readBannerList(const QString &path)
+std::vector<BannerGroup> readBannerList(const QString &path, QString *error)
 {
     std::vector<BannerGroup> groups;
-    const auto lines = readFieldLines(path);
-    if (!lines)
+    const ListFileBytes file = readListFileBytes(path);
+    if (!file.error.isEmpty() && error)
+        *error = file.error;
+    if (!file.exists || !file.error.isEmpty())
         return groups;
-    groups.reserve(lines->size());
-    for (const QStringList &fields : *lines) {
+    const QList<QByteArrayView> lines = splitLines(file.data);
+    groups.reserve(std::size_t(lines.size()));
+    // Counts repeat: the same small number shares one text.
+    std::vector<QString> numbers(10000);
+    const auto shared = [&numbers](QByteArrayView raw) {
+        const bool small = !raw.isEmpty() && raw.size() <= 4 && (raw.size() == 1 || raw[0] != '0') &&
+                           std::all_of(raw.begin(), raw.end(),
+                                       [](char c) { return c >= '0' && c <= '9'; });
+        if (!small)
+            return decodeLine(raw);
+        QString &text = numbers[std::size_t(raw.toInt())];
+        if (text.isNull())
+            text = QString::fromLatin1(raw);
+        return text;
+    };
+    for (const QByteArrayView line : lines) {
         // A blank line carries no group; every other line makes a row, whatever its flag.
-        if (fields.size() == 1 && fields.front().isEmpty())
+        if (line.isEmpty())
             continue;
+        QByteArrayView raw[3];
+        int count = 0;
+        qsizetype start = 0;
+        while (true) {
+            const qsizetype sep = line.indexOf(kFieldSeparator, start);
+            if (count < 3)
+                raw[count] = line.sliced(start, (sep < 0 ? line.size() : sep) - start);
+            ++count;
+            if (sep < 0)
+                break;
+            start = sep + 1;
+        }
         BannerGroup group;
-        group.selected = stored::toBool(fields.value(0)).value_or(false);
-        group.name = fields.value(1);
-        group.count = fields.value(2);
+        // The program writes "0" and "1"; anything else is read as a stored truth value.
+        if (raw[0] == QByteArrayView("0") || raw[0] == QByteArrayView("1"))
+            group.selected = raw[0] == QByteArrayView("1");
+        else
+            group.selected = stored::toBool(decodeLine(raw[0])).value_or(false);
+        if (count > 1)
+            group.name = decodeLine(raw[1]);
+        if (count > 2)
+            group.count = shared(raw[2]);
         groups.push_back(std::move(group));
     }
     return groups;

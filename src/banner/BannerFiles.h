@@ -56,8 +56,9 @@ std::optional<BannerCopy> readBannerCopy(const QString &path);
 QList<QByteArrayView> selectedServers(const std::vector<BannerGroup> &groups,
                                       const BannerCopy &copy);
 
-/// The groups of a "banner.kbl"; empty when the file is missing or unreadable.
-std::vector<BannerGroup> readBannerList(const QString &path);
+/// The groups of a "banner.kbl"; empty when the file is missing or unreadable, or over
+/// the limits of list files (then `error`, when given, says so).
+std::vector<BannerGroup> readBannerList(const QString &path, QString *error = nullptr);
 /// The bytes of "banner.kbl" for these groups: flag, name, count, joined by 0xFF, CR LF.
 QByteArray bannerListBytes(const std::vector<BannerGroup> &groups);
 /// The bytes of the hosts file: the header, then one loopback line per server of every

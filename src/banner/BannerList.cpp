@@ -9,6 +9,7 @@
 #include "platform/TrayIcon.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace kvorn {
 
@@ -84,21 +85,26 @@ void BannerList::setSelected(int row, bool selected)
             {Qt::CheckStateRole});
 }
 
-void BannerList::LoadBannerList()
+QString BannerList::LoadBannerList()
 {
     resetRows([this](std::vector<BannerGroup> &groups) {
         groups.clear();
         m_tray.setTip(QStringLiteral("Loading Banner server List..."));
-        groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile));
+        m_unread.clear();
+        groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile), &m_unread);
     });
     if (m_status)
         m_status(PopupScreen, 1, QStringLiteral("loading"));
+    return m_unread;
 }
 
 WriteResult BannerList::PostBannerChange()
 {
-    m_tray.setTip(QStringLiteral("Please Wait..."));
     const QDir folder(m_programFolder);
+    // Once the unread file is gone (replaced by an import) there is nothing to protect.
+    if (!m_unread.isEmpty() && QFileInfo::exists(folder.filePath(kBannerListFile)))
+        return WriteResult{m_unread};
+    m_tray.setTip(QStringLiteral("Please Wait..."));
     const QString date = shortDateText(m_clock.now().date());
     // The hosts file goes first: it is the smaller one to put back should the list fail.
     // It is readable by all, as a hosts file linked into /etc must be.

@@ -42,16 +42,18 @@ public:
     /// Ticks or clears one row, as a click on its check box does.
     void setSelected(int row, bool selected);
 
-    /// Rebuilds the rows from "banner.kbl"; a missing file gives an empty list.
-    void LoadBannerList();
+    /// Rebuilds the rows from "banner.kbl"; a missing file gives an empty list. Returns why
+    /// the file was not read (one over the limits of list files), empty when it was.
+    QString LoadBannerList();
     /// Writes "banner.kbl" and the hosts file from the rows as they stand. On failure the
-    /// old files stay whole and the error says why.
+    /// old files stay whole and the error says why. A "banner.kbl" that was not read at
+    /// load is not written over.
     WriteResult PostBannerChange();
     /// "Apply" and "&Apply Changes": `PostBannerChange`, then `LoadBannerList` when it
     /// succeeded (after a failure the rows stay as the user left them).
     WriteResult apply();
     /// "Cancel": drops the unapplied ticks.
-    void cancel() { LoadBannerList(); }
+    void cancel() { (void)LoadBannerList(); }
 
     /// The servers of the ticked groups, one a line (LF), as the system helper takes them.
     QByteArray blockedServerNames() const;
@@ -73,6 +75,8 @@ private:
     TrayIcon &m_tray;
     Clock &m_clock;
     StatusWriter m_status;
+    /// Why "banner.kbl" was not read at the last load; empty when it was.
+    QString m_unread;
 };
 
 } // namespace kvorn

@@ -7,6 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace kvorn {
 
 SettingsStore::SettingsStore(const QString &filePath)
@@ -17,9 +21,24 @@ SettingsStore::SettingsStore(const QString &filePath)
     protectFile();
 }
 
-QString SettingsStore::damagedCopyPath(const QString &filePath)
+QString SettingsStore::damagedCopyPath(const QString &filePath, int age)
 {
-    return filePath + QStringLiteral(".bad");
+    const QString newest = filePath + QStringLiteral(".bad");
+    return age == 0 ? newest : newest + QLatin1Char('.') + QString::number(age);
+}
+
+QString SettingsStore::makeRoomForDamagedCopy(const QString &filePath)
+{
+    // The older copies move one number up and the oldest goes: no copy of a damaged file
+    // is ever written over, whatever happens at the next starts.
+    for (int age = kDamagedCopies - 1; age > 0; --age) {
+        const QByteArray from = QFile::encodeName(damagedCopyPath(filePath, age - 1));
+        const QByteArray to = QFile::encodeName(damagedCopyPath(filePath, age));
+        if (::rename(from.constData(), to.constData()) != 0 && errno != ENOENT)
+            return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(QFile::decodeName(from)),
+                                                QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    return {};
 }
 
 void SettingsStore::keepDamagedFile(const QString &filePath)
@@ -34,7 +53,16 @@ void SettingsStore::keepDamagedFile(const QString &filePath)
     if (problem.isEmpty())
         return;
     const QString copy = damagedCopyPath(filePath);
-    const QString error = replaceFileContents(copy, data);
+    QString error;
+    QFile newest(copy);
+    // A start that ended before the file was saved again finds the same damage: it is
+    // kept once.
+    const bool keptAlready = newest.open(QIODevice::ReadOnly) && newest.readAll() == data;
+    if (!keptAlready) {
+        error = makeRoomForDamagedCopy(filePath);
+        if (error.isEmpty())
+            error = replaceFileContents(copy, data);
+    }
     m_loadProblem =
         error.isEmpty()
             ? QStringLiteral("The settings file %1 is damaged (%2). The settings that could "

@@ -34,13 +34,17 @@ public:
     /// Empty when the file read well; else a text for the user saying that it was damaged
     /// and where the copy of it was kept (the next save replaces the damaged file).
     QString loadProblem() const { return m_loadProblem; }
-    /// Where a damaged settings file is kept.
-    static QString damagedCopyPath(const QString &filePath);
+    /// How many copies of damaged settings files are kept, the newest first.
+    static constexpr int kDamagedCopies = 5;
+    /// Where a damaged settings file is kept: `age` 0 is the newest copy, the older ones
+    /// are numbered up to kDamagedCopies - 1.
+    static QString damagedCopyPath(const QString &filePath, int age = 0);
 
 private:
     static QString keyPath(const QString &section, const QString &key);
     void protectFile();
     void keepDamagedFile(const QString &filePath);
+    static QString makeRoomForDamagedCopy(const QString &filePath);
 
     QString m_loadProblem;
 

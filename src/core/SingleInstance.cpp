@@ -25,6 +25,13 @@ bool fromSameUser(const QLocalSocket &socket)
                0 &&
            peer.uid == ::getuid();
 }
+
+QString foreignServerText(const QString &name)
+{
+    return QStringLiteral("%1 is served by a process of another user; starting without "
+                          "handing over to it")
+        .arg(name);
+}
 } // namespace
 
 SingleInstance::SingleInstance(const QString &key, const QString &runtimeFolder, QObject *parent)
@@ -67,23 +74,39 @@ SingleInstance::Role SingleInstance::claimOrSend(const QByteArray &request, int 
             m_error = QStringLiteral("cannot lock %1").arg(m_lock->fileName());
             if (sendToRunning(request))
                 return Role::Second;
-            listen();
+            if (m_foreignServer)
+                m_error = foreignServerText(m_name);
+            else
+                listen();
             return Role::First;
         }
         if (sendToRunning(request))
             return Role::Second;
+        if (m_foreignServer) {
+            // Somebody else's program holds the name: waiting would not change that, and
+            // the user's own K-Vorn must run all the same.
+            m_error = foreignServerText(m_name);
+            return Role::First;
+        }
         if (deadline.hasExpired())
             return Role::Failed;
         QThread::msleep(50);
     }
 }
 
-bool SingleInstance::sendToRunning(const QByteArray &request) const
+bool SingleInstance::sendToRunning(const QByteArray &request)
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(1000))
         return false;
+    // A request goes only to a program of the same user: whoever else listens under the
+    // name would be taken for the running instance, and this start would end for nothing.
+    m_foreignServer = !fromSameUser(socket);
+    if (m_foreignServer) {
+        socket.abort();
+        return false;
+    }
     socket.write(request + '\n');
     if (!socket.waitForBytesWritten(1000))
         return false;

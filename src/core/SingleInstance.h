@@ -17,8 +17,8 @@ namespace kvorn {
 ///
 /// Which start is the running one is decided under a lock file, so that of several
 /// simultaneous starts exactly one runs. The lock and the socket live in the user's
-/// runtime folder (mode 0700), where no other user can take the name first, and requests
-/// are taken only from processes of the same user.
+/// runtime folder (mode 0700), where no other user should be able to take the name first;
+/// still, requests are taken only from processes of the same user, and handed only to one.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -43,8 +43,9 @@ public:
     Role claimOrSend(const QByteArray &request, int waitMs = 5000);
     /// True when this start holds the lock.
     bool isFirst() const;
-    /// Sends a request to the running instance; false when none answered.
-    bool sendToRunning(const QByteArray &request) const;
+    /// Sends a request to the running instance; false when none answered, or when what
+    /// answered runs as another user (it is then told nothing).
+    bool sendToRunning(const QByteArray &request);
     QString serverName() const { return m_name; }
     /// Why the lock or the socket could not be had, for the debug output.
     QString lastError() const { return m_error; }
@@ -61,6 +62,8 @@ private:
     QString m_error;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    /// The last request found another user's process listening under the name.
+    bool m_foreignServer = false;
 };
 
 } // namespace kvorn

@@ -3,7 +3,9 @@
 #include "platform/SafeFile.h"
 #include "platform/TextCodec.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLocale>
 
 namespace kvorn {
 
@@ -60,6 +62,45 @@ QList<QByteArrayView> splitLines(QByteArrayView data)
         start = end + 1;
     }
     return lines;
+}
+
+ListFileBytes readListFileBytes(const QString &path)
+{
+    ListFileBytes read;
+    QFile file(path);
+    read.exists = file.exists();
+    if (!read.exists)
+        return read;
+    const QString name = QDir::toNativeSeparators(path);
+    const QString leftAlone = QStringLiteral(" It was not loaded, and the file was left as it is.");
+    if (!file.open(QIODevice::ReadOnly)) {
+        read.error = QStringLiteral("%1 could not be read: %2").arg(name, file.errorString());
+        return read;
+    }
+    // Asked before reading: a file far too large must cost nothing.
+    if (file.size() > kMaxListFileBytes) {
+        read.error = QStringLiteral("%1 is larger than %2 MiB, the most a list file may hold.")
+                         .arg(name)
+                         .arg(kMaxListFileBytes >> 20) +
+                     leftAlone;
+        return read;
+    }
+    read.data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        read.error = QStringLiteral("%1 could not be read: %2").arg(name, file.errorString());
+        read.data.clear();
+        return read;
+    }
+    qsizetype lines = read.data.count('\n');
+    if (!read.data.isEmpty() && !read.data.endsWith('\n'))
+        ++lines;
+    if (lines > kMaxListFileLines) {
+        read.error = QStringLiteral("%1 holds more than %2 entries, the most a list may hold.")
+                         .arg(name, QLocale(QLocale::English).toString(kMaxListFileLines)) +
+                     leftAlone;
+        read.data.clear();
+    }
+    return read;
 }
 
 QString decodeLine(QByteArrayView bytes)

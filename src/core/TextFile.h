@@ -45,4 +45,23 @@ WriteResult appendLines(const QString &path, const QList<QStringList> &lines);
 /// Splits raw file content into lines without their CR LF / LF endings.
 QList<QByteArrayView> splitLines(QByteArrayView data);
 
+/// The most a list file of the program may hold. No list anybody keeps comes near; one
+/// beyond would cost seconds and gigabytes at every start, and is refused at load.
+inline constexpr qint64 kMaxListFileBytes = qint64(64) << 20;
+inline constexpr qsizetype kMaxListFileLines = 1'000'000;
+
+/// A list file read whole.
+struct ListFileBytes
+{
+    bool exists = false; ///< false: no file
+    QByteArray data;
+    /// The file is there but was not read: it could not be, or it is over the limits
+    /// above (then the text says so, and that the file was left as it is).
+    QString error;
+};
+
+/// Reads a list file whole, unless it is larger than kMaxListFileBytes or has more than
+/// kMaxListFileLines lines.
+ListFileBytes readListFileBytes(const QString &path);
+
 } // namespace kvorn

@@ -3,8 +3,10 @@
 #include "platform/atspi/AddressProtocol.h"
 
 #include <QProcess>
+#include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace kvorn {
 
@@ -63,12 +65,10 @@ QString AddressReaderProcess::known(WindowId window, const QString &title, bool 
     dropUnused(now);
     auto it = m_slots.find(window);
     if (it == m_slots.end() || it->title != title) {
-        // A new window, or a new page in it: what was read before is no longer true.
-        if (it != m_slots.end()) {
-            if (!it->address.isEmpty())
-                ++m_changes;
-            m_sentMs.remove(it->seq);
-        }
+        // A new window, or a new page in it: what was read before is no longer true. A
+        // question still out stays counted: the reader owes its answer all the same.
+        if (it != m_slots.end() && !it->address.isEmpty())
+            ++m_changes;
         Slot fresh;
         fresh.title = title;
         it = m_slots.insert(window, fresh);
@@ -86,7 +86,6 @@ void AddressReaderProcess::lookUp(const BrowserWindow &window)
     const qint64 now = m_clock.elapsed();
     Slot &slot = m_slots[window.window];
     if (slot.title != window.title) {
-        m_sentMs.remove(slot.seq);
         slot = Slot{};
         slot.title = window.title;
     }
@@ -121,7 +120,6 @@ void AddressReaderProcess::forget(WindowId window)
         return;
     if (!it->address.isEmpty())
         ++m_changes;
-    m_sentMs.remove(it->seq);
     m_slots.erase(it);
 }
 
@@ -199,13 +197,17 @@ void AddressReaderProcess::readAnswers()
         const auto answer = ap::parseAnswer(*line);
         if (!answer)
             continue;
+        // Any answer to a question asked shows the reader at work, even one nobody waits
+        // for any more; it has also got past every question asked before it that nobody
+        // waits for.
+        if (m_sentMs.remove(answer->seq))
+            dropAbandonedBefore(answer->seq);
         const auto it = m_slots.find(answer->window);
         // An answer for a title the window no longer shows, or a window that has gone.
         if (it == m_slots.end() || it->seq != answer->seq)
             continue;
         // The reader answers: whatever failed before is over.
         m_failures = 0;
-        m_sentMs.remove(answer->seq);
         Slot &slot = *it;
         slot.seq = 0;
         const QString address = answer->status == ap::Status::Found
@@ -239,11 +241,20 @@ void AddressReaderProcess::dropUnused(qint64 now)
         return;
     m_lastSweepMs = now;
     const qint64 limit = m_timing.unusedMs;
-    m_slots.removeIf([this, now, limit](const QHash<WindowId, Slot>::iterator it) {
-        if (now - it->usedMs <= limit)
-            return false;
-        m_sentMs.remove(it->seq);
-        return true;
+    m_slots.removeIf([now, limit](const QHash<WindowId, Slot>::iterator it) {
+        return now - it->usedMs > limit;
+    });
+}
+
+void AddressReaderProcess::dropAbandonedBefore(std::uint64_t seq)
+{
+    QSet<std::uint64_t> awaited;
+    for (const Slot &slot : std::as_const(m_slots)) {
+        if (slot.seq != 0 && slot.seq < seq)
+            awaited.insert(slot.seq);
+    }
+    m_sentMs.removeIf([&awaited, seq](const QHash<std::uint64_t, qint64>::iterator it) {
+        return it.key() < seq && !awaited.contains(it.key());
     });
 }
 

@@ -99,6 +99,7 @@ private:
     void readerEnded();
     void checkAnswerTime();
     void dropUnused(qint64 now);
+    void dropAbandonedBefore(std::uint64_t seq);
 
     QString m_program;
     QStringList m_arguments;
@@ -113,7 +114,9 @@ private:
     QElapsedTimer m_clock;
     QTimer m_watchdog;
     QHash<WindowId, Slot> m_slots;
-    /// When each question still waiting for its answer was sent, by its number.
+    /// When each question the reader has not answered yet was sent, by its number; also
+    /// those whose answer nobody waits for any more (a new title, a window gone), so that
+    /// a reader that stopped answering is noticed however often the questions change.
     QHash<std::uint64_t, qint64> m_sentMs;
     std::uint64_t m_seq = 0;
     std::uint64_t m_changes = 0;

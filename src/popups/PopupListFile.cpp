@@ -2,23 +2,31 @@
 
 #include "core/TextFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QHash>
+
+#include <type_traits>
 
 namespace kvorn {
 
-bool listFlagEnabled(const QString &field)
+namespace {
+template <class Text> bool leadingValueNonZero(const Text &field)
 {
     // The leading numeric value: blanks, a sign, digits with one decimal point.
+    const auto at = [&field](qsizetype i) {
+        if constexpr (std::is_same_v<Text, QByteArrayView>)
+            return QChar(QLatin1Char(field.at(i))); // the flag field is read as Latin-1
+        else
+            return field.at(i);
+    };
     qsizetype i = 0;
     const qsizetype n = field.size();
-    while (i < n && field.at(i).isSpace())
+    while (i < n && at(i).isSpace())
         ++i;
-    if (i < n && (field.at(i) == QLatin1Char('-') || field.at(i) == QLatin1Char('+')))
+    if (i < n && (at(i) == QLatin1Char('-') || at(i) == QLatin1Char('+')))
         ++i;
     bool point = false;
     for (; i < n; ++i) {
-        const QChar c = field.at(i);
+        const QChar c = at(i);
         if (c == QLatin1Char('.') && !point) {
             point = true;
             continue;
@@ -29,6 +37,17 @@ bool listFlagEnabled(const QString &field)
             return true;
     }
     return false;
+}
+} // namespace
+
+bool listFlagEnabled(const QString &field)
+{
+    return leadingValueNonZero(field);
+}
+
+bool listFlagEnabled(QByteArrayView field)
+{
+    return leadingValueNonZero(field);
 }
 
 std::optional<PopupEntry> parseListLine(const QStringList &fields)
@@ -63,44 +82,37 @@ QStringList listLineFields(const PopupEntry &entry)
             entry.lastUsed};
 }
 
-namespace {
-ListFileRead openFailure(const QString &path, ListFileRead read)
-{
-    read.exists = QFileInfo::exists(path);
-    if (read.exists)
-        read.error = QStringLiteral("%1 could not be read").arg(path);
-    return read;
-}
-} // namespace
-
 ListFileRead readListFile(const QString &path)
 {
     ListFileRead read;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return openFailure(path, std::move(read));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return openFailure(path, std::move(read));
-    read.exists = true;
-    const QList<QByteArrayView> lines = splitLines(data);
+    const ListFileBytes file = readListFileBytes(path);
+    read.exists = file.exists;
+    read.error = file.error;
+    if (!read.exists || !read.error.isEmpty())
+        return read;
+    const QList<QByteArrayView> lines = splitLines(file.data);
     read.entries.reserve(std::size_t(lines.size()));
 
-    // Dates repeat from line to line: the same bytes as the line before share its text,
-    // which keeps a large list small and its loading quick.
+    // Dates repeat: the same bytes share one text, which keeps a large list small and its
+    // loading quick. Most often a date is the one of the line before; hashing it would
+    // cost more than the comparison.
+    QHash<QByteArrayView, QString> dates;
     QByteArrayView lastRaw[2];
     QString lastText[2];
-    const auto dateField = [&](int which, QByteArrayView raw) {
+    const QString noDate = noDateText();
+    const auto dateField = [&](int which, QByteArrayView raw) -> const QString & {
         if (raw.isEmpty())
-            return noDateText();
-        if (raw != lastRaw[which] || lastText[which].isNull()) {
-            lastRaw[which] = raw;
-            lastText[which] = decodeLine(raw);
-        }
+            return noDate;
+        if (raw == lastRaw[which] && !lastText[which].isNull())
+            return lastText[which];
+        auto it = dates.constFind(raw);
+        if (it == dates.cend())
+            it = dates.insert(raw, decodeLine(raw));
+        lastRaw[which] = raw;
+        lastText[which] = *it;
         return lastText[which];
     };
 
-    QStringList fields;
     for (const QByteArrayView line : lines) {
         // Fields are decoded one by one, so that a UTF-8 text beside 0xFF separators and a
         // Windows-1252 field in a UTF-8 file both read right.
@@ -115,13 +127,12 @@ ListFileRead readListFile(const QString &path)
             start = sep + 1;
         }
         if (count == 1) {
-            fields = {decodeLine(raw[0])};
-            if (std::optional<PopupEntry> entry = parseListLine(fields))
+            if (std::optional<PopupEntry> entry = parseListLine({decodeLine(raw[0])}))
                 read.entries.push_back(std::move(*entry));
             continue;
         }
         PopupEntry entry;
-        entry.enabled = listFlagEnabled(QString::fromLatin1(raw[0]));
+        entry.enabled = listFlagEnabled(raw[0]);
         entry.text = decodeLine(raw[1]);
         entry.dateAdded = dateField(0, count > 2 ? raw[2] : QByteArrayView());
         entry.lastUsed = dateField(1, count > 3 ? raw[3] : QByteArrayView());
@@ -133,15 +144,18 @@ ListFileRead readListFile(const QString &path)
 ListFileRead readBannedFile(const QString &path)
 {
     ListFileRead read;
-    const auto lines = readLines(path);
-    if (!lines)
-        return openFailure(path, std::move(read));
-    read.exists = true;
-    for (const QString &line : *lines) {
+    const ListFileBytes file = readListFileBytes(path);
+    read.exists = file.exists;
+    read.error = file.error;
+    if (!read.exists || !read.error.isEmpty())
+        return read;
+    const QList<QByteArrayView> lines = splitLines(file.data);
+    read.entries.reserve(std::size_t(lines.size()));
+    for (const QByteArrayView line : lines) {
         if (line.isEmpty())
             continue;
         PopupEntry entry;
-        entry.text = line;
+        entry.text = decodeLine(line);
         read.entries.push_back(std::move(entry));
     }
     return read;

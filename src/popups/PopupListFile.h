@@ -2,6 +2,7 @@
 
 #include "popups/PopupEntry.h"
 
+#include <QByteArrayView>
 #include <QStringList>
 #include <optional>
 #include <vector>
@@ -11,6 +12,8 @@ namespace kvorn {
 /// True when a list file's flag field means "enabled": its leading numeric value is not 0
 /// ("1" and "-1" are enabled; "0" and text that is no number are not).
 bool listFlagEnabled(const QString &field);
+/// The same for the raw bytes of the field, read as Latin-1.
+bool listFlagEnabled(QByteArrayView field);
 
 /// Reads one line of "spamlist.kbl" / "spamex.kbl", already split at the 0xFF byte.
 /// Four fields: flag, text, date added, last used (empty dates read "01/01/01"); extra
@@ -31,9 +34,9 @@ struct ListFileRead
     std::vector<PopupEntry> entries;
 };
 
-/// Reads a black-list or white-list file.
+/// Reads a black-list or white-list file; one over the limits of list files is not read.
 ListFileRead readListFile(const QString &path);
-/// Reads "banned.kbl": one text per line (empty lines are skipped).
+/// Reads "banned.kbl": one text per line (empty lines are skipped); the same limits hold.
 ListFileRead readBannedFile(const QString &path);
 
 } // namespace kvorn

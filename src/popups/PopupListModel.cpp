@@ -125,8 +125,11 @@ void PopupListModel::assign(std::vector<PopupEntry> entries)
             if (!std::is_sorted(rows.begin(), rows.end(), less))
                 std::stable_sort(rows.begin(), rows.end(), less);
         }
-        for (const Row &row : rows)
-            m_index.insert(row.id, lookupCase(row.entry.text));
+        QString lowered;
+        for (const Row &row : rows) {
+            lookupCaseInto(lowered, row.entry.text);
+            m_index.insert(row.id, lowered);
+        }
         m_rowsDirty = true;
     });
     emitSelectionChanged();

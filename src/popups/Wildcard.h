@@ -24,4 +24,24 @@ inline QString lookupCase(const QString &text)
     return text.toLower();
 }
 
+/// `lookupCase(text)` into `out`, whose buffer is used again: filing a large list then
+/// costs no allocation per entry.
+inline void lookupCaseInto(QString &out, const QString &text)
+{
+    const qsizetype n = text.size();
+    const QChar *in = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (in[i].unicode() >= 0x80) {
+            out = text.toLower();
+            return;
+        }
+    }
+    out.resize(n);
+    QChar *to = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = in[i].unicode();
+        to[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c);
+    }
+}
+
 } // namespace kvorn

@@ -2,6 +2,9 @@
 #include "TestEnv.h"
 #include "Tmpfs.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -210,6 +213,41 @@ private Q_SLOTS:
         first.err += first.process.readAllStandardError();
         QCOMPARE(first.err.count("could not save everything"), 1);
         QVERIFY2(first.err.contains("kvorn.ini"), first.err.constData());
+    }
+
+    void aDamagedSettingsFileHoldsUpNothing_data()
+    {
+        QTest::addColumn<bool>("bySignal");
+        QTest::newRow("/forceclose") << false;
+        QTest::newRow("SIGTERM") << true;
+    }
+    void aDamagedSettingsFileHoldsUpNothing()
+    {
+        QFETCH(bool, bySignal);
+        TestEnv env;
+        QVERIFY(QDir().mkpath(QFileInfo(env.settingsFile()).path()));
+        const QByteArray damaged("[Options]\nShowInTray=True\n\0\0garbage\n", 36);
+        QFile raw(env.settingsFile());
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write(damaged);
+        raw.close();
+
+        // The box about the damage is open, and the program runs all the same.
+        Instance first;
+        first.start({QStringLiteral("/debug")});
+        QVERIFY2(first.waitFor("running;"), first.err.constData());
+        QTest::qWait(300);
+        QCOMPARE(first.process.state(), QProcess::Running);
+        if (bySignal)
+            ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);
+        else
+            QCOMPARE(runToEnd({QStringLiteral("/forceclose")}), 0);
+        QVERIFY2(first.process.waitForFinished(10000), first.err.constData());
+        QCOMPARE(first.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.process.exitCode(), 0);
+        QFile copy(env.settingsFile() + QStringLiteral(".bad"));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), damaged);
     }
 
     void terminationSavesTheSettings()

@@ -88,6 +88,7 @@ private Q_SLOTS:
     void sourceLinesNameTheImportedFile_data();
     void sourceLinesNameTheImportedFile();
     void sourceShrinkingWhileReadIsNoCrash();
+    void listOverTheLimitIsRefusedAndKept();
 };
 
 void TestBanner::import_data()
@@ -623,6 +624,27 @@ void TestBanner::sourceLinesNameTheImportedFile()
                                                "127.0.0.1      ads3.example\r",
                                                "127.0.0.1      track1.example\r",
                                                "127.0.0.1      track2.example\r", ""}));
+}
+
+void TestBanner::listOverTheLimitIsRefusedAndKept()
+{
+    BannerRig rig;
+    QByteArray many;
+    for (qsizetype i = 0; i <= kMaxListFileLines; ++i)
+        many += "1\xffGroup\xff" "3\r\n";
+    rig.env.writeFile(QStringLiteral("banner.kbl"), many);
+    const QString error = rig.list->LoadBannerList();
+    QVERIFY2(error.contains(QStringLiteral("banner.kbl")) &&
+                 error.contains(QStringLiteral("more than 1,000,000 entries")) &&
+                 error.contains(QStringLiteral("left as it is")),
+             qPrintable(error));
+    QCOMPARE(rig.list->rowCount(), 0);
+    // An apply of the empty rows would write over the groups the file holds.
+    const WriteResult applied = rig.list->apply();
+    QVERIFY(!applied);
+    QCOMPARE(applied.error, error);
+    QVERIFY(rig.env.readFile(QStringLiteral("banner.kbl")) == many);
+    QVERIFY(!QFileInfo::exists(rig.env.file(QStringLiteral("hosts"))));
 }
 
 QTEST_GUILESS_MAIN(TestBanner)

@@ -1,14 +1,18 @@
 // The privileged hosts helper: its name checks, its editing of the system's hosts file, and
 // the helper itself run as root on a private /etc, checked with the system's own resolver.
 #include "CoreRig.h"
+#include "Tmpfs.h"
 #include "banner/BannerList.h"
 #include "hostshelper/HostsBlock.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace kvorn;
@@ -57,6 +61,18 @@ QHash<QByteArray, QByteArray> resolved(const QByteArray &getentOutput)
     return out;
 }
 
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestHostsHelper : public QObject
@@ -70,6 +86,10 @@ private Q_SLOTS:
     void blockEditing();
     void helperRefusesWhatIsNoHostName_data();
     void helperRefusesWhatIsNoHostName();
+    void helperNeverWritesThroughALink_data();
+    void helperNeverWritesThroughALink();
+    void runsOfTheHelperFollowOneAnother();
+    void aChangeThatFailsKeepsTheBackup();
     void systemApplyAndRemoveInPrivateNamespace();
 };
 
@@ -221,6 +241,94 @@ void TestHostsHelper::helperRefusesWhatIsNoHostName()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"hosts"});
 }
 
+void TestHostsHelper::helperNeverWritesThroughALink_data()
+{
+    QTest::addColumn<bool>("victimExists");
+    QTest::newRow("a link to a file") << true;
+    QTest::newRow("a link to nothing yet") << false;
+}
+
+void TestHostsHelper::helperNeverWritesThroughALink()
+{
+    // Somebody laid a link where the backup goes; the helper runs as root and would write
+    // wherever it leads.
+    QFETCH(bool, victimExists);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("hosts"));
+    const QString victim = dir.filePath(QStringLiteral("shadow"));
+    QVERIFY(writeFile(target, kMachineHosts));
+    if (victimExists)
+        QVERIFY(writeFile(victim, "root:x:0:0\n"));
+    QVERIFY(QFile::link(victim, target + QStringLiteral(".kvorn-backup")));
+
+    const HelperRun run =
+        runHelper({QStringLiteral("--target"), target, QStringLiteral("apply")}, "ads.example\n");
+    QVERIFY2(run.exitCode == 0, run.errors.constData());
+    QCOMPARE(QFileInfo::exists(victim), victimExists);
+    if (victimExists)
+        QCOMPARE(readFile(victim), QByteArray("root:x:0:0\n"));
+    const QFileInfo backup(target + QStringLiteral(".kvorn-backup"));
+    QVERIFY(!backup.isSymLink());
+    QCOMPARE(readFile(backup.filePath()), kMachineHosts);
+    QVERIFY(readFile(target).contains("127.0.0.1      ads.example\n"));
+}
+
+void TestHostsHelper::runsOfTheHelperFollowOneAnother()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("hosts"));
+    QVERIFY(writeFile(target, kMachineHosts));
+    // Another run holds the lock for its whole change.
+    const int lock = ::open(QFile::encodeName(target + QStringLiteral(".kvorn-lock")).constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0);
+    QCOMPARE(::flock(lock, LOCK_EX), 0);
+
+    QProcess second;
+    second.start(kHelper, {QStringLiteral("--target"), target, QStringLiteral("apply")});
+    second.write("ads.example\n");
+    second.closeWriteChannel();
+    QVERIFY(!second.waitForFinished(800));
+    QCOMPARE(readFile(target), kMachineHosts);
+    // Once the first run is over the second goes on, from what the first left.
+    QVERIFY(writeFile(target, kMachineHosts + "10.0.0.1\tnas\n"));
+    ::close(lock);
+    QVERIFY(second.waitForFinished(20000));
+    QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+    const QByteArray after = readFile(target);
+    QVERIFY(after.startsWith(kMachineHosts + "10.0.0.1\tnas\n"));
+    QVERIFY(after.contains("127.0.0.1      ads.example\n"));
+    QCOMPARE(readFile(target + QStringLiteral(".kvorn-backup")),
+             kMachineHosts + "10.0.0.1\tnas\n");
+}
+
+void TestHostsHelper::aChangeThatFailsKeepsTheBackup()
+{
+    QTemporaryDir dir;
+    const QString etc = dir.filePath(QStringLiteral("etc"));
+    // Room for the backup, none for the new hosts file.
+    Tmpfs disk(etc, 64);
+    if (!disk.mounted())
+        QSKIP("mounting a tmpfs needs root");
+    const QString target = etc + QStringLiteral("/hosts");
+    const QString backup = target + QStringLiteral(".kvorn-backup");
+    QVERIFY(writeFile(target, kMachineHosts));
+    QVERIFY(writeFile(backup, "the hosts file of last week\n"));
+    QByteArray names;
+    for (int i = 0; i < 5000; ++i)
+        names += "server-" + QByteArray::number(i) + ".ads.example\n";
+
+    const HelperRun run = runHelper({QStringLiteral("--target"), target, QStringLiteral("apply")},
+                                    names);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(readFile(target), kMachineHosts);
+    QCOMPARE(readFile(backup), QByteArray("the hosts file of last week\n"));
+    QVERIFY2(run.errors.contains("No space left on device"), run.errors.constData());
+    QCOMPARE(QDir(etc).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("hosts"), QStringLiteral("hosts.kvorn-backup"),
+                          QStringLiteral("hosts.kvorn-lock")}));
+}
+
 void TestHostsHelper::systemApplyAndRemoveInPrivateNamespace()
 {
     if (::geteuid() != 0)
@@ -283,7 +391,10 @@ void TestHostsHelper::systemApplyAndRemoveInPrivateNamespace()
     const QString script = QStringLiteral(R"(set -e
 out=$1
 mount --bind "$out/etc" /etc
+mount -t tmpfs tmpfs /run
 "$HELPER" apply < "$out/names"
+test -f /run/kvorn-hosts-helper.lock
+! test -e /etc/hosts.kvorn-lock
 getent hosts $(cat "$out/queries") > "$out/applied.getent" || true
 cp /etc/hosts "$out/applied.hosts"
 cp /etc/hosts.kvorn-backup "$out/applied.backup"

@@ -286,6 +286,41 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore(rig.env.settingsFile()).loadProblem(), QString());
     }
 
+    void damagedCopiesAreNeverReplaced()
+    {
+        // The file is found damaged at start after start (a disk that goes bad, a start
+        // killed before it saved): each damage is kept, the newest five of them.
+        TestEnv env;
+        QDir().mkpath(QFileInfo(env.settingsFile()).path());
+        const auto damaged = [](int start) {
+            return QByteArray("[Options]\nUserName=Ann\n\0\0garbage ", 30) +
+                   QByteArray::number(start) + '\n';
+        };
+        const auto startWith = [&](const QByteArray &bytes) {
+            QFile raw(env.settingsFile());
+            QVERIFY(raw.open(QIODevice::WriteOnly));
+            raw.write(bytes);
+            raw.close();
+            SettingsStore store(env.settingsFile());
+            QVERIFY2(store.loadProblem().contains(SettingsStore::damagedCopyPath(env.settingsFile())),
+                     qPrintable(store.loadProblem()));
+        };
+        const auto copy = [&](int age) {
+            QFile file(SettingsStore::damagedCopyPath(env.settingsFile(), age));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        for (int start = 1; start <= 7; ++start)
+            startWith(damaged(start));
+        for (int age = 0; age < SettingsStore::kDamagedCopies; ++age)
+            QCOMPARE(copy(age), damaged(7 - age));
+        QVERIFY(!QFileInfo::exists(
+            SettingsStore::damagedCopyPath(env.settingsFile(), SettingsStore::kDamagedCopies)));
+        // The same damage found again is the copy kept already.
+        startWith(damaged(7));
+        QCOMPARE(copy(0), damaged(7));
+        QCOMPARE(copy(1), damaged(6));
+    }
+
     void iniLayoutMatchesQtBothWays()
     {
         // Random keys and values full of what the layout escapes: what Qt's INI writer

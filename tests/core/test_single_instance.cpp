@@ -11,6 +11,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 using namespace kvorn;
 using namespace kvorn::test;
 
@@ -79,6 +84,46 @@ private Q_SLOTS:
         // Once it is gone, the next start runs.
         held.unlock();
         QCOMPARE(probe.claimOrSend("show", 300), SingleInstance::Role::First);
+    }
+    void aServerOfAnotherUserIsNotHandedTheRequest()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root: the socket is served as another user");
+        TestEnv env;
+        const QString runtime = env.root() + QStringLiteral("/run");
+        QVERIFY(QDir().mkpath(runtime));
+        SingleInstance probe(env.configFolder(), runtime);
+        // Another user's process holds the lock and listens under the name.
+        QLockFile held(probe.serverName() + QStringLiteral(".lock"));
+        QVERIFY(held.tryLock(0));
+        const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        QVERIFY(server >= 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(probe.serverName());
+        QVERIFY(std::size_t(path.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+        QCOMPARE(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        // The peer's credentials are those of the process when it started listening.
+        QCOMPARE(::seteuid(65534), 0);
+        const int listening = ::listen(server, 8);
+        QCOMPARE(::seteuid(0), 0);
+        QCOMPARE(listening, 0);
+
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(probe.claimOrSend("show", 3000), SingleInstance::Role::First);
+        QVERIFY2(waited.elapsed() < 2500, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY2(probe.lastError().contains(QStringLiteral("another user")),
+                 qPrintable(probe.lastError()));
+        QVERIFY(!probe.sendToRunning("end"));
+        // Nothing of the requests reached the stranger.
+        for (int client; (client = ::accept4(server, nullptr, nullptr, SOCK_NONBLOCK)) >= 0;) {
+            char byte = 0;
+            QVERIFY(::recv(client, &byte, 1, 0) <= 0);
+            ::close(client);
+        }
+        ::close(server);
     }
 };
 

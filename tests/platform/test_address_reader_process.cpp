@@ -182,6 +182,47 @@ private Q_SLOTS:
         QCOMPARE(r->starts(), 4);
     }
 
+    void aStoppedReaderIsReplacedWhileQuestionsKeepComing()
+    {
+        auto r = reader(kEcho);
+        QTRY_COMPARE(survey(*r, 0x400002, "Page 0"), QStringLiteral("http://casino.example/Page 0"));
+        const qint64 first = r->readerProcessId();
+        QVERIFY(first != 0);
+        QCOMPARE(::kill(pid_t(first), SIGSTOP), 0);
+        // The window's title changes on every tick, so a new question follows each one
+        // before its answer could be missed for long.
+        QElapsedTimer clock;
+        clock.start();
+        int tick = 0;
+        while (r->starts() < 2 && clock.elapsed() < 3000) {
+            survey(*r, 0x400002, QStringLiteral("Page %1").arg(++tick));
+            QTest::qWait(20);
+        }
+        ::kill(pid_t(first), SIGCONT);
+        QVERIFY2(r->starts() >= 2, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(r->readerProcessId() != first);
+        // The new reader answers again.
+        QTRY_COMPARE(survey(*r, 0x400002, "Back"), QStringLiteral("http://casino.example/Back"));
+    }
+
+    void aReaderAtWorkIsKeptWhileTitlesChange()
+    {
+        // Each question's answer comes after the window's next title made it stale: no
+        // answer is one the program waits for, yet the reader is at work and stays.
+        auto r = reader(standIn("none", "sleep 0.02;"));
+        QElapsedTimer clock;
+        clock.start();
+        int tick = 0;
+        while (clock.elapsed() < 5 * quick().answerTimeoutMs) {
+            ++tick;
+            survey(*r, 0x400002, QStringLiteral("Page %1").arg(tick));
+            QTest::qWait(10);
+            survey(*r, 0x400002, QStringLiteral("Page %1, loaded").arg(tick));
+            QTest::qWait(40);
+        }
+        QCOMPARE(r->starts(), 1);
+    }
+
     void aCrashingReaderIsRestartedAfterGrowingPauses_data()
     {
         QTest::addColumn<QString>("program");

@@ -4,6 +4,7 @@
 
 #include "popups/PopupListFile.h"
 #include "popups/PopupLists.h"
+#include "core/TextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -285,6 +286,70 @@ private Q_SLOTS:
         QCOMPARE(read.entries[0].text, QStringLiteral("*casino*"));
         QVERIFY(read.entries[0].enabled);
         QVERIFY(!read.entries[1].enabled);
+    }
+
+    void listFilesOverTheLimitAreRefused_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("tooManyEntries");
+        for (const char *file : {"spamlist.kbl", "spamex.kbl", "banned.kbl"}) {
+            QTest::addRow("%s, too large", file) << QString::fromLatin1(file) << false;
+            QTest::addRow("%s, too many entries", file) << QString::fromLatin1(file) << true;
+        }
+    }
+    void listFilesOverTheLimitAreRefused()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, tooManyEntries);
+        Rig rig;
+        const QString path = rig.core.env.file(file);
+        if (tooManyEntries) {
+            QByteArray many;
+            for (qsizetype i = 0; i <= kMaxListFileLines; ++i)
+                many += "1\xff" "a\r\n";
+            rig.core.env.writeFile(file, many);
+        } else {
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            QVERIFY(big.resize(kMaxListFileBytes + 1)); // sparse: no disk spent
+        }
+        const QByteArray before = rig.core.env.readFile(file);
+
+        const QString error =
+            file == QLatin1String("spamex.kbl") ? rig.lists.LoadWhiteList() : rig.lists.LoadBlackList();
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY2(error.contains(tooManyEntries ? QStringLiteral("more than 1,000,000 entries")
+                                               : QStringLiteral("larger than 64 MiB")),
+                 qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("left as it is")), qPrintable(error));
+        QCOMPARE(rig.lists.blackList().count() + rig.lists.whiteList().count() +
+                     rig.lists.bannedList().count(),
+                 0);
+        // Changes to the lists do not end up over the file.
+        rig.lists.AddBlackListEntry(QStringLiteral("*casino*"), true, true);
+        PopupEntry white;
+        white.text = QStringLiteral("my bank");
+        rig.lists.whiteList().append(white);
+        rig.lists.bannedList().append(white);
+        rig.lists.setBlackListChanged(true);
+        rig.lists.saveChangedLists();
+        rig.lists.saveAll();
+        QVERIFY(rig.core.env.readFile(file) == before);
+    }
+
+    void listFilesUpToTheLimitAreRead()
+    {
+        TestEnv env;
+        QByteArray many;
+        for (qsizetype i = 0; i < kMaxListFileLines; ++i)
+            many += "a\n";
+        env.writeFile(QStringLiteral("banned.kbl"), many);
+        const ListFileBytes read = readListFileBytes(env.file(QStringLiteral("banned.kbl")));
+        QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+        QCOMPARE(read.data.size(), many.size());
+        many += "a"; // a last line without its line end is an entry all the same
+        env.writeFile(QStringLiteral("banned.kbl"), many);
+        QVERIFY(!readListFileBytes(env.file(QStringLiteral("banned.kbl"))).error.isEmpty());
     }
 
     void tickingMarksTheBlackListChanged()

@@ -91,6 +91,12 @@ private Q_SLOTS:
         Rig rig;
         add(rig.lists.blackList(), entry);
         QCOMPARE(rig.lists.FindPopupEntry(rig.lists.blackList(), text, true), hit);
+        // A list loaded whole files its entries as one added to does.
+        Rig loaded;
+        PopupEntry whole;
+        whole.text = entry;
+        loaded.lists.blackList().assign({whole});
+        QCOMPARE(loaded.lists.FindPopupEntry(loaded.lists.blackList(), text, true), hit);
         // Both forms of the walk agree on star patterns.
         const QString e = lookupCase(entry), t = lookupCase(text);
         if (e.contains(QLatin1Char('*'))) {

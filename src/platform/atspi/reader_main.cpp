@@ -75,9 +75,21 @@ gboolean retry(gpointer data);
 bool take(Reader *reader, const ap::Question &question)
 {
     // A newer question about the window supersedes one still watched: the program no
-    // longer waits for the old one's answer.
-    std::erase_if(reader->watching,
-                  [&](const Watch &w) { return w.question.window == question.window; });
+    // longer waits for the old one's answer, but it is answered still, as every question
+    // is, so that the program can tell a reader at work from one that hangs.
+    for (auto it = reader->watching.begin(); it != reader->watching.end();) {
+        if (it->question.window != question.window) {
+            ++it;
+            continue;
+        }
+        ap::Answer superseded;
+        superseded.seq = it->question.seq;
+        superseded.window = it->question.window;
+        superseded.status = ap::Status::None;
+        it = reader->watching.erase(it);
+        if (!writeAll(ap::answerLine(superseded)))
+            return false;
+    }
     const auto answer = reader->finder.answer(question);
     if (answer.status == ap::Status::None && reader->finder.mayComeSoon()) {
         std::pair<std::uint32_t, std::string> key(question.window, question.title);
