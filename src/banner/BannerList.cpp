@@ -91,8 +91,8 @@ void BannerList::LoadBannerList()
         m_tray.setTip(QStringLiteral("Loading Banner server List..."));
         groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile));
     });
-    if (m_status)
-        m_status(PopupScreen, 1, QStringLiteral("loading"));
+    // No "loading" status: the list is read by now, and the run state written there
+    // earlier is not written again until it changes, so the text would stay for good.
 }
 
 WriteResult BannerList::PostBannerChange()
