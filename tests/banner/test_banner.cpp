@@ -177,7 +177,8 @@ void TestBanner::loadReadsFlagsAndReports()
     QCOMPARE(rig.list->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Server Group"));
     QCOMPARE(rig.list->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Servers"));
     QCOMPARE(rig.tray.tip(), QStringLiteral("Loading Banner server List..."));
-    QCOMPARE(rig.statusTexts, QStringList{QStringLiteral("1/1 loading")});
+    // Read at once: nothing is left loading to report.
+    QCOMPARE(rig.statusTexts, QStringList());
 }
 
 void TestBanner::applyWritesExactFiles_data()
@@ -556,7 +557,8 @@ void TestBanner::reimportKeepsTicksOfGroupsStillThere()
     const QString real = dataFile(QStringLiteral("banner/stevenblack-2017-excerpt.hosts"));
     QVERIFY(rig.list->importList(real).ok());
     rig.list->LoadBannerList();
-    QCOMPARE(rig.list->rowCount(), 68);
+    // 68 comment lines, 23 of them with no server under them.
+    QCOMPARE(rig.list->rowCount(), 45);
     const QStringList names{" [General]", " [Google]", " [Smart Adserver]"};
     for (int row = 0; row < rig.list->rowCount(); ++row) {
         if (names.contains(rig.list->groups()[std::size_t(row)].name))
