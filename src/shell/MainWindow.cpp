@@ -435,7 +435,7 @@ void MainWindow::panelSwitch()
         m_panels->setCurrentWidget(page);
     // A list fitted while its panel was hidden had no width to share out.
     if (m_options.AutoColumn && isVisible())
-        m_fitLater->start();
+        QTimer::singleShot(0, this, &MainWindow::fitPanelLists);
     Q_EMIT panelSwitched(key);
 }
 
@@ -534,6 +534,12 @@ void MainWindow::fitListColumns()
         fitColumns(*view);
 }
 
+void MainWindow::fitPanelLists()
+{
+    for (QTreeView *view : m_panels->findChildren<QTreeView *>())
+        fitColumns(*view);
+}
+
 void MainWindow::onTrayDoubleClick()
 {
     openWindow();
@@ -559,9 +565,11 @@ void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     m_trayHide->setEnabled(true);
-    // The lists only now have their width: fit them once the layout has run.
+    // The popup lists only now have their width: fit them once the layout has run. The
+    // mail and banner lists fit themselves; moving their columns now could turn a click
+    // on one header into a click on another.
     if (m_options.AutoColumn)
-        m_fitLater->start();
+        QTimer::singleShot(0, this, &MainWindow::fitPanelLists);
 }
 
 void MainWindow::hideEvent(QHideEvent *event)

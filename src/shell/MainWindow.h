@@ -134,6 +134,8 @@ public:
     void restorePlace(SettingsStore &store);
     /// Sizes every list's columns to the wider of header and contents.
     void fitListColumns();
+    /// The same for the popup screen's lists alone.
+    void fitPanelLists();
 
 Q_SIGNALS:
     /// The popup panel shown changed (its key); the "Popup" items were all disabled.
