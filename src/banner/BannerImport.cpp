@@ -17,9 +17,14 @@ namespace {
 constexpr QByteArrayView kLocalhost("localhost");
 constexpr QByteArrayView kServerPrefix("0.0.0.0");
 
-void appendGroupRow(QByteArray &list, QByteArrayView name, qint64 count,
+/// A group without servers is a comment of the list ("License:", "Contribute:"), not a
+/// group to tick: it makes no row and is not counted.
+void appendGroupRow(QByteArray &list, int &groups, QByteArrayView name, qint64 count,
                     const QSet<QString> &ticked)
 {
+    if (count == 0)
+        return;
+    ++groups;
     // Through the decoder so that a list saved on Windows gives the same text as UTF-8.
     const QString text = decodeLine(name);
     list.append(ticked.contains(text) ? '1' : '0');
@@ -95,11 +100,10 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
         }
         if (!line.isEmpty() && line.front() == '#') {
             if (haveGroup)
-                appendGroupRow(list, groupName, groupCount, ticked);
+                appendGroupRow(list, result.groups, groupName, groupCount, ticked);
             groupName = line.sliced(1);
             haveGroup = !groupName.isEmpty();
             groupCount = 0;
-            ++result.groups;
         } else if (line.startsWith(kServerPrefix)) {
             ++groupCount;
             ++result.servers;
@@ -108,7 +112,7 @@ BannerImportResult importBannerList(const QString &sourcePath, const QString &pr
         copy.append("\r\n", 2);
     }
     if (haveGroup)
-        appendGroupRow(list, groupName, groupCount, ticked);
+        appendGroupRow(list, result.groups, groupName, groupCount, ticked);
 
     if (list.isEmpty()) {
         // Many published source lists have no localhost line: replacing the user's list

@@ -14,7 +14,7 @@ struct BannerImportResult
         NoGroups,         ///< the file holds no group; nothing was written
     };
     Status status = Status::Done;
-    /// The number of group lines read (a lone "#" counts, though it writes no row).
+    /// The number of groups written: those with at least one server.
     int groups = 0;
     /// The number of "0.0.0.0" lines after the localhost line.
     qint64 servers = 0;

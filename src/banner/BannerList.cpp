@@ -93,8 +93,8 @@ QString BannerList::LoadBannerList()
         m_unread.clear();
         groups = readBannerList(QDir(m_programFolder).filePath(kBannerListFile), &m_unread);
     });
-    if (m_status)
-        m_status(PopupScreen, 1, QStringLiteral("loading"));
+    // No "loading" status: the list is read by now, and the run state written there
+    // earlier is not written again until it changes, so the text would stay for good.
     return m_unread;
 }
 

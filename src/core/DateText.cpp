@@ -52,4 +52,21 @@ QDate parseShortDate(const QString &text)
     return QDate::fromString(trimmed, Qt::ISODate);
 }
 
+QString dateDisplayText(const QString &stored)
+{
+    QDate date = parseShortDate(stored);
+    const QString trimmed = stored.trimmed();
+    // The month-first form the lists were first published in, and the C locale's own.
+    for (const char *format : {"M/d/yyyy", "M/d/yy", "d MMM yyyy"}) {
+        if (date.isValid())
+            break;
+        const QString f = QString::fromLatin1(format);
+        date = QLocale::c().toDate(trimmed, f);
+        // Two-digit years are this century's, as parseShortDate reads them.
+        if (date.isValid() && !f.contains(QLatin1String("yyyy")) && date.year() < 1950)
+            date = date.addYears(100);
+    }
+    return date.isValid() ? shortDateText(date) : stored;
+}
+
 } // namespace kvorn

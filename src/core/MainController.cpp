@@ -304,7 +304,7 @@ bool MainController::exitProgram(ExitKind kind)
     if (m_shuttingDown || m_exiting)
         return true;
     const auto ask = [this] {
-        return m_s.prompt.message(QStringLiteral("Do you really want to exit the K-Vorn?"),
+        return m_s.prompt.message(QStringLiteral("Do you really want to exit K-Vorn?"),
                                   Prompt::Buttons::YesNo, Prompt::Icon::Question,
                                   QStringLiteral("K-Vorn")) == Prompt::Answer::Yes;
     };

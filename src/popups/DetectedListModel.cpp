@@ -101,7 +101,7 @@ QVariant DetectedListModel::headerData(int section, Qt::Orientation orientation,
         return {};
     switch (section) {
     case 0:
-        return QStringLiteral("Detected Items (double click to close)");
+        return QStringLiteral("Detected Items (double click to add)");
     case 1:
         return QStringLiteral("Http: Address");
     case 2:

@@ -85,7 +85,7 @@ bool addPopupEntry(PopupLists &lists, Prompt &prompt, const QString &today, cons
     if (lists.FindPopupEntry(white, text, true))
         return false;
     if (lists.FindPopupEntry(banned, text, true)) {
-        prompt.message(QStringLiteral("The Selected popup cannot be added because is a banned popup"),
+        prompt.message(QStringLiteral("The Selected popup cannot be added because it is a banned popup"),
                        Prompt::Buttons::OkCancel, Prompt::Icon::Information,
                        QStringLiteral("Unable to add popup"));
         return false;

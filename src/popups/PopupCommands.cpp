@@ -207,7 +207,7 @@ void PopupCommands::banIt(PopupPanel shown)
         if (!text.isEmpty()) {
             if (m_s.lists.FindPopupEntry(banned, text, true)) {
                 m_s.prompt.message(
-                    QStringLiteral("The Selected popup cannot be added because is a banned popup"),
+                    QStringLiteral("The Selected popup cannot be added because it is a banned popup"),
                     Prompt::Buttons::OkCancel, Prompt::Icon::Information,
                     QStringLiteral("Unable to add popup"));
             } else {

@@ -58,7 +58,7 @@ public:
     /// True when it was added.
     bool dropText(const QString &text);
 
-    /// File > "&Load..." > "Popop Blacklist".
+    /// File > "&Load..." > "Popup Blacklist".
     void loadBlackList();
     /// File > "&Merge...".
     void merge();

@@ -3,6 +3,7 @@
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "mail/MailAccountEdit.h"
+#include "shell/ColumnFit.h"
 #include "shell/DialogWidgets.h"
 
 #include <QButtonGroup>
@@ -102,12 +103,13 @@ MailAccountDetail::MailAccountDetail(MailAccountsContext context, int row, QWidg
     m_fields.nickname = lineEdit(this, "txtAcctName");
     m_fields.address = lineEdit(this, "txtMailName");
     m_fields.pop3 = lineEdit(this, "txtPOP3");
+    // Made in the order they are shown, which is the order Tab walks them.
+    m_fields.tls = tlsChoice(this);
     m_fields.smtp = lineEdit(this, "txtSMTP");
     m_fields.user = lineEdit(this, "txtUser");
     m_fields.password = lineEdit(this, "txtPass");
     m_fields.password->setEchoMode(QLineEdit::Password);
-    m_fields.tls = tlsChoice(this);
-    m_fields.secure = checkBox(QStringLiteral("Use Secure Authentification"), "chkSecure", this);
+    m_fields.secure = checkBox(QStringLiteral("Use Secure Authentication"), "chkSecure", this);
     m_apop = new QRadioButton(QStringLiteral("APOP"), this);
     m_apop->setObjectName(QStringLiteral("optAPOP"));
     m_msn = new QRadioButton(QStringLiteral("MSN"), this);
@@ -128,7 +130,7 @@ MailAccountDetail::MailAccountDetail(MailAccountsContext context, int row, QWidg
     serverForm->addRow(QStringLiteral("Email Address:"), m_fields.address);
     serverForm->addRow(QStringLiteral("&Incoming Mail (POP3)"), m_fields.pop3);
     serverForm->addRow(QStringLiteral("Connection security:"), m_fields.tls);
-    serverForm->addRow(QStringLiteral("&Outgoing Mail SMTP)"), m_fields.smtp);
+    serverForm->addRow(QStringLiteral("&Outgoing Mail (SMTP)"), m_fields.smtp);
     serverForm->addRow(QStringLiteral("&User Name (POP3):"), m_fields.user);
     serverForm->addRow(QStringLiteral("Pass&word (POP3):"), m_fields.password);
     auto *secureRow = new QHBoxLayout;
@@ -166,7 +168,7 @@ void MailAccountDetail::accept()
     if (a.AcctName.isEmpty())
         problem = QStringLiteral("You must Specify an Account Name");
     else if (a.AcctPOP3.isEmpty())
-        problem = QStringLiteral("You must Specify a Incoming Mail Server");
+        problem = QStringLiteral("You must Specify an Incoming Mail Server");
     else if (a.AcctSMTP.isEmpty())
         problem = QStringLiteral("You must Specify an Outgoing Mail Server");
     else
@@ -211,7 +213,7 @@ MailAccountWizard::MailAccountWizard(MailAccountsContext context, QWidget *paren
     };
 
     QVBoxLayout *p0 = page(QStringLiteral("Account Name"),
-                           QStringLiteral("This is the name  used as referance to this account."));
+                           QStringLiteral("This is the name used as reference to this account."));
     m_fields.nickname = lineEdit(this, "txtDisplayName");
     p0->addWidget(new QLabel(QStringLiteral("Display Name:"), this));
     p0->addWidget(m_fields.nickname);
@@ -242,8 +244,8 @@ MailAccountWizard::MailAccountWizard(MailAccountsContext context, QWidget *paren
     typeRow->addStretch();
     p2->addLayout(typeRow);
     m_fields.pop3 = lineEdit(this, "txtIncoming");
-    m_fields.smtp = lineEdit(this, "txtOutgoing");
     m_fields.tls = tlsChoice(this);
+    m_fields.smtp = lineEdit(this, "txtOutgoing");
     p2->addWidget(new QLabel(QStringLiteral("Incoming mail (POP3, IMAP or HTTP) server."), this));
     p2->addWidget(m_fields.pop3);
     p2->addWidget(new QLabel(QStringLiteral("Connection security:"), this));
@@ -405,6 +407,7 @@ void MailAccountManager::fillRows()
     }
     if (keep >= 0 && keep < count)
         m_list->setCurrentItem(m_list->topLevelItem(keep));
+    fitColumns(*m_list);
     m_add->setEnabled(count < kMaxMailAccounts);
     m_add->setToolTip(
         count < kMaxMailAccounts

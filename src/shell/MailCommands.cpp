@@ -15,6 +15,7 @@
 #include "shell/MainWindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QBoxLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -102,15 +103,30 @@ void MailCommands::buildToolbar()
     auto *check = new QAction(QIcon::fromTheme(QStringLiteral("mail-receive")),
                               QStringLiteral("Check Mail"), m_toolbar);
     check->setObjectName(QStringLiteral("Mailbox"));
-    check->setToolTip(QStringLiteral("Check mail server for all accounts"));
     connect(check, &QAction::triggered, this, [this] { m_c.check.GetNewMail(); });
     auto *choice = new QMenu(m_toolbar);
+    // The tick shows which accounts the button itself checks.
+    auto *modes = new QActionGroup(choice);
     QAction *defaults = choice->addAction(QStringLiteral("Default Accounts"));
     defaults->setObjectName(QStringLiteral("btnDefaultOnly"));
     connect(defaults, &QAction::triggered, this, [this] { checkAccounts(true); });
     QAction *all = choice->addAction(QStringLiteral("All Accounts"));
     all->setObjectName(QStringLiteral("btnCheckAll"));
     connect(all, &QAction::triggered, this, [this] { checkAccounts(false); });
+    for (QAction *mode : {defaults, all}) {
+        mode->setCheckable(true);
+        modes->addAction(mode);
+    }
+    const auto showMode = [this, check, defaults, all] {
+        const bool defaultOnly = m_c.check.MailDefaultOnly;
+        (defaultOnly ? defaults : all)->setChecked(true);
+        check->setToolTip(defaultOnly
+                              ? QStringLiteral("Check mail server for the default accounts")
+                              : QStringLiteral("Check mail server for all accounts"));
+    };
+    showMode();
+    connect(choice, &QMenu::aboutToShow, this, showMode);
+    connect(&m_c.check, &MailCheck::checkStarted, this, showMode);
     check->setMenu(choice);
     m_toolbar->addAction(check);
     m_checkButton = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(check));

@@ -3,6 +3,8 @@
 #include "core/MainController.h"
 #include "core/Prompt.h"
 #include "mail/MailLists.h"
+#include "shell/ColumnFit.h"
+#include "shell/DateTextDelegate.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -34,7 +36,7 @@ MailListsWindow::MailListsWindow(MailLists &lists, Prompt &prompt, QWidget *pare
          "All messages received from an email address listed below will automatically be "
          "marked for deletion."},
         {MailListKind::Friends, "Friends List",
-         "Any mail received from the following addresses will be marked as legiitimate."},
+         "Any mail received from the following addresses will be marked as legitimate."},
     };
     auto *layout = new QVBoxLayout(this);
     for (const auto &f : frames) {
@@ -89,6 +91,10 @@ QWidget *MailListsWindow::makePanel(MailListKind kind)
     tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tree->setSelectionBehavior(QAbstractItemView::SelectRows);
     tree->setModel(&model);
+    // "Last Hit" and "Added".
+    showDatesInLocale(*tree, {1, 2});
+    fitColumns(*tree);
+    fitColumnsWhenChanged(*tree, [] { return true; });
     (black ? m_black : m_friends) = tree;
 
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [tree, &model] {

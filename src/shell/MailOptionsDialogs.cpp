@@ -215,7 +215,7 @@ QWidget *MailOptionsDialog::makeGeneral()
     auto *columns = new QGroupBox(QStringLiteral("Column Order"), panel);
     columns->setEnabled(false);
     auto *columnList = new QTreeWidget(columns);
-    columnList->setHeaderLabels({QStringLiteral("Column Name"), QStringLiteral("Visable")});
+    columnList->setHeaderLabels({QStringLiteral("Column Name"), QStringLiteral("Visible")});
     columnList->setRootIsDecorated(false);
     columnList->setMaximumHeight(80);
     (new QVBoxLayout(columns))->addWidget(columnList);
@@ -466,7 +466,7 @@ MailFilterEditor::MailFilterEditor(QWidget *parent) : QDialog(parent)
     status->setObjectName(QStringLiteral("txtStatusDescription"));
     auto *priority = new QGroupBox(QStringLiteral("Priority"), this);
     (new QVBoxLayout(priority))
-        ->addWidget(checkBox(QStringLiteral("Apply before Frinds List"), "chkPriority", priority));
+        ->addWidget(checkBox(QStringLiteral("Apply before Friends List"), "chkPriority", priority));
     auto *action = new QGroupBox(QStringLiteral("Action"), this);
     auto *actionLayout = new QVBoxLayout(action);
     for (const char *caption : {"Mail is Legitimate", "Do not display Email in list",

@@ -2,6 +2,7 @@
 
 #include "core/MainController.h"
 #include "core/Options.h"
+#include "shell/ColumnFit.h"
 #include "shell/QtTrayIcon.h"
 #include "shell/ScrambleDelegate.h"
 #include "shell/WindowPlace.h"
@@ -11,8 +12,10 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 #include <QTreeView>
 #include <QLabel>
@@ -33,7 +36,7 @@ struct TabDef
 };
 constexpr TabDef kScreenTabs[] = {
     {"&Popup Killer", "tsKpopup", "Popup Window Killer"},
-    {"&Mail Filter", "tsKmail", "Mail Filter: checks your mailboxes and deletes spam"},
+    {"Ma&il Filter", "tsKmail", "Mail Filter: checks your mailboxes and deletes spam"},
     {"&Banner Blocker", "tsKbanner", "Banner Blocker Tool"},
 };
 constexpr TabDef kPanelTabs[] = {
@@ -122,7 +125,7 @@ void MainWindow::buildMenus()
     // "Open" has never had a command, and the online update is not built yet.
     addItem(file, S("mnuFileOpen"), S("&Open"))->setEnabled(false);
     QMenu *load = addMenu(file, S("mnuFileLoad"), S("&Load..."));
-    m_popup.load = addItem(load, S("mnuLoadPopups"), S("Popop Blacklist"));
+    m_popup.load = addItem(load, S("mnuLoadPopups"), S("Popup Blacklist"));
     m_mail.load = addItem(load, S("mnuLoadMail"), S("Mail Blacklist"));
     m_banner.load = addItem(load, S("mnuLoadBanner"), S("Banner Server List"));
     m_popup.merge = addItem(file, S("mnuFileMerge"), S("&Merge..."));
@@ -160,7 +163,7 @@ void MainWindow::buildMenus()
     m_viewHide = addItem(view, S("mnuViewHide"), S("&Hide K-Vorn"), QKeySequence(Qt::Key_F4));
     connect(m_viewHide, &QAction::triggered, this, &MainWindow::hideWindow);
 
-    QMenu *popup = addMenu(nullptr, S("mnuPopup"), S("Popup"));
+    QMenu *popup = addMenu(nullptr, S("mnuPopup"), S("P&opup"));
     m_popup.menu = popup;
     m_popup.add = addItem(popup, S("mnuPopAdd"), S("&Add..."), QKeySequence(Qt::CTRL | Qt::Key_A));
     m_popup.edit =
@@ -173,7 +176,8 @@ void MainWindow::buildMenus()
     m_popup.ban->setVisible(false);
     m_popup.whitelist = addItem(popup, S("mnuPopWhitelist"), S("&Whitelist (Exclude)"));
 
-    QMenu *mailList = addMenu(nullptr, S("mnuMailList"), S("Mail"));
+    // Beside "&Mail" on the mail screen: a name and an access key of its own.
+    QMenu *mailList = addMenu(nullptr, S("mnuMailList"), S("Mail &List"));
     m_mail.listMenu = mailList;
     m_mail.check = addItem(mailList, S("mnuMailCheck"), S("&Check New Mail"));
     m_mail.process =
@@ -213,7 +217,7 @@ void MainWindow::buildMenus()
     m_mail.blacklist = addItem(mail, S("mnuMailBlacklist"), S("&Blacklist && Friends"));
     m_mail.filters = addItem(mail, S("mnuMailFilters"), S("&Filters"));
 
-    QMenu *banners = addMenu(nullptr, S("mnuBanners"), S("&Banners Servers"));
+    QMenu *banners = addMenu(nullptr, S("mnuBanners"), S("Banner &Servers"));
     m_bannerMenu = banners;
     m_banner.selectAll = addItem(banners, S("mnuBanSelectAll"), S("Select All"));
     m_banner.selectNone = addItem(banners, S("mnuBanSelectNone"), S("Select None"));
@@ -326,7 +330,8 @@ void MainWindow::buildTrayMenu()
     connect(m_trayOpen, &QAction::triggered, this, &MainWindow::openWindow);
     m_trayMenu->addSeparator();
     // Has never had a command; the mail settings below have theirs.
-    addItem(m_trayMenu, S("mnuSbOptions"), S("&Options"))->setEnabled(false);
+    // "O" is "&Open K-Vorn"'s.
+    addItem(m_trayMenu, S("mnuSbOptions"), S("O&ptions"))->setEnabled(false);
     QMenu *mail = addMenu(m_trayMenu, S("mnuSbMail"), S("Mail Settings"));
     m_mail.trayOptions = addItem(mail, S("mnuSbMailOptions"), S("&Options"));
     m_mail.trayAccounts = addItem(mail, S("mnuSbMailAccounts"), S("&Accounts"));
@@ -336,6 +341,8 @@ void MainWindow::buildTrayMenu()
     connect(m_trayDisable, &QAction::triggered, this, [this] { m_controller.disableCommand(); });
     m_trayMenu->addSeparator();
     m_trayHide = addItem(m_trayMenu, S("mnuSbHide"), S("&Hide K-Vorn"));
+    // The window starts hidden; showing and hiding it keep the item in step.
+    m_trayHide->setEnabled(false);
     connect(m_trayHide, &QAction::triggered, this, &MainWindow::hideWindow);
     m_trayMenu->addSeparator();
     connect(addItem(m_trayMenu, S("mnuSbExit"), S("E&xit")), &QAction::triggered, this,
@@ -348,6 +355,13 @@ void MainWindow::setPanelWidget(const QString &panelKey, QWidget *widget)
     if (!holder)
         return;
     holder->layout()->addWidget(widget);
+    // The popup lists fill long after the window is built: each fits as its rows come.
+    auto *view = qobject_cast<QTreeView *>(widget);
+    QList<QTreeView *> views = widget->findChildren<QTreeView *>();
+    if (view)
+        views.prepend(view);
+    for (QTreeView *v : views)
+        fitColumnsWhenChanged(*v, [this] { return m_options.AutoColumn; });
 }
 
 void MainWindow::setScreenWidget(const QString &screenKey, QWidget *widget)
@@ -419,6 +433,9 @@ void MainWindow::panelSwitch()
     const QString key = currentPanelKey();
     if (QWidget *page = m_panelPages.value(key))
         m_panels->setCurrentWidget(page);
+    // A list fitted while its panel was hidden had no width to share out.
+    if (m_options.AutoColumn && isVisible())
+        QTimer::singleShot(0, this, &MainWindow::fitPanelLists);
     Q_EMIT panelSwitched(key);
 }
 
@@ -442,7 +459,6 @@ void MainWindow::openWindow()
 {
     if (!m_trayOpen->isEnabled())
         return;
-    m_trayHide->setEnabled(true);
     m_viewHide->setEnabled(true);
     m_controller.windowOpened();
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -514,14 +530,14 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::fitListColumns()
 {
-    for (QTreeView *view : centralWidget()->findChildren<QTreeView *>()) {
-        if (!view->model())
-            continue;
-        for (int c = 0; c < view->model()->columnCount(); ++c) {
-            if (!view->isColumnHidden(c))
-                view->resizeColumnToContents(c);
-        }
-    }
+    for (QTreeView *view : centralWidget()->findChildren<QTreeView *>())
+        fitColumns(*view);
+}
+
+void MainWindow::fitPanelLists()
+{
+    for (QTreeView *view : m_panels->findChildren<QTreeView *>())
+        fitColumns(*view);
 }
 
 void MainWindow::onTrayDoubleClick()
@@ -533,7 +549,8 @@ void MainWindow::onTrayDoubleClick()
 
 void MainWindow::onTrayMouseUp(int button)
 {
-    if (button == 2 && !isVisible())
+    // With the window open too: a right click that shows nothing looks like a dead icon.
+    if (button == 2)
         m_tray.popupMenu(m_trayMenu);
 }
 
@@ -542,6 +559,24 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // The window has no close command of its own: closing it hides it to the tray.
     event->ignore();
     hideWindow();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_trayHide->setEnabled(true);
+    // The popup lists only now have their width: fit them once the layout has run. The
+    // mail and banner lists fit themselves; moving their columns now could turn a click
+    // on one header into a click on another.
+    if (m_options.AutoColumn)
+        QTimer::singleShot(0, this, &MainWindow::fitPanelLists);
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    // A hidden window has nothing left to hide.
+    m_trayHide->setEnabled(false);
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -134,6 +134,8 @@ public:
     void restorePlace(SettingsStore &store);
     /// Sizes every list's columns to the wider of header and contents.
     void fitListColumns();
+    /// The same for the popup screen's lists alone.
+    void fitPanelLists();
 
 Q_SIGNALS:
     /// The popup panel shown changed (its key); the "Popup" items were all disabled.
@@ -141,6 +143,8 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;

@@ -62,7 +62,7 @@ PopupAddDialog::PopupAddDialog(PopupLists &lists, Prompt &prompt, Clock &clock, 
     layout->addWidget(m_text);
 
     layout->addWidget(
-        new QLabel(QStringLiteral("Wild Card Suggestions (but definately not limited to):"), this));
+        new QLabel(QStringLiteral("Wild Card Suggestions (but definitely not limited to):"), this));
     m_wilds = new QTreeWidget(this);
     m_wilds->setObjectName(QStringLiteral("lvWilds"));
     m_wilds->setHeaderLabels({QStringLiteral("Wilds")});
@@ -114,6 +114,8 @@ void PopupAddDialog::reset()
     m_title->setChecked(true);
     m_black->setChecked(true);
     setEntryText(title);
+    // Typing goes into the entry at once, shown or about to be shown.
+    m_text->setFocus(Qt::OtherFocusReason);
     if (QScreen *screen = QGuiApplication::screenAt(QCursor::pos())) {
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
@@ -123,6 +125,8 @@ void PopupAddDialog::reset()
 void PopupAddDialog::setEntryText(const QString &text)
 {
     m_text->setText(text);
+    // Typed text replaces the one filled in.
+    m_text->selectAll();
     showSuggestions(BuildSuggestions(text, SuggestionMode::Title));
     updateButtons();
 }

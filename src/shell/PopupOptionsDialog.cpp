@@ -35,13 +35,14 @@ struct CheckDef
 
 // In the order the pages show them.
 const CheckDef kChecks[] = {
-    {General, "StartWithWindows", "Auto Start with WIndows",
-     "K-Vorn start automatically every time Windows starts.", &Options::StartWithWindows},
+    {General, "StartWithWindows", "Start with the desktop session",
+     "K-Vorn starts automatically every time you log in to the desktop.",
+     &Options::StartWithWindows},
     {General, "JumpHome", "Home Page on Last Window Close",
      "Opens home page when K-Vorn closes all the opened windows.", &Options::JumpHome},
     {General, "BannerBlock", "Disable Banner Blocking",
      "This will disable the banner blocking feature.", &Options::BannerBlock},
-    {General, "UseCustomIETitle", "Custom Internet Explorer Title", "", &Options::UseCustomIETitle},
+    {General, "UseCustomIETitle", "Custom Browser Title", "", &Options::UseCustomIETitle},
     {General, "UseAutoUpdate", "Allow Automatic Updates every ", "", &Options::UseAutoUpdate},
     {General, "StoreLog", "Keep a log file", "", &Options::StoreLog},
     {General, "UploadLog", "Upload log file when updating", "", &Options::UploadLog},
@@ -52,7 +53,7 @@ const CheckDef kChecks[] = {
     {ListMgmt, "DisableWildcards", "Disable Wildcards in Black List",
      "Turns off Wildcards in Popup Blacklist", &Options::DisableWildcards},
     {ListMgmt, "HotAddFast", "Use Blacklist Quick Add ", "", &Options::HotAddFast},
-    {ListMgmt, "HotAddWild", "Attempt Willdcard add", "Will use a wildcard option if available",
+    {ListMgmt, "HotAddWild", "Attempt Wildcard add", "Will use a wildcard option if available",
      &Options::HotAddWild},
     {LookFeel, "Flash", "Flash Tray Icon", "When Enabled, K-Vorn icon will flash after a kill.",
      &Options::Flash},
@@ -323,7 +324,7 @@ void PopupOptionsDialog::apply()
     m_options.WinLmtWindows = std::int16_t(m_windows->value());
     if (m_options.UseCustomIETitle && m_options.CustomIETitle.isEmpty()) {
         m_options.UseCustomIETitle = false;
-        m_prompt.message(QStringLiteral("The \"Custom Internet Explorer Title\" field cannot be "
+        m_prompt.message(QStringLiteral("The \"Custom Browser Title\" field cannot be "
                                         "left empty"),
                          Prompt::Buttons::Ok, Prompt::Icon::Information,
                          QStringLiteral("Invalid Parameters"));
@@ -335,12 +336,12 @@ void PopupOptionsDialog::apply()
 
 void PopupOptionsDialog::defaultTitle()
 {
-    QString title =
+    const QString title =
         m_registry.ReadRegistryValue(RegistryRoot::CurrentUser, kBrowserKey,
                                      QStringLiteral("Window Title"))
             .toString();
-    if (title.isEmpty())
-        title = QStringLiteral("Microsoft Internet Explorer");
+    // No browser here has a title of its own to fall back on: without a stored one the
+    // field is emptied rather than filled with a browser that does not exist here.
     m_customTitle->setText(title);
     m_customTitle->setFocus(Qt::OtherFocusReason);
 }

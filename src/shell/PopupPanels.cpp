@@ -5,6 +5,7 @@
 #include "popups/PopupKiller.h"
 #include "popups/PopupListModel.h"
 #include "popups/PopupLists.h"
+#include "shell/DateTextDelegate.h"
 #include "shell/MainWindow.h"
 
 #include <QHeaderView>
@@ -35,7 +36,10 @@ PopupListView::PopupListView(PopupListModel &model, QWidget *parent)
     setObjectName(model.viewName());
     setUpTree(*this);
     setModel(&model);
-    header()->resizeSection(0, 240);
+    // Leaves the date columns in sight in the first, smallest window.
+    header()->resizeSection(0, 160);
+    // "Date Added" and "Last Used".
+    showDatesInLocale(*this, {1, 2});
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(model.kind() == PopupListModel::Kind::Banned
                          ? QAbstractItemView::SingleSelection

@@ -2,6 +2,7 @@
 
 #include "core/SettingsStore.h"
 #include "shell/DialogWidgets.h"
+#include "shell/TitleRoom.h"
 #include "update/UpdateServerSettings.h"
 
 #include <QDir>
@@ -48,6 +49,7 @@ ProxyDialog::ProxyDialog(SettingsStore &store, QWidget *parent)
     m_use->setChecked(p.Use);
     m_address->setText(p.Address);
     m_port->setText(p.Port);
+    makeRoomForTitle(*this);
 }
 
 void ProxyDialog::saveValues()
@@ -62,7 +64,10 @@ void ProxyDialog::open(SettingsStore &store, QWidget *parent)
 {
     ProxyDialog dialog(store, parent);
     connect(&dialog, &ProxyDialog::saveFailed, &dialog, [&dialog](const QString &text) {
-        QMessageBox::warning(&dialog, QStringLiteral("Proxy Setup"), text);
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Proxy Setup"), text,
+                        QMessageBox::Ok, &dialog);
+        makeRoomForTitle(box);
+        box.exec();
     });
     dialog.adjustSize();
     if (QScreen *screen = parent ? parent->screen() : dialog.screen()) {

@@ -4,6 +4,7 @@
 #include "core/SettingsStore.h"
 #include "log/KillLog.h"
 #include "platform/DesktopShell.h"
+#include "shell/HelpWindow.h"
 #include "shell/LogDisplayWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/ProxyDialog.h"
@@ -75,11 +76,17 @@ void installShellCommands(MainWindow &window, const ShellCommandServices &s)
         QUrl url = QUrl::fromLocalFile(QFileInfo(s.helpPage).absoluteFilePath());
         if (*h.anchor)
             url.setFragment(QString::fromLatin1(h.anchor));
+        // Shown by the program itself: a desktop without a browser, or with one that does
+        // not start, would otherwise show nothing and say nothing.
         QObject::connect(item, &QAction::triggered, &window, [=] {
-            if (!desktop->open(url.toString()))
-                QMessageBox::warning(main, QStringLiteral("K-Vorn"),
-                                     QStringLiteral("No program to show %1 was found.")
-                                         .arg(QDir::toNativeSeparators(url.toLocalFile())));
+            auto *help = main->findChild<HelpWindow *>(QStringLiteral("frmHelp"),
+                                                      Qt::FindDirectChildrenOnly);
+            if (!help)
+                help = new HelpWindow(*desktop, main);
+            help->showPage(url);
+            help->show();
+            help->raise();
+            help->activateWindow();
         });
     }
 }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -22,12 +23,13 @@ namespace {
 const QString kShowTipsKey = QStringLiteral("Show Tips at Startup");
 const QString kTipsFile = QStringLiteral("TIPOFDAY.TXT");
 
-QString missingFileText()
+QString missingFileText(const QString &folder)
 {
+    // The tips are read from the program's data folder, not from beside the program.
     return QStringLiteral("That the ") + kTipsFile + QStringLiteral(" file was not found? ") +
            QStringLiteral("\r\n\r\n") + QStringLiteral("Create a text file named ") + kTipsFile +
-           QStringLiteral(" using NotePad with 1 tip per line. ") +
-           QStringLiteral("Then place it in the same directory as the application. ");
+           QStringLiteral(" using a text editor with 1 tip per line. ") +
+           QStringLiteral("Then place it in the folder %1 ").arg(QDir::toNativeSeparators(folder));
 }
 } // namespace
 
@@ -136,7 +138,7 @@ void TipWindow::loadTips()
         }
     }
     if (m_tips.isEmpty()) {
-        m_tip->setText(missingFileText());
+        m_tip->setText(missingFileText(m_programFolder));
         return;
     }
     nextTip();

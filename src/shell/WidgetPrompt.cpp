@@ -1,5 +1,7 @@
 #include "shell/WidgetPrompt.h"
 
+#include "shell/TitleRoom.h"
+
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -52,6 +54,7 @@ Prompt::Answer WidgetPrompt::show(const QString &text, Buttons buttons, Icon ico
         if (QAbstractButton *b = box.button(which))
             box.setDefaultButton(static_cast<QPushButton *>(b));
     }
+    makeRoomForTitle(box);
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::Yes: return Answer::Yes;
@@ -63,13 +66,14 @@ Prompt::Answer WidgetPrompt::show(const QString &text, Buttons buttons, Icon ico
 std::optional<QString> WidgetPrompt::input(const QString &text, const QString &title,
                                            const QString &initial)
 {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(m_parent, title.isEmpty() ? QStringLiteral("K-Vorn") : title, text,
-                              QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(title.isEmpty() ? QStringLiteral("K-Vorn") : title);
+    dialog.setLabelText(text);
+    dialog.setTextValue(initial);
+    makeRoomForTitle(dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return answer;
+    return dialog.textValue();
 }
 
 } // namespace kvorn

@@ -449,7 +449,7 @@ private Q_SLOTS:
         QCOMPARE(quit.count(), ended ? 1 : 0);
         QCOMPARE(rig.prompt.messages.count(), questions);
         if (questions)
-            QCOMPARE(rig.prompt.messages.first(), QStringLiteral("Do you really want to exit the K-Vorn?"));
+            QCOMPARE(rig.prompt.messages.first(), QStringLiteral("Do you really want to exit K-Vorn?"));
         QCOMPARE(flushed, saved ? 1 : 0);
         QCOMPARE(listsSaved, saved ? 1 : 0);
         SettingsStore fresh(rig.env.settingsFile());

@@ -87,6 +87,29 @@ private Q_SLOTS:
         QCOMPARE(parseShortDate(QStringLiteral("12/3/04")), QDate(2004, 12, 3));
         QVERIFY(!parseShortDate(QStringLiteral("soon")).isValid());
     }
+
+    void storedDatesShownInTheUserLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("US, no date") << "en_US" << "01/01/01" << "1/1/01";
+        QTest::newRow("US, C form") << "en_US" << "11 Dec 2026" << "12/11/26";
+        QTest::newRow("C, US form") << "C" << "01/01/01" << "1 Jan 2001";
+        QTest::newRow("C, own form") << "C" << "11 Dec 2026" << "11 Dec 2026";
+        QTest::newRow("German, US form") << "de_DE" << "12/11/26" << "11.12.26";
+        QTest::newRow("no date at all") << "C" << "never" << "never";
+    }
+
+    void storedDatesShownInTheUserLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        TestEnv env; // puts the locale back when it goes
+        QLocale::setDefault(QLocale(locale));
+        QCOMPARE(dateDisplayText(stored), shown);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTextFile)

@@ -82,9 +82,11 @@ public:
     bool open(const QString &target) override
     {
         opened.append(target);
-        return true;
+        return works;
     }
     QStringList opened;
+    /// False: no browser on this desktop.
+    bool works = true;
 };
 
 /// Answers message and input boxes from a script and records what was asked.

@@ -3,19 +3,25 @@
 // advanced selection and the blacklist import.
 #include "MailDialogsRig.h"
 #include "Pop3Fakes.h"
+#include "TabOrder.h"
+#include "WindowTexts.h"
 #include "core/TextFile.h"
 #include "mail/MailAccountEdit.h"
 #include "mail/MailBlacklistImport.h"
 #include "mail/MessageSelection.h"
 #include "shell/MailAccountDialogs.h"
+#include "shell/MailListsWindow.h"
 #include "shell/MailOptionsDialogs.h"
 #include "shell/MailSelectionDialogs.h"
 #include "shell/WidgetPrompt.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,6 +36,8 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -122,6 +130,10 @@ private Q_SLOTS:
     void markForDeleteAndBounce();
     void toolbarFollowsTheRun();
     void defaultAccountsChoiceStays();
+    void accountDialogsTabInReadingOrder();
+    void listColumnsFitTheirRows();
+    void textsAreMended_data();
+    void textsAreMended();
     void listsSavedWhenOptionsClosedWithOk();
     // advanced selection
     void advancedText_data();
@@ -160,7 +172,7 @@ void TestMailDialogs::managerCaptions()
     MailAccountDetail detail({rig.settings, rig.accounts, rig.core.store, rig.core.prompt, {}}, -1);
     QCOMPARE(detail.windowTitle(), QStringLiteral("Account Detail"));
     QCOMPARE(child<QCheckBox>(&detail, "chkSecure")->text(),
-             QStringLiteral("Use Secure Authentification"));
+             QStringLiteral("Use Secure Authentication"));
     QCOMPARE(child<QCheckBox>(&detail, "chkDefault")->text(),
              QStringLiteral("Include this account in DEFAULT mail check"));
     QCOMPARE(child<QLineEdit>(&detail, "txtPass")->echoMode(), QLineEdit::Password);
@@ -229,7 +241,7 @@ void TestMailDialogs::nicknamesRefused_data()
     QTest::newRow("empty, even with no server") << QString() << QString()
                                                 << QStringLiteral("You must Specify an Account Name");
     QTest::newRow("no incoming server") << QStringLiteral("X") << QString()
-                                        << QStringLiteral("You must Specify a Incoming Mail Server");
+                                        << QStringLiteral("You must Specify an Incoming Mail Server");
     QTest::newRow("tilde") << QStringLiteral("Work~Home") << QStringLiteral("pop.test")
                            << QStringLiteral("An account name must not contain \"~\".");
     QTest::newRow("same name, other case") << QStringLiteral("WORK") << QStringLiteral("pop.test")
@@ -740,6 +752,114 @@ void TestMailDialogs::defaultAccountsChoiceStays()
             a->trigger();
     }
     QVERIFY(!rig.check.MailDefaultOnly);
+    // The drop-down ticks the accounts the button checks.
+    const auto ticked = [choice] {
+        QStringList names;
+        for (QAction *a : choice->actions()) {
+            if (a->isChecked())
+                names << a->objectName();
+        }
+        return names;
+    };
+    QCOMPARE(ticked(), QStringList{"btnCheckAll"});
+    rig.check.MailDefaultOnly = true;
+    Q_EMIT choice->aboutToShow();
+    QCOMPARE(ticked(), QStringList{"btnDefaultOnly"});
+}
+
+void TestMailDialogs::accountDialogsTabInReadingOrder()
+{
+    MailDialogsRig rig;
+    MailAccountManager *m = rig.commands->accountManager();
+    m->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m));
+    QCOMPARE(tabOrderProblem(m), QString());
+    m->addAccount();
+    MailAccountWizard *w = m->wizard();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    for (int page = 0; page < 5; ++page) {
+        QCOMPARE(w->page(), page);
+        QCOMPARE(tabOrderProblem(w), QString());
+        if (page < 4)
+            child<QPushButton>(w, "cmdNext")->click();
+    }
+    MailAccountDetail detail({rig.settings, rig.accounts, rig.core.store, rig.core.prompt, {}}, -1);
+    detail.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&detail));
+    QCOMPARE(tabOrderProblem(&detail), QString());
+}
+
+void TestMailDialogs::listColumnsFitTheirRows()
+{
+    MailDialogsRig rig;
+    const QString server = QStringLiteral("127.0.0.1:11100");
+    MailAccountManager *m = rig.commands->accountManager();
+    m->resize(1200, 400);
+    m->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m));
+    m->addAccount();
+    MailAccountWizard *w = m->wizard();
+    setText(w, "txtDisplayName", QStringLiteral("Home"));
+    setText(w, "txtIncoming", server);
+    setText(w, "txtOutgoing", QStringLiteral("smtp.example.test"));
+    for (int i = 0; i < 5; ++i)
+        child<QPushButton>(w, "cmdNext")->click();
+    auto *accounts = child<QTreeWidget>(m, "lvMail");
+    QCOMPARE(accounts->topLevelItemCount(), 1);
+    QVERIFY(accounts->header()->sectionSize(1) > accounts->fontMetrics().horizontalAdvance(server));
+
+    MailListsWindow lists(rig.lists, rig.core.prompt);
+    lists.resize(1200, 600);
+    lists.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&lists));
+    const QString address = QStringLiteral("*@spam.example.test.very-long-domain.example");
+    rig.lists.list(MailListKind::Blacklist).addTyped(address, QStringLiteral("12/9/26"));
+    auto *black = child<QTreeView>(&lists, "lvBlacklist");
+    QTRY_VERIFY(black->header()->sectionSize(0) > black->fontMetrics().horizontalAdvance(address));
+}
+
+void TestMailDialogs::textsAreMended_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    for (const char *before : {"legiitimate", "Frinds", "referance", "Visable",
+                               "Authentification", "Outgoing Mail SMTP)"}) {
+        for (const TextMend &mend : kTextMends) {
+            if (qstrcmp(mend.before, before) == 0)
+                QTest::newRow(before) << QString::fromLatin1(mend.before)
+                                      << QString::fromLatin1(mend.after);
+        }
+    }
+}
+
+void TestMailDialogs::textsAreMended()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    MailDialogsRig rig;
+    MailAccountManager *m = rig.commands->accountManager();
+    m->addAccount();
+    MailAccountDetail detail({rig.settings, rig.accounts, rig.core.store, rig.core.prompt, {}}, -1);
+    MailListsWindow lists(rig.lists, rig.core.prompt);
+    QStringList shown = windowTexts(&rig.window) + windowTexts(m) + windowTexts(m->wizard()) +
+                        windowTexts(&detail) + windowTexts(&lists);
+    // Every option dialog the Mail menu opens.
+    for (const char *item : {"mnuMailOptions", "mnuMailBlacklist", "mnuMailFilters"}) {
+        QTimer::singleShot(0, [&shown] {
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<QDialog *>(top); dialog && dialog->isVisible()) {
+                    shown += windowTexts(dialog);
+                    dialog->reject();
+                }
+            }
+        });
+        rig.window.action(QString::fromLatin1(item))->trigger();
+        QCoreApplication::processEvents(); // a dialog shown without waiting
+    }
+    QCOMPARE(misspeltTexts(shown), QStringList());
+    const bool found = std::any_of(shown.cbegin(), shown.cend(),
+                                   [&](const QString &t) { return t.contains(after); });
+    QVERIFY2(found, qPrintable(after));
 }
 
 void TestMailDialogs::listsSavedWhenOptionsClosedWithOk()

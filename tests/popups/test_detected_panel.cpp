@@ -29,7 +29,7 @@ private Q_SLOTS:
         QTreeView *view = installDetectedPanel(window, k.lists, k.killer, panels.logList);
         QCOMPARE(view->objectName(), QStringLiteral("lvMonitor"));
         QCOMPARE(view->model()->headerData(0, Qt::Horizontal).toString(),
-                 QStringLiteral("Detected Items (double click to close)"));
+                 QStringLiteral("Detected Items (double click to add)"));
         QLabel *empty = nullptr;
         for (QLabel *label : window.findChildren<QLabel *>()) {
             if (label->text() == QStringLiteral("No items Detected or Detection is Disabled"))

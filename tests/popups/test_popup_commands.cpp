@@ -286,7 +286,7 @@ private Q_SLOTS:
         log.selectRow(0);
         rig.commands.banIt(PopupPanel::Log);
         QCOMPARE(rig.prompt().messages,
-                 QStringList{"The Selected popup cannot be added because is a banned popup"});
+                 QStringList{"The Selected popup cannot be added because it is a banned popup"});
         QCOMPARE(rig.prompt().titles, QStringList{"Unable to add popup"});
         QCOMPARE(log.count(), 1);
         // Nothing selected: nothing moves, nothing breaks.

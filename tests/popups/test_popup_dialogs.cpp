@@ -2,6 +2,8 @@
 // right-click menus, Del, drops, double clicks, the add dialog "Popup Add" and the popup
 // options dialog.
 #include "PopupWindowRig.h"
+#include "TabOrder.h"
+#include "WindowTexts.h"
 
 #include "core/DateText.h"
 #include "core/TextFile.h"
@@ -26,6 +28,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 using namespace kvorn;
 using namespace kvorn::test;
@@ -123,7 +127,7 @@ private Q_SLOTS:
         const PopupActions &a = rig.actions();
         for (QAction *item : {a.load, a.merge, a.saveAs, a.wipe, a.options})
             QVERIFY(item->isEnabled());
-        QCOMPARE(a.load->text(), QStringLiteral("Popop Blacklist"));
+        QCOMPARE(a.load->text(), QStringLiteral("Popup Blacklist"));
         QCOMPARE(a.merge->text(), QStringLiteral("&Merge..."));
         QCOMPARE(a.saveAs->text(), QStringLiteral("Save &As..."));
         QCOMPARE(a.wipe->text(), QStringLiteral("&Wipe"));
@@ -313,6 +317,72 @@ private Q_SLOTS:
         QCOMPARE(rig.view->addDialog(), first);
     }
 
+    void ctrlAThenTypingAddsWithoutTheMouse()
+    {
+        PopupWindowRig rig;
+        rig.window.openWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.window));
+        QTest::keyClick(&rig.window, Qt::Key_A, Qt::ControlModifier);
+        PopupAddDialog *dialog = rig.view->addDialog();
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTRY_COMPARE(QApplication::focusWidget(), child<QLineEdit>(dialog, "txtPopup"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("*casino*"));
+        QVERIFY(child<QPushButton>(dialog, "cmdAdd")->isEnabled());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(texts(rig.k.lists.blackList()).contains(QStringLiteral("*casino*")));
+    }
+
+    void tabWalksTheDialogsInReadingOrder()
+    {
+        PopupWindowRig rig;
+        rig.actions().add->trigger();
+        PopupAddDialog *add = rig.view->addDialog();
+        QVERIFY(QTest::qWaitForWindowExposed(add));
+        QCOMPARE(tabOrderProblem(add), QString());
+        add->reject();
+
+        PopupOptionsDialog options(rig.k.core.options, rig.k.core.prompt,
+                                   rig.k.core.registryFunctions);
+        options.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&options));
+        auto *pages = child<QTabWidget>(&options, "tsOptions");
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            QCOMPARE(tabOrderProblem(&options), QString());
+        }
+    }
+
+    void textsAreMended_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        for (const char *before : {"Popop", "definately", "Willdcard", "WIndows",
+                                   "Internet Explorer", "double click to close"}) {
+            for (const TextMend &m : kTextMends) {
+                if (qstrcmp(m.before, before) == 0)
+                    QTest::newRow(before) << QString::fromLatin1(m.before)
+                                          << QString::fromLatin1(m.after);
+            }
+        }
+    }
+
+    void textsAreMended()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        PopupWindowRig rig;
+        rig.actions().add->trigger();
+        PopupOptionsDialog options(rig.k.core.options, rig.k.core.prompt,
+                                   rig.k.core.registryFunctions);
+        QStringList shown = windowTexts(&rig.window) + windowTexts(rig.view->addDialog()) +
+                            windowTexts(&options);
+        QCOMPARE(misspeltTexts(shown), QStringList());
+        const bool found = std::any_of(shown.cbegin(), shown.cend(),
+                                       [&](const QString &t) { return t.contains(after); });
+        QVERIFY2(found, qPrintable(after));
+    }
+
     // --- the options dialog -----------------------------------------------------------------
     void optionsApplyWritesTheSettingsFileAtOnce()
     {
@@ -356,10 +426,10 @@ private Q_SLOTS:
             bool Options::*field;
         };
         const Key keys[] = {
-            {"StartWithWindows", "Auto Start with WIndows", &Options::StartWithWindows},
+            {"StartWithWindows", "Start with the desktop session", &Options::StartWithWindows},
             {"JumpHome", "Home Page on Last Window Close", &Options::JumpHome},
             {"BannerBlock", "Disable Banner Blocking", &Options::BannerBlock},
-            {"UseCustomIETitle", "Custom Internet Explorer Title", &Options::UseCustomIETitle},
+            {"UseCustomIETitle", "Custom Browser Title", &Options::UseCustomIETitle},
             {"UseAutoUpdate", "Allow Automatic Updates every ", &Options::UseAutoUpdate},
             {"StoreLog", "Keep a log file", &Options::StoreLog},
             {"UploadLog", "Upload log file when updating", &Options::UploadLog},
@@ -368,7 +438,7 @@ private Q_SLOTS:
             {"HotAddKey", "Use Hot Key Add (Ctrl+Shift+X)", &Options::HotAddKey},
             {"DisableWildcards", "Disable Wildcards in Black List", &Options::DisableWildcards},
             {"HotAddFast", "Use Blacklist Quick Add ", &Options::HotAddFast},
-            {"HotAddWild", "Attempt Willdcard add", &Options::HotAddWild},
+            {"HotAddWild", "Attempt Wildcard add", &Options::HotAddWild},
             {"Flash", "Flash Tray Icon", &Options::Flash},
             {"ShowInTray", "Show Tray Icon", &Options::ShowInTray},
             {"ScrambleText", "Scramble Popups Text", &Options::ScrambleText},
@@ -476,7 +546,7 @@ private Q_SLOTS:
         child<QLineEdit>(&dialog, "txtCustomIETitle")->clear();
         dialog.apply();
         QCOMPARE(rig.k.core.prompt.messages,
-                 QStringList{"The \"Custom Internet Explorer Title\" field cannot be left empty"});
+                 QStringList{"The \"Custom Browser Title\" field cannot be left empty"});
         QCOMPARE(rig.k.core.prompt.titles, QStringList{"Invalid Parameters"});
         QVERIFY(!o.UseCustomIETitle); // the failed Apply leaves the option off, as it says
         QCOMPARE(dialog.result(), int(QDialog::Rejected)); // still open
@@ -552,9 +622,10 @@ private Q_SLOTS:
         PopupWindowRig rig;
         PopupOptionsDialog dialog(rig.k.core.options, rig.k.core.prompt,
                                   rig.k.core.registryFunctions);
+        child<QLineEdit>(&dialog, "txtCustomIETitle")->setText(QStringLiteral("Typed"));
         child<QPushButton>(&dialog, "cmdDefault")->click();
-        QCOMPARE(child<QLineEdit>(&dialog, "txtCustomIETitle")->text(),
-                 QStringLiteral("Microsoft Internet Explorer"));
+        // Nothing stored: no browser of another system is named.
+        QCOMPARE(child<QLineEdit>(&dialog, "txtCustomIETitle")->text(), QString());
         QCOMPARE(child<QLineEdit>(&dialog, "txtPassword")->text(), QStringLiteral("**********"));
     }
 

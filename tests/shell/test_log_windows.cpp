@@ -91,10 +91,13 @@ void closeAll()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-const QString kMissingTips = QStringLiteral(
-    "That the TIPOFDAY.TXT file was not found? \r\n\r\nCreate a text file named TIPOFDAY.TXT "
-    "using NotePad with 1 tip per line. Then place it in the same directory as the "
-    "application. ");
+QString missingTips(const QString &folder)
+{
+    return QStringLiteral("That the TIPOFDAY.TXT file was not found? \r\n\r\nCreate a text "
+                          "file named TIPOFDAY.TXT using a text editor with 1 tip per line. "
+                          "Then place it in the folder %1 ")
+        .arg(folder);
+}
 } // namespace
 
 class TestLogWindows : public QObject
@@ -453,9 +456,9 @@ private Q_SLOTS:
         if (exists)
             rig.env.writeFile(QStringLiteral("TIPOFDAY.TXT"), file);
         TipWindow tip(rig.store, rig.options, rig.env.programFolder());
-        QCOMPARE(tip.tipText(), kMissingTips);
+        QCOMPARE(tip.tipText(), missingTips(rig.env.programFolder()));
         tip.findChild<QPushButton *>(QStringLiteral("cmdNextTip"))->click();
-        QCOMPARE(tip.tipText(), kMissingTips);
+        QCOMPARE(tip.tipText(), missingTips(rig.env.programFolder()));
     }
 
     void theShippedTipsAreTips()

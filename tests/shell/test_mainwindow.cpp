@@ -1,13 +1,22 @@
 #include "CoreRig.h"
 #include "PopupWindowRig.h"
+#include "WindowTexts.h"
 
 #include "popups/PopupLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTrayIcon.h"
+#include "shell/TitleRoom.h"
+#include "shell/WidgetPrompt.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QHash>
+#include <QHeaderView>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTreeView>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
@@ -16,6 +25,57 @@ using namespace kvorn;
 using namespace kvorn::test;
 
 namespace {
+/// The access key a caption gives ("&File" gives F), or none.
+QChar accessKey(const QString &caption)
+{
+    for (qsizetype i = caption.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < caption.size();
+         i = caption.indexOf(QLatin1Char('&'), i + 2)) {
+        if (caption[i + 1] != QLatin1Char('&'))
+            return caption[i + 1].toUpper();
+    }
+    return {};
+}
+
+/// Shared access keys among captions that are reached together, as "A: x, y".
+QStringList clashes(const QStringList &captions)
+{
+    QHash<QChar, QStringList> byKey;
+    for (const QString &c : captions) {
+        if (const QChar key = accessKey(c); !key.isNull())
+            byKey[key] << c;
+    }
+    QStringList out;
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it) {
+        if (it.value().size() > 1)
+            out << QStringLiteral("%1: %2").arg(it.key(), it.value().join(QStringLiteral(", ")));
+    }
+    return out;
+}
+
+/// A caption as shown: "&&" is one "&", a single one marks the access key.
+QString plain(QString caption)
+{
+    caption.replace(QStringLiteral("&&"), QString(QChar(1)));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QChar(1), QLatin1Char('&'));
+    return caption;
+}
+
+/// Every menu's items, its submenus' and the tray menu's: no two items of one menu share
+/// an access key.
+void collectMenuClashes(QMenu *menu, QStringList &out)
+{
+    QStringList captions;
+    for (QAction *a : menu->actions()) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        captions << a->text();
+        if (a->menu())
+            collectMenuClashes(a->menu(), out);
+    }
+    for (const QString &c : clashes(captions))
+        out << menu->title() + QStringLiteral(" > ") + c;
+}
 struct WindowRig : CoreRig
 {
     PopupLoop loop{{options, keyboard, tray, controller}};
@@ -41,7 +101,7 @@ private Q_SLOTS:
         auto *tsApp = rig.window.findChild<QTabBar *>(QStringLiteral("tsApp"));
         QVERIFY(tsApp);
         QCOMPARE(tsApp->count(), 3);
-        const QStringList captions = {"&Popup Killer", "&Mail Filter", "&Banner Blocker"};
+        const QStringList captions = {"&Popup Killer", "Ma&il Filter", "&Banner Blocker"};
         const QStringList keys = {"tsKpopup", "tsKmail", "tsKbanner"};
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(tsApp->tabText(i), captions[i]);
@@ -171,7 +231,7 @@ private Q_SLOTS:
         for (QAction *a : rig.window.trayMenu()->actions())
             if (!a->isSeparator())
                 captions << a->text();
-        QCOMPARE(captions, (QStringList{"&Open K-Vorn", "&Options", "Mail Settings", "&Disable",
+        QCOMPARE(captions, (QStringList{"&Open K-Vorn", "O&ptions", "Mail Settings", "&Disable",
                                         "&Hide K-Vorn", "E&xit"}));
         QCOMPARE(rig.window.trayMenu()->defaultAction()->text(), QStringLiteral("&Open K-Vorn"));
         // Items without a command are shown disabled, never as a click that does nothing.
@@ -190,6 +250,140 @@ private Q_SLOTS:
         rig.window.action(QStringLiteral("mnuOpDebug"))->trigger();
         QVERIFY(rig.controller.debugChecked());
         QVERIFY(!rig.loop.detectionTimer().isActive());
+    }
+
+    void everyScreenHasItsOwnAccessKeys()
+    {
+        WindowRig rig;
+        for (int screen = PopupScreen; screen <= BannerScreen; ++screen) {
+            rig.window.selectScreen(screen);
+            QStringList menus;
+            QStringList captions;
+            for (QAction *a : rig.window.menuBar()->actions()) {
+                if (a->isVisible()) {
+                    menus << plain(a->text());
+                    captions << a->text();
+                }
+            }
+            // The tab strips of this screen are reached by the same Alt keys.
+            for (QTabBar *tabs : rig.window.findChildren<QTabBar *>()) {
+                if (!tabs->isVisibleTo(&rig.window))
+                    continue;
+                for (int i = 0; i < tabs->count(); ++i)
+                    captions << tabs->tabText(i);
+            }
+            const QString where = QStringLiteral("screen %1").arg(screen);
+            QStringList sameNames = menus;
+            sameNames.removeDuplicates();
+            QVERIFY2(sameNames.size() == menus.size(),
+                     qPrintable(where + QStringLiteral(": ") + menus.join(QStringLiteral(", "))));
+            const QStringList shared = clashes(captions);
+            QVERIFY2(shared.isEmpty(),
+                     qPrintable(where + QStringLiteral(": ") + shared.join(QStringLiteral("; "))));
+            // Every menu of the bar opens by a key of its own.
+            for (QAction *a : rig.window.menuBar()->actions()) {
+                if (a->isVisible())
+                    QVERIFY2(!accessKey(a->text()).isNull(), qPrintable(a->text()));
+            }
+            QStringList itemClashes;
+            for (QAction *a : rig.window.menuBar()->actions())
+                collectMenuClashes(a->menu(), itemClashes);
+            collectMenuClashes(rig.window.trayMenu(), itemClashes);
+            QVERIFY2(itemClashes.isEmpty(), qPrintable(itemClashes.join(QStringLiteral("; "))));
+        }
+    }
+
+    void trayMenuFollowsTheWindow()
+    {
+        WindowRig rig;
+        QAction *hide = rig.window.action(QStringLiteral("mnuSbHide"));
+        // The window starts hidden: nothing to hide.
+        QVERIFY(!hide->isEnabled());
+        rig.window.openWindow();
+        QVERIFY(hide->isEnabled());
+        // A right click on the icon shows the menu with the window open too.
+        Q_EMIT rig.qtTray.mouseUp(2);
+        QVERIFY(rig.window.trayMenu()->isVisible());
+        rig.window.trayMenu()->hide();
+        hide->trigger();
+        QVERIFY(!rig.window.isVisible());
+        QVERIFY(!hide->isEnabled());
+        Q_EMIT rig.qtTray.mouseUp(2);
+        QVERIFY(rig.window.trayMenu()->isVisible());
+        rig.window.trayMenu()->hide();
+    }
+
+    void listColumnsFitTheirRows()
+    {
+        PopupWindowRig rig;
+        rig.k.core.options.AutoColumn = true;
+        rig.window.resize(1200, 500);
+        rig.window.openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QTreeView *view = rig.panels.blackList;
+        const QString longEntry =
+            QStringLiteral("*Free Casino Bonus Offers Tonight Only - Click Here Now*");
+        rig.k.lists.blackList().append({longEntry, true, QStringLiteral("12/9/26"), {}});
+        const int needed = view->fontMetrics().horizontalAdvance(longEntry);
+        QTRY_VERIFY2(view->header()->sectionSize(0) > needed,
+                     qPrintable(QString::number(view->header()->sectionSize(0))));
+    }
+
+    void firstWindowShowsEveryColumnOfTheFirstList()
+    {
+        PopupWindowRig rig;
+        rig.k.lists.blackList().append(
+            {QStringLiteral("*a rather long popup title that would push the dates out*"), true,
+             QStringLiteral("01/01/01"), QStringLiteral("12/9/26")});
+        // The size of a first start, with nothing stored yet.
+        rig.window.resize(5085 / 15, 5580 / 15);
+        rig.window.openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QTreeView *view = rig.panels.blackList;
+        QTRY_VERIFY(view->isVisible());
+        QHeaderView *header = view->header();
+        const int columns = view->model()->columnCount();
+        QTRY_VERIFY2(header->sectionViewportPosition(columns - 1) +
+                             header->sectionSizeHint(columns - 1) <=
+                         view->viewport()->width(),
+                     qPrintable(QStringLiteral("%1 + %2 > %3")
+                                    .arg(header->sectionViewportPosition(columns - 1))
+                                    .arg(header->sectionSizeHint(columns - 1))
+                                    .arg(view->viewport()->width())));
+    }
+
+    void smallMessageBoxesShowTheirWholeTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("banner import") << "Load Banner Servers" << "Done.";
+        QTest::newRow("mail address") << "Add Mail Address to K-Vorn" << "Added.";
+        QTest::newRow("proxy") << "Proxy Setup" << "No.";
+    }
+
+    void smallMessageBoxesShowTheirWholeTitle()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        int width = 0;
+        QTimer::singleShot(0, [&width] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                width = box->width();
+                box->accept();
+            }
+        });
+        WidgetPrompt prompt;
+        prompt.message(text, Prompt::Buttons::Ok, Prompt::Icon::Information, title);
+        QVERIFY2(width >= titleRoom(title), qPrintable(QString::number(width)));
+    }
+
+    void noMisspeltMenuText()
+    {
+        WindowRig rig;
+        QStringList texts = windowTexts(&rig.window);
+        addActionTexts(texts, rig.window.trayMenu()->actions());
+        QCOMPARE(misspeltTexts(texts), QStringList());
+        QVERIFY(texts.contains(QStringLiteral("Popup Blacklist")));
     }
 
     void trayExitAsksAndSaves()
