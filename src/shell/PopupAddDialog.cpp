@@ -114,6 +114,8 @@ void PopupAddDialog::reset()
     m_title->setChecked(true);
     m_black->setChecked(true);
     setEntryText(title);
+    // What the user does here first is type or change the entry.
+    m_text->setFocus(Qt::OtherFocusReason);
     if (QScreen *screen = QGuiApplication::screenAt(QCursor::pos())) {
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
