@@ -513,12 +513,26 @@ int main(int argc, char **argv)
     controller.addListSaver([&] { return popupLists.saveAll(); });
     controller.addMailSaver(saveMail);
     controller.addFlusher([&] { killLog.FlushLog(); });
-    bool logErrorShown = false;
+    // Found while the engines run, with nobody waiting for an answer: the status bar and a
+    // notification say it, a box would stop the popup killer until somebody pressed OK.
     QObject::connect(&killLog, &KillLog::writeFailed, &controller, [&](const QString &error) {
         debugLine(true, error);
-        if (!std::exchange(logErrorShown, true))
-            showError(error);
+        controller.reportProblem(QStringLiteral("log"),
+                                 error + QStringLiteral(" (the kill records wait in memory)"));
     });
+    QObject::connect(&killLog, &KillLog::writeRecovered, &controller,
+                     [&] { controller.reportProblem(QStringLiteral("log"), QString()); });
+    const auto reportSave = [&](const QString &source) {
+        return [&controller, source](const QString &error) {
+            if (!error.isEmpty())
+                debugLine(true, error);
+            controller.reportProblem(source, error);
+        };
+    };
+    QObject::connect(&popupLists, &PopupLists::autoSaved, &controller,
+                     reportSave(QStringLiteral("popup lists")));
+    QObject::connect(&mailLists, &MailLists::autoSaved, &controller,
+                     reportSave(QStringLiteral("mail lists")));
 
     QObject::connect(&controller, &MainController::showWindowRequested, &controller,
                      [&] { debugLine(cl.debug, QStringLiteral("window shown on request")); });

@@ -188,6 +188,25 @@ void MainController::UpdateStatusBar(int screen, int pnl, const QString &pInfo)
     checkAutoUpdate();
 }
 
+void MainController::reportProblem(const QString &source, const QString &text)
+{
+    const QString before = m_problems.value(source);
+    if (before == text)
+        return;
+    if (text.isEmpty())
+        m_problems.remove(source);
+    else
+        m_problems.insert(source, text);
+    if (!text.isEmpty())
+        m_s.tray.showMessage(QStringLiteral("K-Vorn"), text);
+    Q_EMIT problemChanged(problemText());
+}
+
+QString MainController::problemText() const
+{
+    return m_problems.values().join(QLatin1Char('\n'));
+}
+
 void MainController::setCurrentScreen(int screen)
 {
     if (screen >= PopupScreen && screen <= BannerScreen)

@@ -3,6 +3,7 @@
 #include "core/EngineLoop.h"
 #include "core/StatusTexts.h"
 
+#include <QMap>
 #include <QObject>
 #include <QTimer>
 
@@ -99,6 +100,16 @@ public:
     int currentScreen() const { return m_currentScreen; }
     const StatusTexts &statusTexts() const { return m_status; }
 
+    // --- problems found in the background -------------------------------------------------
+    /// A problem found while nobody asked (a save a moment after a change failed, the disk
+    /// is full): shown in the status bar and as a desktop notification, never as a box,
+    /// which would hold up the engines while it waits for the user. `source` keeps the
+    /// problems of different parts apart; an empty `text` says that part's problem is
+    /// over. The notification comes once for each new text.
+    void reportProblem(const QString &source, const QString &text);
+    /// Every open problem, one per line; empty when there is none.
+    QString problemText() const;
+
     // --- kill effects ---------------------------------------------------------------------
     /// Plays the kill sound when "Sound" is on.
     void playKillSound() override;
@@ -150,6 +161,8 @@ Q_SIGNALS:
     void quitNow();
     /// An end that waits for nobody could not save everything (the text names what).
     void unattendedSaveFailed(const QString &text);
+    /// The open problems changed (`problemText`).
+    void problemChanged(const QString &text);
 
 private:
     bool saveAllSettings(bool unattended, bool endOfProgram);
@@ -175,6 +188,7 @@ private:
 
     StatusTexts m_status;
     int m_currentScreen = PopupScreen;
+    QMap<QString, QString> m_problems;
 
     std::vector<SaveStep> m_listSavers;
     std::vector<SaveStep> m_mailSavers;

@@ -37,10 +37,6 @@ QByteArray joinFields(const QStringList &fields)
     return line;
 }
 
-WriteResult errorOf(const QFileDevice &file, const QString &path)
-{
-    return WriteResult{QStringLiteral("%1: %2").arg(path, file.errorString())};
-}
 } // namespace
 
 QList<QByteArrayView> splitLines(QByteArrayView data)
@@ -184,22 +180,12 @@ WriteResult writeLines(const QString &path, const QStringList &lines)
 
 WriteResult appendLines(const QString &path, const QList<QStringList> &lines)
 {
-    QFile file(path);
-    const bool created = !file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return errorOf(file, path);
-    if (created)
-        file.setPermissions(kPrivateFile);
     QByteArray data;
     for (const QStringList &fields : lines) {
         data.append(joinFields(fields));
         data.append("\r\n", 2);
     }
-    if (file.write(data) != data.size())
-        return errorOf(file, path);
-    if (const QString why = flushToDisk(file); !why.isEmpty())
-        return WriteResult{QStringLiteral("%1: %2").arg(path, why)};
-    return {};
+    return WriteResult{appendToFile(path, data, kPrivateFile)};
 }
 
 } // namespace kvorn

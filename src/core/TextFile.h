@@ -39,7 +39,8 @@ struct WriteResult
 WriteResult writeFieldLines(const QString &path, const QList<QStringList> &lines);
 /// Writes plain lines (CR LF) the same safe way.
 WriteResult writeLines(const QString &path, const QStringList &lines);
-/// Appends lines (CR LF) to a file, creating it when missing.
+/// Appends lines (CR LF) to a file, creating it when missing; all of them or, when the
+/// disk fails part-way, none (the file keeps its old length).
 WriteResult appendLines(const QString &path, const QList<QStringList> &lines);
 
 /// Splits raw file content into lines without their CR LF / LF endings.

@@ -6,6 +6,8 @@
 #include "core/TextFile.h"
 #include "platform/Clock.h"
 
+#include <utility>
+
 namespace kvorn {
 
 KillLog::KillLog(Options &options, MainController &controller, Clock &clock, QString programFolder,
@@ -13,59 +15,51 @@ KillLog::KillLog(Options &options, MainController &controller, Clock &clock, QSt
     : QObject(parent), m_options(options), m_controller(controller), m_clock(clock),
       m_path(std::move(programFolder) + QStringLiteral("/k-vorn.log"))
 {
+    // Space may come back while nothing is killed: the records held back go in then.
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(kRetryMs);
+    connect(&m_retry, &QTimer::timeout, this, [this] { FlushLog(); });
 }
 
 KillLog::~KillLog() = default;
 
 void KillLog::WriteLogEntry(const QString &kind, const QString &item, const QString &filter)
 {
-    const int n = ++m_fill;
-    m_slots[std::size_t(n - 1)] = {kind, item, filter, generalDateText(m_clock.now())};
-    if (n < kSlots)
+    if (!m_options.StoreLog)
         return;
-    if (m_options.StoreLog) {
-        QList<QStringList> lines;
-        lines.reserve(kSlots);
-        for (QStringList &slot : m_slots) {
-            lines.append(std::move(slot));
-            slot.clear();
-        }
-        writeOut(std::move(lines));
-    }
-    m_fill = 0;
+    writeOut({{kind, item, filter, generalDateText(m_clock.now())}});
 }
 
 bool KillLog::FlushLog()
 {
     if (!m_options.StoreLog)
         return true;
-    QList<QStringList> lines;
-    for (QStringList &slot : m_slots) {
-        if (!slot.isEmpty())
-            lines.append(std::move(slot));
-        slot.clear();
-    }
-    return writeOut(std::move(lines));
+    return writeOut({});
 }
 
 bool KillLog::writeOut(QList<QStringList> lines)
 {
-    // Lines an earlier attempt could not write go first, so the file stays in order.
+    // Records an earlier attempt could not write go first, so the file stays in order.
     QList<QStringList> all = std::move(m_held);
     m_held.clear();
     all.append(std::move(lines));
     if (all.isEmpty())
         return true;
+    // One append for all of them: it lands whole or the file keeps its old length, so a
+    // record held back is never in the file already.
     const WriteResult result = appendLines(m_path, all);
     if (result) {
-        m_lastError.clear();
+        m_retry.stop();
+        if (!std::exchange(m_lastError, QString()).isEmpty())
+            Q_EMIT writeRecovered();
         return true;
     }
     m_held = std::move(all);
     if (m_held.size() > kMaxHeldLines)
         m_held.remove(0, m_held.size() - kMaxHeldLines);
-    m_lastError = result.error;
-    Q_EMIT writeFailed(result.error);
+    m_retry.start();
+    if (std::exchange(m_lastError, result.error) != result.error)
+        Q_EMIT writeFailed(result.error);
     return false;
 }
 

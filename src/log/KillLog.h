@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <array>
+#include <QTimer>
 #include <cstdint>
 
 namespace kvorn {
@@ -15,30 +15,34 @@ class MainController;
 class Clock;
 
 /// The kill log and the kill counters: one record per closed popup or deleted message,
-/// written to "k-vorn.log" in batches of 30, and the session, month, year and
+/// appended to "k-vorn.log" the moment it is made, and the session, month, year and
 /// since-installed counts for popups (in the options record) and for mail.
 class KillLog : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kSlots = 30;
     /// Lines kept for a later attempt while the file cannot be written; beyond this the
     /// oldest go, so that a file that never becomes writable cannot eat the memory.
     static constexpr int kMaxHeldLines = 100000;
 
     KillLog(Options &options, MainController &controller, Clock &clock, QString programFolder,
             QObject *parent = nullptr);
+    /// How long records that could not be written wait before they are tried again on
+    /// their own (the next record tries them at once).
+    static constexpr int kRetryMs = 10000;
     ~KillLog() override;
 
     /// "k-vorn.log" in the program folder.
     QString logFilePath() const { return m_path; }
 
     /// Adds one record ("Popup" or "Mail", the killed item, the filter applied); the date
-    /// and time are taken now. Every 30th record writes the batch.
+    /// and time are taken now. With "StoreLog" on it is appended to the file at once,
+    /// after any records an earlier attempt could not write; what fails is kept for the
+    /// next attempt and never written twice.
     void WriteLogEntry(const QString &kind, const QString &item, const QString &filter);
-    /// Appends the pending lines to the file (when "StoreLog" is on). True when nothing
-    /// is left pending.
+    /// Appends the records still held back (when "StoreLog" is on). True when nothing is
+    /// left pending.
     bool FlushLog();
 
     /// One closed popup: counters, the log record, "Popups Killed: " in the status bar.
@@ -57,17 +61,17 @@ public:
     KillCounters &mailCounters() { return m_mail; }
     const KillCounters &mailCounters() const { return m_mail; }
 
-    /// The fill count (0 to 30) and the slots, for the statistics and for tests.
-    int fillCount() const { return m_fill; }
-    const std::array<QStringList, kSlots> &slots() const { return m_slots; }
-    /// Lines of earlier batches that could not be written yet.
+    /// Records that could not be written yet, oldest first.
     const QList<QStringList> &heldLines() const { return m_held; }
     /// What went wrong the last time the file could not be written; empty after a success.
     QString lastError() const { return m_lastError; }
 
 Q_SIGNALS:
-    /// The log file could not be written; the lines are kept for the next attempt.
+    /// The log file could not be written; the records are kept for the next attempt.
+    /// Said once for a run of failures with the same reason, not for every record.
     void writeFailed(const QString &error);
+    /// The file could be written again after a failure; nothing is held back any more.
+    void writeRecovered();
     /// A popup was closed or a message deleted ("Popup" or "Mail", the killed item).
     void killCounted(const QString &kind, const QString &item);
 
@@ -78,9 +82,8 @@ private:
     MainController &m_controller;
     Clock &m_clock;
     QString m_path;
-    std::array<QStringList, kSlots> m_slots; // the four fields of each pending line
-    int m_fill = 0;
     QList<QStringList> m_held;
+    QTimer m_retry;
     QString m_lastError;
     std::int64_t m_killedPops = 0;
     std::int64_t m_killedMail = 0;

@@ -12,6 +12,7 @@ enum Column
     ColAdded,
     ColumnCount
 };
+static_assert(ColLastHit == MailListEntryModel::kLastHitColumn);
 } // namespace
 
 MailListEntryModel::MailListEntryModel(MailListKind kind, QObject *parent)

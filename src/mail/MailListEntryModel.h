@@ -36,6 +36,9 @@ class MailListEntryModel : public RowVectorModel<MailListEntry>
 public:
     explicit MailListEntryModel(MailListKind kind, QObject *parent = nullptr);
 
+    /// The "Last Hit" column, which a look-up stamps.
+    static constexpr int kLastHitColumn = 1;
+
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;

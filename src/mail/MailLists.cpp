@@ -52,6 +52,49 @@ std::optional<MailListEntry> entryFromFields(const QStringList &fields, const QS
 MailLists::MailLists(QString programFolder, const Clock &clock, QObject *parent)
     : QObject(parent), m_programFolder(std::move(programFolder)), m_clock(clock)
 {
+    watchForChanges(m_blacklist, m_blacklistChanged);
+    watchForChanges(m_friends, m_friendsChanged);
+    m_saveSoon.setSingleShot(true);
+    m_saveSoon.setInterval(kSaveDelayMs);
+    connect(&m_saveSoon, &QTimer::timeout, this, [this] { Q_EMIT autoSaved(saveChangedLists()); });
+}
+
+void MailLists::watchForChanges(MailListEntryModel &list, bool &changed)
+{
+    // Whatever added, edited or removed the entry (the mail list's menu, the options
+    // window, a command yet to come), it is on the disk a moment later. Loading the file
+    // resets the model, which is no change.
+    const auto mark = [this, &changed] {
+        changed = true;
+        // Not restarted by a later change: that would put off the first one without end.
+        if (!m_saveSoon.isActive())
+            m_saveSoon.start();
+    };
+    connect(&list, &QAbstractItemModel::rowsInserted, this, mark);
+    connect(&list, &QAbstractItemModel::rowsRemoved, this, mark);
+    connect(&list, &QAbstractItemModel::dataChanged, this,
+            [mark](const QModelIndex &from, const QModelIndex &to) {
+                if (from.column() == MailListEntryModel::kLastHitColumn &&
+                    to.column() == MailListEntryModel::kLastHitColumn)
+                    return;
+                mark();
+            });
+}
+
+QString MailLists::saveChangedLists()
+{
+    m_saveSoon.stop();
+    QStringList errors;
+    for (const auto &[changed, which] :
+         {std::pair{m_blacklistChanged, QStringLiteral("Blacklist")},
+          std::pair{m_friendsChanged, QStringLiteral("Whitelist")}}) {
+        if (!changed)
+            continue;
+        const WriteResult result = SaveMailList(which);
+        if (!result)
+            errors.append(result.error);
+    }
+    return errors.join(QLatin1Char('\n'));
 }
 
 QString MailLists::todayText() const
@@ -117,6 +160,9 @@ QString MailLists::LoadMailLists(const Progress &progress)
     m_friendsUnread = !friends;
     m_blacklist.setEntries(black ? std::move(*black) : std::vector<MailListEntry>{});
     m_friends.setEntries(friends ? std::move(*friends) : std::vector<MailListEntry>{});
+    // What is in memory now is what the files hold.
+    m_blacklistChanged = false;
+    m_friendsChanged = false;
 
     QStringList unread;
     if (m_blacklistUnread)
@@ -145,7 +191,10 @@ WriteResult MailLists::SaveMailList(const QString &which)
         lines.append(
             {e.Active ? QStringLiteral("1") : QStringLiteral("0"), e.Address, e.LastHit, e.Added});
     }
-    return writeFieldLines(path, lines);
+    WriteResult result = writeFieldLines(path, lines);
+    if (result)
+        (black ? m_blacklistChanged : m_friendsChanged) = false;
+    return result;
 }
 
 bool MailLists::IsInMailList(MailListEntryModel &list, const QString &address, const QString &extra)

@@ -5,6 +5,7 @@
 #include "mail/MailListMatch.h"
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -60,6 +61,9 @@ public:
     static QString blacklistFileName() { return QStringLiteral("mail.mbl"); }
     static QString friendsFileName() { return QStringLiteral("mail.mfl"); }
 
+    /// How long after a change of a list its file is written at the latest.
+    static constexpr int kSaveDelayMs = 1000;
+
     MailLists(QString programFolder, const Clock &clock, QObject *parent = nullptr);
 
     MailListEntryModel &blacklist() { return m_blacklist; }
@@ -83,6 +87,15 @@ public:
     /// A file that exists but could not be read at load is not overwritten: the list in
     /// memory lacks its entries.
     WriteResult SaveMailList(const QString &which);
+    /// Writes, at once, each list changed since it was last written (what the save a
+    /// moment after a change does: any change of a list's entries starts it, a "Last Hit"
+    /// stamp alone does not). Returns the errors, empty when all went well.
+    QString saveChangedLists();
+    /// True when the list has changes not yet written to its file.
+    bool hasUnsavedChanges(MailListKind kind) const
+    {
+        return kind == MailListKind::Blacklist ? m_blacklistChanged : m_friendsChanged;
+    }
 
     /// Whether the sender's address (the text inside its angle brackets), or failing that
     /// `extra`, matches an entry of the list; sets `KillEntry` on a match.
@@ -103,6 +116,12 @@ public:
     /// The menu caption of a command.
     static QString caption(MailListAddCommand command);
 
+Q_SIGNALS:
+    /// The save a moment after a change ran; `error` is empty when every changed list
+    /// was written.
+    void autoSaved(const QString &error);
+
+public:
     /// Today as the lists write dates.
     QString todayText() const;
     /// The path a list file is read from and written to: an existing file of that name
@@ -113,6 +132,7 @@ private:
     /// Nothing when the file exists but cannot be read.
     std::optional<std::vector<MailListEntry>> readList(const QString &fileName, bool skipRepeats,
                                                        const Progress &progress) const;
+    void watchForChanges(MailListEntryModel &list, bool &changed);
 
     QString m_programFolder;
     const Clock &m_clock;
@@ -121,6 +141,9 @@ private:
     QString m_killEntry;
     bool m_blacklistUnread = false;
     bool m_friendsUnread = false;
+    bool m_blacklistChanged = false;
+    bool m_friendsChanged = false;
+    QTimer m_saveSoon;
 };
 
 } // namespace kvorn

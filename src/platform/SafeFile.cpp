@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -22,7 +23,7 @@ QString failure(const QString &path, const QString &why)
 
 QString systemError(int number)
 {
-    return QString::fromLocal8Bit(std::strerror(number));
+    return systemErrorText(number);
 }
 
 mode_t modeOf(QFileDevice::Permissions permissions)
@@ -60,7 +61,12 @@ std::unique_ptr<QSaveFile> prepare(const QString &path, const QByteArray &data,
     }
     auto file = std::make_unique<QSaveFile>(path);
     if (!file->open(QIODevice::WriteOnly)) {
-        *error = failure(path, file->errorString());
+        // Of an existing file Qt says only that it "is not writable"; the system says why
+        // ("Read-only file system", "Permission denied").
+        const int denied =
+            ::access(QFile::encodeName(path).constData(), W_OK) == 0 ? 0 : errno;
+        *error = failure(path, denied != 0 && denied != ENOENT ? systemError(denied)
+                                                               : file->errorString());
         return nullptr;
     }
     if (::fchmod(file->handle(), targetMode(path, permissions)) != 0) {
@@ -68,10 +74,9 @@ std::unique_ptr<QSaveFile> prepare(const QString &path, const QByteArray &data,
         file->cancelWriting();
         return nullptr;
     }
-    QString why;
-    if (file->write(data) != data.size())
-        why = file->errorString();
-    else
+    // Straight to the descriptor: a short write on a full disk then says why.
+    QString why = writeAllTo(file->handle(), data);
+    if (why.isEmpty())
         why = flushToDisk(*file);
     if (!why.isEmpty()) {
         *error = failure(path, why);
@@ -82,6 +87,30 @@ std::unique_ptr<QSaveFile> prepare(const QString &path, const QByteArray &data,
 }
 
 } // namespace
+
+QString systemErrorText(int number)
+{
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+QString writeAllTo(int fd, QByteArrayView data)
+{
+    const char *at = data.data();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, std::size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return systemErrorText(errno);
+        }
+        if (n == 0)
+            return systemErrorText(ENOSPC);
+        at += n;
+        left -= n;
+    }
+    return {};
+}
 
 QString flushToDisk(QFileDevice &file)
 {
@@ -145,6 +174,42 @@ QString replaceFiles(const std::vector<std::pair<QString, QByteArray>> &files,
         committed.push_back(std::move(previous));
     }
     return {};
+}
+
+QString appendToFile(const QString &path, QByteArrayView data,
+                     QFileDevice::Permissions permissions)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC,
+                          modeOf(permissions));
+    if (fd < 0)
+        return failure(path, systemError(errno));
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0) {
+        const int number = errno;
+        ::close(fd);
+        return failure(path, systemError(number));
+    }
+    const off_t before = st.st_size;
+    // Read and write: the last byte tells whether the file ends in a whole line.
+    char last = '\n';
+    if (before > 0 && ::pread(fd, &last, 1, before - 1) != 1)
+        last = '\n';
+    QString why;
+    if (last != '\n')
+        why = writeAllTo(fd, "\r\n");
+    if (why.isEmpty())
+        why = writeAllTo(fd, data);
+    if (why.isEmpty() && ::fsync(fd) != 0 && errno != EINVAL)
+        why = systemError(errno);
+    if (!why.isEmpty()) {
+        // Back to the old length: a cut record would be glued to the next one.
+        if (::ftruncate(fd, before) == 0)
+            ::fsync(fd);
+    }
+    if (::close(fd) != 0 && why.isEmpty() && errno != EINTR)
+        why = systemError(errno);
+    return why.isEmpty() ? QString() : failure(path, why);
 }
 
 bool makeFolder(const QString &path, QFileDevice::Permissions permissions)

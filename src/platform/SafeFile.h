@@ -24,6 +24,22 @@ inline constexpr QFileDevice::Permissions kPrivateFolder =
 /// failed final flush.
 QString flushToDisk(QFileDevice &file);
 
+/// Writes all of `data` to the open descriptor `fd`, going on after short writes. Empty when
+/// everything was written, else the system's reason ("No space left on device"): a file
+/// device names a short write only as "Unknown error".
+QString writeAllTo(int fd, QByteArrayView data);
+
+/// The system's text for an error number, as strerror gives it.
+QString systemErrorText(int number);
+
+/// Appends `data` to `path` (created with `permissions` when missing) and pushes it to the
+/// disk, whole or not at all: when any part fails, the file is cut back to the length it
+/// had, so that no half line is left for the next append to glue onto. A file that does
+/// not end in a line break (cut by a crash) gets one before the new data. Empty on success,
+/// else the file name and why.
+QString appendToFile(const QString &path, QByteArrayView data,
+                     QFileDevice::Permissions permissions = kPrivateFile);
+
 /// Replaces the content of `path` with `data`: written to a temporary file beside it,
 /// flushed to the disk, then renamed over the old file, so that any failure leaves the old
 /// file whole. A new file gets `permissions`; an existing one keeps its mode, less any write

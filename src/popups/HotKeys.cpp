@@ -9,6 +9,7 @@
 #include "popups/PopupLists.h"
 #include "popups/PopupLoop.h"
 
+#include <QTimer>
 #include <QUrl>
 
 namespace kvorn {
@@ -51,10 +52,18 @@ void HotKeys::quickAdd()
         detected.selectRow(detected.exactRow(title));
         Q_EMIT quickAddRequested(title);
     } else {
-        m_s.prompt.message(QStringLiteral("Focus window is not a supported browser window or is "
-                                          "in your whitelist."),
-                           Prompt::Buttons::Ok, Prompt::Icon::Warning,
-                           QStringLiteral("K-Vorn Hot Kill"));
+        // Shown after the tick: a box inside it would hold up the survey, and with it the
+        // killer, until somebody answered. Further presses wait for the answer.
+        QTimer::singleShot(0, this, [this] {
+            m_s.prompt.message(QStringLiteral("Focus window is not a supported browser window "
+                                              "or is in your whitelist."),
+                               Prompt::Buttons::Ok, Prompt::Icon::Warning,
+                               QStringLiteral("K-Vorn Hot Kill"));
+            m_answering = false;
+        });
+        m_s.loop.requestMonitorRecheck();
+        m_s.lists.setBlackListChanged(true);
+        return;
     }
     m_s.loop.requestMonitorRecheck();
     m_s.lists.setBlackListChanged(true);

@@ -26,39 +26,55 @@ PopupLists::PopupLists(Services services, QString programFolder, QObject *parent
     m_bannedPath = m_programFolder + QStringLiteral("/banned.kbl");
     m_black->setKeepSorted(true);
 
-    // Ticking or unticking a black-list row is a change worth saving.
-    connect(m_black, &PopupListModel::entryToggled, this, [this] {
-        if (!m_loadingBlack)
-            m_blackChanged = true;
-        Q_EMIT monitorRecheckRequested();
-    });
+    // Every change of a list's entries is written a moment later, whichever command made
+    // it; a "Last Used" stamp alone is not worth a write (it goes with the next one), nor
+    // is reading the file.
+    connect(m_black, &PopupListModel::entryToggled, this,
+            [this] { Q_EMIT monitorRecheckRequested(); });
     connect(m_white, &PopupListModel::entryToggled, this,
             [this] { Q_EMIT monitorRecheckRequested(); });
+    watchForChanges(m_black, m_blackChanged);
     watchForChanges(m_white, m_whiteChanged);
     watchForChanges(m_banned, m_bannedChanged);
 
-    // Long enough that a burst of edits (a merge, a multi-row delete) is written once.
+    // A burst of edits (a merge, a multi-row delete) is written once; the first change of
+    // a burst is on the disk within this time, however long the burst goes on.
     m_saveSoon.setSingleShot(true);
-    m_saveSoon.setInterval(2000);
-    connect(&m_saveSoon, &QTimer::timeout, this, [this] { saveChangedLists(); });
+    m_saveSoon.setInterval(kSaveDelayMs);
+    connect(&m_saveSoon, &QTimer::timeout, this,
+            [this] { Q_EMIT autoSaved(saveChangedLists()); });
 }
 
 void PopupLists::watchForChanges(PopupListModel *list, bool &changed)
 {
-    const auto mark = [this, &changed] {
+    const auto mark = [this, list, &changed] {
+        if (list == m_black && m_loadingBlack)
+            return;
         changed = true;
-        m_saveSoon.start();
+        saveSoon();
     };
     connect(list, &QAbstractItemModel::rowsInserted, this, mark);
     connect(list, &QAbstractItemModel::rowsRemoved, this, mark);
-    connect(list, &QAbstractItemModel::dataChanged, this, mark);
+    connect(list, &QAbstractItemModel::dataChanged, this,
+            [mark](const QModelIndex &from, const QModelIndex &to) {
+                if (from.column() == kLastUsedColumn && to.column() == kLastUsedColumn)
+                    return;
+                mark();
+            });
+}
+
+void PopupLists::saveSoon()
+{
+    // Not restarted by a later change: that would put off the first one without end.
+    if (!m_saveSoon.isActive())
+        m_saveSoon.start();
 }
 
 void PopupLists::setBlackListChanged(bool changed)
 {
     m_blackChanged = changed;
     if (changed)
-        m_saveSoon.start();
+        saveSoon();
 }
 
 QString PopupLists::saveChangedLists()
@@ -169,8 +185,8 @@ QString PopupLists::SavePopupList(const QString &path)
     m_s.tray.setTip(QStringLiteral("Please Wait..."));
     const QString error = writeList(black ? *m_black : *m_white, path);
     // Only writing the black list itself makes its changes saved.
-    if (error.isEmpty() && black)
-        m_blackChanged = false;
+    if (error.isEmpty())
+        (black ? m_blackChanged : m_whiteChanged) = false;
     return error;
 }
 
@@ -178,7 +194,10 @@ QString PopupLists::SaveBannedList()
 {
     if (m_bannedUnread && QFileInfo::exists(m_bannedPath))
         return unreadText(m_bannedPath);
-    return writeList(*m_banned, m_bannedPath);
+    const QString error = writeList(*m_banned, m_bannedPath);
+    if (error.isEmpty())
+        m_bannedChanged = false;
+    return error;
 }
 
 QString PopupLists::saveAll()

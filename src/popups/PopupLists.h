@@ -30,6 +30,9 @@ public:
         Clock &clock;
     };
 
+    /// How long after a change of a list its file is written at the latest.
+    static constexpr int kSaveDelayMs = 1000;
+
     PopupLists(Services services, QString programFolder, QObject *parent = nullptr);
     ~PopupLists() override;
 
@@ -46,8 +49,9 @@ public:
 
     /// True when the black list has changes not yet written to "spamlist.kbl".
     bool blackListChanged() const { return m_blackChanged; }
-    /// A change also starts the save a moment later, so that a crash or a killed session
-    /// does not take the user's edits with it.
+    /// Marks the black list changed or saved. Any change of a list's entries marks it
+    /// itself; a change also starts the save a moment later (`kSaveDelayMs`), so that a
+    /// crash or a killed session does not take the user's edits with it.
     void setBlackListChanged(bool changed);
     /// Writes, at once, each list changed since it was last written (what the moment-later
     /// save does). Returns the errors, empty when all went well.
@@ -93,11 +97,16 @@ Q_SIGNALS:
     void monitorRecheckRequested();
     /// A list file was written (its path).
     void listSaved(const QString &path);
+    /// The save a moment after a change ran; `error` says what could not be written,
+    /// empty when every changed list was.
+    void autoSaved(const QString &error);
 
 private:
     bool lookupOne(PopupListModel &list, const QString &text, bool mode);
     QString writeList(PopupListModel &list, const QString &path);
     void watchForChanges(PopupListModel *list, bool &changed);
+    void saveSoon();
+    static constexpr int kLastUsedColumn = 2;
 
     Services m_s;
     QString m_programFolder;

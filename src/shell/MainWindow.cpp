@@ -316,6 +316,20 @@ void MainWindow::buildStatusBar()
         m_statusPanels[i]->setMinimumWidth(60);
         statusBar()->addWidget(m_statusPanels[i], 1);
     }
+    // Problems found in the background stand here until they are over; a box would hold
+    // up the popup killer until somebody answers it.
+    m_problem = new QLabel(statusBar());
+    m_problem->setObjectName(QStringLiteral("lblProblem"));
+    m_problem->setFrameShape(QFrame::StyledPanel);
+    m_problem->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    m_problem->hide();
+    statusBar()->addPermanentWidget(m_problem);
+    connect(&m_controller, &MainController::problemChanged, this, [this](const QString &text) {
+        // One line in the bar; the whole text as the tooltip.
+        m_problem->setText(text.section(QLatin1Char('\n'), -1));
+        m_problem->setToolTip(text);
+        m_problem->setVisible(!text.isEmpty());
+    });
 }
 
 void MainWindow::buildTrayMenu()

@@ -176,6 +176,7 @@ private:
     QHash<QString, QWidget *> m_panelPages;
     QLabel *m_emptyDetected = nullptr;
     QLabel *m_statusPanels[4] = {};
+    QLabel *m_problem = nullptr;
     QMenu *m_trayMenu = nullptr;
     QHash<QString, QAction *> m_actions;
     PopupActions m_popup;

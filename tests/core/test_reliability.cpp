@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -22,7 +24,7 @@ using namespace kvorn::test;
 
 namespace {
 
-enum class Writer { ListFile, Settings, Hosts };
+enum class Writer { ListFile, Settings, Hosts, HostsHelper };
 
 QByteArray fileBytes(const QString &path)
 {
@@ -63,6 +65,13 @@ struct Saved
             store->write(QStringLiteral("Options"), QStringLiteral("UserName"), QStringLiteral("Jörg"));
             store->save();
             break;
+        case Writer::HostsHelper: {
+            path = folder + QStringLiteral("/system-hosts");
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly))
+                file.write("127.0.0.1\tlocalhost\n# set by hand\n192.0.2.7\tprinter.lan\n");
+            break;
+        }
         case Writer::Hosts:
             path = folder + QStringLiteral("/hosts");
             QFile::copy(dataFile(QStringLiteral("banner/list.kbl")), folder + QStringLiteral("/banner.kbl"));
@@ -86,6 +95,16 @@ struct Saved
         case Writer::Hosts:
             banner->selectAll();
             return banner->apply().error;
+        case Writer::HostsHelper: {
+            QProcess helper;
+            helper.start(QStringLiteral(KVORN_HOSTS_HELPER),
+                         {QStringLiteral("--target"), path, QStringLiteral("apply")});
+            helper.write("ads.example\nbanner.example\n");
+            helper.closeWriteChannel();
+            if (!helper.waitForFinished(20000) || helper.exitCode() == 0)
+                return {};
+            return QString::fromLocal8Bit(helper.readAllStandardError());
+        }
         }
         return {};
     }
@@ -102,23 +121,31 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("writer");
         QTest::addColumn<int>("freeBytes"); // -1: the file system is read-only
+        // What the message must name (the settings say only which file failed).
+        QTest::addColumn<QString>("reason");
+        const QString full = QStringLiteral("No space left on device");
+        const QString readOnly = QStringLiteral("Read-only file system");
 
         // With room for a page, Qt's own save once cut a 10 KiB file to 4,096 bytes; with
         // none, it left an empty file; both while reporting success.
-        QTest::newRow("list file, one page free") << int(Writer::ListFile) << 4096;
-        QTest::newRow("list file, full") << int(Writer::ListFile) << 0;
-        QTest::newRow("list file, read-only") << int(Writer::ListFile) << -1;
-        QTest::newRow("settings, one page free") << int(Writer::Settings) << 4096;
-        QTest::newRow("settings, full") << int(Writer::Settings) << 0;
-        QTest::newRow("settings, read-only") << int(Writer::Settings) << -1;
-        QTest::newRow("hosts file, full") << int(Writer::Hosts) << 0;
-        QTest::newRow("hosts file, read-only") << int(Writer::Hosts) << -1;
+        QTest::newRow("list file, one page free") << int(Writer::ListFile) << 4096 << full;
+        QTest::newRow("list file, full") << int(Writer::ListFile) << 0 << full;
+        QTest::newRow("list file, read-only") << int(Writer::ListFile) << -1 << readOnly;
+        QTest::newRow("settings, one page free") << int(Writer::Settings) << 4096 << QString();
+        QTest::newRow("settings, full") << int(Writer::Settings) << 0 << QString();
+        QTest::newRow("settings, read-only") << int(Writer::Settings) << -1 << QString();
+        QTest::newRow("hosts file, full") << int(Writer::Hosts) << 0 << full;
+        QTest::newRow("hosts file, read-only") << int(Writer::Hosts) << -1 << readOnly;
+        // The privileged helper once said "Unknown error" on a full disk.
+        QTest::newRow("hosts helper, full") << int(Writer::HostsHelper) << 0 << full;
+        QTest::newRow("hosts helper, read-only") << int(Writer::HostsHelper) << -1 << readOnly;
     }
 
     void failedSaveKeepsTheOldFile()
     {
         QFETCH(int, writer);
         QFETCH(int, freeBytes);
+        QFETCH(QString, reason);
         TestEnv env;
         const QString disk = env.root() + QStringLiteral("/disk");
         Tmpfs tmpfs(disk, 256);
@@ -131,12 +158,35 @@ private Q_SLOTS:
 
         const QString error = saved.overwrite(Writer(writer));
         QVERIFY2(error.contains(saved.path), qPrintable(error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
         QCOMPARE(fileBytes(saved.path), before);
         // No temporary file is left behind to fill the disk further.
         QStringList left = QDir(disk).entryList(QDir::Files | QDir::Hidden);
         left.removeAll(QStringLiteral(".filler"));
         left.removeAll(QStringLiteral("banner.kbl"));
         QCOMPARE(left, QStringList{QFileInfo(saved.path).fileName()});
+    }
+
+    void backgroundProblemsAreNoBoxes()
+    {
+        // A box would hold up the engines until somebody answered it.
+        CoreRig rig;
+        QSignalSpy changed(&rig.controller, &MainController::problemChanged);
+        const QString full = QStringLiteral("/home/k-vorn.log: No space left on device");
+        rig.controller.reportProblem(QStringLiteral("log"), full);
+        rig.controller.reportProblem(QStringLiteral("log"), full);
+        rig.controller.reportProblem(QStringLiteral("lists"), QStringLiteral("spamlist.kbl: x"));
+        QVERIFY(rig.prompt.messages.isEmpty());
+        // One notification for each new text, not one for every record that fails.
+        QCOMPARE(rig.tray.messages,
+                 (QStringList{"K-Vorn: " + full, QStringLiteral("K-Vorn: spamlist.kbl: x")}));
+        QCOMPARE(rig.controller.problemText(), QStringLiteral("spamlist.kbl: x\n") + full);
+        QCOMPARE(changed.size(), 2);
+        rig.controller.reportProblem(QStringLiteral("lists"), QString());
+        rig.controller.reportProblem(QStringLiteral("log"), QString());
+        QCOMPARE(rig.controller.problemText(), QString());
+        QCOMPARE(changed.size(), 4);
+        QCOMPARE(rig.tray.messages.size(), 2);
     }
 
     void nothingCreatedIsOpenToOthers()

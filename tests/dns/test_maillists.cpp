@@ -5,6 +5,7 @@
 #include "mail/MailLists.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -515,6 +516,88 @@ private Q_SLOTS:
         QCOMPARE(a.status, QStringLiteral("Blacklist"));
         QCOMPARE(a.blacklistText, QStringLiteral("*spam.com"));
         QCOMPARE(lists.rowsMatchingAddition(a, rows, 1), (QList<int>{1}));
+    }
+
+    void everyChangeIsOnTheDiskSoon_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("holds");
+        QTest::addColumn<QByteArray>("lacks");
+        QTest::newRow("friend from the mail list's menu")
+            << 0 << "mail.mfl" << QByteArray("\xffjane@x.com\xff") << QByteArray();
+        QTest::newRow("blacklist domain from the menu")
+            << 1 << "mail.mbl" << QByteArray("\xff*spam.com\xff") << QByteArray();
+        QTest::newRow("typed in the options window")
+            << 2 << "mail.mbl" << QByteArray("\xfftyped@x.com\xff") << QByteArray();
+        QTest::newRow("edited") << 3 << "mail.mfl" << QByteArray("\xffnew@x.com\xff")
+                                << QByteArray("old@x.com");
+        QTest::newRow("deleted") << 4 << "mail.mfl" << QByteArray() << QByteArray("old@x.com");
+        QTest::newRow("unticked") << 5 << "mail.mfl" << QByteArray("0\xffold@x.com")
+                                  << QByteArray("1\xffold@x.com");
+    }
+
+    void everyChangeIsOnTheDiskSoon()
+    {
+        QFETCH(int, change);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, holds);
+        QFETCH(QByteArray, lacks);
+        TestEnv env;
+        FakeClock clock;
+        env.writeFile(QStringLiteral("mail.mfl"), line("1", "old@x.com", "01/01/01", "1/1/25"));
+        MailLists lists(env.programFolder(), clock);
+        QVERIFY(lists.LoadMailLists().isEmpty());
+        QSignalSpy saved(&lists, &MailLists::autoSaved);
+        switch (change) {
+        case 0:
+            lists.addFromSender(MailListAddCommand::AddressToFriends,
+                                QStringLiteral("Jane <jane@x.com>"));
+            break;
+        case 1:
+            lists.addFromSender(MailListAddCommand::DomainToBlacklist, QStringLiteral("a@spam.com"));
+            break;
+        case 2:
+            QVERIFY(lists.blacklist().addTyped(QStringLiteral("typed@x.com"), lists.todayText()) >= 0);
+            break;
+        case 3:
+            lists.friends().selectOnly(0);
+            QVERIFY(lists.friends().editSelected(QStringLiteral("new@x.com")));
+            break;
+        case 4:
+            lists.friends().selectOnly(0);
+            QCOMPARE(lists.friends().removeSelected(), 1);
+            break;
+        case 5:
+            lists.friends().setActive(0, false);
+            break;
+        }
+        // Nobody saves: the change itself starts the write (it once waited for the exit).
+        const auto written = [&] {
+            const QByteArray bytes = env.readFile(file);
+            return QFile::exists(env.file(file)) && (holds.isEmpty() || bytes.contains(holds)) &&
+                   (lacks.isEmpty() || !bytes.contains(lacks));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(written(), 2000);
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.at(0).at(0).toString(), QString());
+        QVERIFY(!lists.hasUnsavedChanges(MailListKind::Friends));
+        QVERIFY(!lists.hasUnsavedChanges(MailListKind::Blacklist));
+    }
+
+    void aLastHitStampIsNoChangeOfItsOwn()
+    {
+        TestEnv env;
+        FakeClock clock;
+        const QByteArray before = line("1", "*spam.com", "01/01/01", "1/1/25");
+        env.writeFile(QStringLiteral("mail.mbl"), before);
+        MailLists lists(env.programFolder(), clock);
+        QVERIFY(lists.LoadMailLists().isEmpty());
+        QVERIFY(lists.IsInMailList(MailListKind::Blacklist, QStringLiteral("x@spam.com"), QString()));
+        QCOMPARE(lists.blacklist().entry(0).LastHit, lists.todayText());
+        QTest::qWait(MailLists::kSaveDelayMs + 300);
+        QVERIFY(!lists.hasUnsavedChanges(MailListKind::Blacklist));
+        QCOMPARE(env.readFile(QStringLiteral("mail.mbl")), before);
     }
 
     void listButtons()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/TextFile.h"
+
 #include <QByteArray>
+#include <QStringList>
 #include <initializer_list>
 
 namespace kvorn::test {
@@ -17,6 +20,13 @@ inline QByteArray killLogLine(std::initializer_list<QByteArray> fields)
         out.append(f);
     }
     return out + "\r\n";
+}
+
+/// The records of the kill log file at `path`, each split into its fields; none when there
+/// is no file.
+inline QList<QStringList> killLogRecords(const QString &path)
+{
+    return readFieldLines(path).value_or(QList<QStringList>{});
 }
 
 } // namespace kvorn::test

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -13,6 +14,12 @@ namespace kvorn::test {
 Tmpfs::Tmpfs(const QString &folder, int kibibytes) : m_folder(folder)
 {
     QDir().mkpath(folder);
+    // In a mount namespace of the test's own, the mount is seen by nothing else on the
+    // machine and goes with the test however it ends. Where that cannot be had, it is
+    // mounted as it is and taken away by the destructor.
+    static const bool ownNamespace [[maybe_unused]] =
+        ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     const QByteArray options = "size=" + QByteArray::number(kibibytes) + "k,mode=0700";
     m_mounted = ::geteuid() == 0 &&
                 ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
@@ -47,6 +54,18 @@ bool Tmpfs::fill(qint64 freeBytes)
             return false;
     }
     return true;
+}
+
+bool Tmpfs::makeWritable()
+{
+    return ::mount("tmpfs", QFile::encodeName(m_folder).constData(), nullptr,
+                   MS_REMOUNT | MS_NOSUID | MS_NODEV, nullptr) == 0;
+}
+
+bool Tmpfs::freeUp()
+{
+    const QString filler = m_folder + QStringLiteral("/.filler");
+    return !QFile::exists(filler) || QFile::remove(filler);
 }
 
 bool Tmpfs::makeReadOnly()

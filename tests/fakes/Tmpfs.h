@@ -19,8 +19,11 @@ public:
     /// Fills the file system with a filler file until only `freeBytes` (rounded to pages)
     /// remain free.
     bool fill(qint64 freeBytes);
-    /// Makes the file system read-only.
+    /// Makes the file system read-only, and writable again.
     bool makeReadOnly();
+    bool makeWritable();
+    /// Takes away what `fill` put there.
+    bool freeUp();
 
 private:
     QString m_folder;

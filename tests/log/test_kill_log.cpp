@@ -1,11 +1,17 @@
-// The kill log and the counters: batches of 30, the flush at every end, "StoreLog" off,
-// a log file that cannot be written, and the start-up rollover.
+// The kill log and the counters: each record on the disk when it is made, whole or not at
+// all (a full or read-only disk), held back records written once at the next chance,
+// "StoreLog" off, and the start-up rollover.
 #include "CoreRig.h"
 
+#include "Tmpfs.h"
+
+#include "log/KillHistory.h"
 #include "log/KillLog.h"
+#include "log/KillLogReader.h"
 #include "log/KillNotifier.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,6 +19,12 @@ using namespace kvorn;
 using namespace kvorn::test;
 
 namespace {
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QList<QByteArray> fileLines(const QByteArray &data)
 {
     QList<QByteArray> lines = data.split('\n');
@@ -47,40 +59,34 @@ private:
     }
 
 private Q_SLOTS:
-    void batchOfThirty()
+    void eachRecordIsOnTheDiskAtOnce()
     {
         Rig rig;
         rig.core.env.writeFile(QStringLiteral("k-vorn.log"), "earlier line\r\n");
-        record(rig.log, 1, 29);
-        QCOMPARE(rig.file(), QByteArray("earlier line\r\n"));
-        QCOMPARE(rig.log.fillCount(), 29);
-        record(rig.log, 30, 31);
+        record(rig.log, 1, 1);
+        QCOMPARE(fileLines(rig.file()),
+                 (QList<QByteArray>{"earlier line", "Popup\xfftitle 1\xff*entry*\xff"
+                                                    "12/9/26 10:15:32 AM"}));
+        record(rig.log, 2, 31);
         const QList<QByteArray> lines = fileLines(rig.file());
-        QCOMPARE(lines.size(), 31);
-        QCOMPARE(lines.first(), QByteArray("earlier line"));
-        QCOMPARE(lines.at(1), QByteArray("Popup\xfftitle 1\xff*entry*\xff"
-                                         "12/9/26 10:15:32 AM"));
-        QCOMPARE(lines.last().split('\xff').at(1), QByteArray("title 30"));
-        // The 31st record starts a new batch in slot 1.
-        QCOMPARE(rig.log.fillCount(), 1);
-        QCOMPARE(rig.log.slots().at(0).at(1), QStringLiteral("title 31"));
-        QVERIFY(rig.log.slots().at(1).isEmpty());
+        QCOMPARE(lines.size(), 32);
+        for (int i = 1; i <= 31; ++i)
+            QCOMPARE(lines.at(i).split('\xff').at(1), QStringLiteral("title %1").arg(i).toUtf8());
+        // Nothing is left to write at the end, and nothing is written twice.
+        QVERIFY(rig.log.FlushLog());
+        QCOMPARE(fileLines(rig.file()).size(), 32);
     }
 
-    void flushWritesThePendingOldestFirst()
+    void aCutLastLineIsNotGluedOnto()
     {
+        // A crash in the middle of an append by an earlier version left half a record.
         Rig rig;
-        record(rig.log, 1, 7);
-        QVERIFY(rig.file().isEmpty());
-        QVERIFY(rig.log.FlushLog());
+        rig.core.env.writeFile(QStringLiteral("k-vorn.log"), "Popup\xff" "Casi");
+        record(rig.log, 1, 1);
         const QList<QByteArray> lines = fileLines(rig.file());
-        QCOMPARE(lines.size(), 7);
-        for (int i = 0; i < 7; ++i)
-            QCOMPARE(lines.at(i).split('\xff').at(1),
-                     QStringLiteral("title %1").arg(i + 1).toUtf8());
-        // Nothing is written twice.
-        QVERIFY(rig.log.FlushLog());
-        QCOMPARE(fileLines(rig.file()).size(), 7);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0), QByteArray("Popup\xff" "Casi"));
+        QVERIFY(lines.at(1).startsWith("Popup\xfftitle 1\xff"));
     }
 
     void flushRunsAtEveryEnd_data()
@@ -94,12 +100,20 @@ private Q_SLOTS:
 
     void flushRunsAtEveryEnd()
     {
+        // A record held back by a failed append is written at the end, once.
         QFETCH(int, kind);
         Rig rig;
         rig.core.controller.addFlusher([&rig] { rig.log.FlushLog(); });
-        record(rig.log, 1, 3);
+        record(rig.log, 1, 2);
+        QVERIFY(QFile::rename(rig.log.logFilePath(), rig.log.logFilePath() + ".away"));
+        QVERIFY(QDir().mkpath(rig.log.logFilePath()));
+        record(rig.log, 3, 3);
+        QCOMPARE(rig.log.heldLines().size(), 1);
+        QVERIFY(QDir().rmdir(rig.log.logFilePath()));
+        QVERIFY(QFile::rename(rig.log.logFilePath() + ".away", rig.log.logFilePath()));
         QVERIFY(rig.core.controller.exitProgram(static_cast<ExitKind>(kind)));
         QCOMPARE(fileLines(rig.file()).size(), 3);
+        QVERIFY(rig.log.heldLines().isEmpty());
     }
 
     void storeLogOff()
@@ -112,7 +126,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(rig.log.logFilePath()));
         QCOMPARE(rig.log.KilledPops(), 35);
         QCOMPARE(rig.core.options.LogForever, 35);
-        QCOMPARE(rig.log.fillCount(), 5);
+        QVERIFY(rig.log.heldLines().isEmpty());
     }
 
     void unwritableFileKeepsTheLines()
@@ -121,19 +135,23 @@ private Q_SLOTS:
         // A folder where the file should be: every append fails.
         QVERIFY(QDir().mkpath(rig.log.logFilePath()));
         QSignalSpy failed(&rig.log, &KillLog::writeFailed);
+        QSignalSpy recovered(&rig.log, &KillLog::writeRecovered);
         for (int i = 1; i <= 32; ++i)
             rig.log.countPopupKill(QStringLiteral("title %1").arg(i), QStringLiteral("e"));
+        // Said once for the run of failures, with the reason the system gives.
         QCOMPARE(failed.size(), 1);
-        QVERIFY(!rig.log.lastError().isEmpty());
-        QCOMPARE(rig.log.heldLines().size(), 30);
+        QVERIFY2(rig.log.lastError().contains(QStringLiteral("Is a directory")),
+                 qPrintable(rig.log.lastError()));
+        QCOMPARE(rig.log.heldLines().size(), 32);
         QCOMPARE(rig.log.KilledPops(), 32);
         QCOMPARE(rig.core.options.LogMonth, 32);
         QVERIFY(!rig.log.FlushLog());
         QCOMPARE(rig.log.heldLines().size(), 32);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(recovered.isEmpty());
 
         QVERIFY(QDir().rmdir(rig.log.logFilePath()));
         rig.log.countPopupKill(QStringLiteral("title 33"), QStringLiteral("e"));
-        QVERIFY(rig.log.FlushLog());
         const QList<QByteArray> lines = fileLines(rig.file());
         QCOMPARE(lines.size(), 33);
         for (int i = 0; i < 33; ++i)
@@ -141,6 +159,100 @@ private Q_SLOTS:
                      QStringLiteral("title %1").arg(i + 1).toUtf8());
         QVERIFY(rig.log.heldLines().isEmpty());
         QVERIFY(rig.log.lastError().isEmpty());
+        QCOMPARE(recovered.size(), 1);
+    }
+
+    void heldRecordsAreTriedAgainWithoutANewKill()
+    {
+        Rig rig;
+        QVERIFY(QDir().mkpath(rig.log.logFilePath()));
+        record(rig.log, 1, 2);
+        QCOMPARE(rig.log.heldLines().size(), 2);
+        QVERIFY(QDir().rmdir(rig.log.logFilePath()));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log.heldLines().isEmpty(), KillLog::kRetryMs + 2000);
+        QCOMPARE(fileLines(rig.file()).size(), 2);
+    }
+
+    void theDisplayAndTheStatisticsSeeEveryRecord()
+    {
+        // One popup closed and two messages deleted: what the log window and the charts
+        // read is the file, right after.
+        Rig rig;
+        rig.log.countPopupKill(QStringLiteral("Casino special offer"), QStringLiteral("*casino*"));
+        rig.log.countMailDeletion(QStringLiteral("a@spam.test"), QStringLiteral("*spam.test"));
+        rig.log.countMailDeletion(QStringLiteral("b@spam.test"), QStringLiteral("*spam.test"));
+        QCOMPARE(readKillLogFile(rig.log.logFilePath(), QStringLiteral("Popup"), false)
+                     .records.records.size(),
+                 1);
+        QCOMPARE(readKillLogFile(rig.log.logFilePath(), QStringLiteral("Mail"), false)
+                     .records.records.size(),
+                 2);
+        const KillHistory history =
+            countKillHistoryFile(rig.log.logFilePath(), rig.core.clock.now().date());
+        QVERIFY2(history.error.isEmpty(), qPrintable(history.error));
+        QCOMPARE(history.popupsPerDay.back(), 1);
+        QCOMPARE(history.mailPerDay.back(), 2);
+    }
+
+    void fullDisk_data()
+    {
+        QTest::addColumn<int>("logBytes"); // the log's length before; -1: no file yet
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("reason");
+        // tmpfs keeps whole pages: a log 20 bytes short of a page has room for 20 bytes of
+        // the next record and none for the rest, so the append fails part-way.
+        QTest::newRow("the record fits part-way") << 4076 << false << "No space left on device";
+        QTest::newRow("no room at all") << 4096 << false << "No space left on device";
+        QTest::newRow("no file and no room") << -1 << false << "No space left on device";
+        QTest::newRow("read-only file system") << 100 << true << "Read-only file system";
+    }
+
+    void fullDisk()
+    {
+        QFETCH(int, logBytes);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        Rig rig;
+        const QString disk = rig.core.env.root() + QStringLiteral("/disk");
+        Tmpfs tmpfs(disk, 64);
+        if (!tmpfs.mounted())
+            QSKIP("mounting a tmpfs needs root");
+        KillLog log{rig.core.options, rig.core.controller, rig.core.clock, disk};
+        QByteArray before;
+        if (logBytes >= 0) {
+            before = QByteArray(logBytes - 2, 'x') + "\r\n";
+            QFile file(log.logFilePath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(before), before.size());
+        }
+        QVERIFY(readOnly ? tmpfs.makeReadOnly() : tmpfs.fill(0));
+        QSignalSpy failed(&log, &KillLog::writeFailed);
+
+        for (int i = 1; i <= 2; ++i)
+            log.countPopupKill(QStringLiteral("Casino special offer %1").arg(i),
+                               QStringLiteral("*casino*"));
+        // Whole or nothing: the file is as it was, and the reason is named.
+        QCOMPARE(fileBytes(log.logFilePath()), before);
+        QCOMPARE(log.heldLines().size(), 2);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed.at(0).at(0).toString().contains(reason),
+                 qPrintable(failed.at(0).at(0).toString()));
+        QVERIFY2(failed.at(0).at(0).toString().contains(log.logFilePath()),
+                 qPrintable(failed.at(0).at(0).toString()));
+
+        // Room again: the held records and the new one, each once and whole, in order.
+        QVERIFY(readOnly ? tmpfs.makeWritable() : tmpfs.freeUp());
+        log.countPopupKill(QStringLiteral("Casino special offer 3"), QStringLiteral("*casino*"));
+        QVERIFY(log.heldLines().isEmpty());
+        const QByteArray after = fileBytes(log.logFilePath());
+        QVERIFY(after.startsWith(before));
+        const QList<QByteArray> lines = fileLines(after.mid(before.size()));
+        QCOMPARE(lines.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QList<QByteArray> fields = lines.at(i).split('\xff');
+            QCOMPARE(fields.size(), 4);
+            QCOMPARE(fields.at(1), QStringLiteral("Casino special offer %1").arg(i + 1).toUtf8());
+        }
     }
 
     void countingAndStatusTexts()

@@ -2,11 +2,13 @@
 // back, the unchanged-black-list rule, failures, and the duplicate check.
 #include "CoreRig.h"
 
+#include "popups/PopupAdd.h"
 #include "popups/PopupListFile.h"
 #include "popups/PopupLists.h"
 #include "core/TextFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -350,6 +352,107 @@ private Q_SLOTS:
         many += "a"; // a last line without its line end is an entry all the same
         env.writeFile(QStringLiteral("banned.kbl"), many);
         QVERIFY(!readListFileBytes(env.file(QStringLiteral("banned.kbl"))).error.isEmpty());
+    }
+
+    void everyChangeIsOnTheDiskSoon_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("holds");
+        QTest::addColumn<QByteArray>("lacks");
+        QTest::newRow("add dialog, black list") << 0 << "spamlist.kbl"
+                                                << QByteArray("\xff*roulette*\xff") << QByteArray();
+        QTest::newRow("add dialog, white list") << 1 << "spamex.kbl"
+                                                << QByteArray("\xff*roulette*\xff") << QByteArray();
+        QTest::newRow("drop or merge") << 2 << "spamlist.kbl" << QByteArray("\xff*dice*\xff")
+                                       << QByteArray();
+        QTest::newRow("tick off") << 3 << "spamlist.kbl" << QByteArray("0\xff" "a\xff")
+                                  << QByteArray("1\xff" "a\xff");
+        QTest::newRow("edit") << 4 << "spamlist.kbl" << QByteArray("\xffrenamed\xff")
+                              << QByteArray("\xff" "a\xff");
+        QTest::newRow("delete") << 5 << "spamlist.kbl" << QByteArray()
+                                << QByteArray("\xff" "a\xff");
+        QTest::newRow("ban") << 6 << "banned.kbl" << QByteArray("banned one\r\n") << QByteArray();
+    }
+
+    void everyChangeIsOnTheDiskSoon()
+    {
+        QFETCH(int, change);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, holds);
+        QFETCH(QByteArray, lacks);
+        Rig rig;
+        rig.core.env.writeFile(QStringLiteral("spamlist.kbl"), line({"1", "a", "", ""}));
+        QVERIFY(rig.lists.LoadBlackList().isEmpty());
+        QVERIFY(rig.lists.LoadWhiteList().isEmpty());
+        QSignalSpy saved(&rig.lists, &PopupLists::autoSaved);
+        PopupListModel &black = rig.lists.blackList();
+        switch (change) {
+        case 0:
+        case 1:
+            QVERIFY(addPopupEntry(rig.lists, rig.core.prompt, QStringLiteral("12/9/26"),
+                                  QStringLiteral("*roulette*"),
+                                  change == 0 ? AddTarget::Black : AddTarget::White));
+            break;
+        case 2:
+            QVERIFY(rig.lists.AddBlackListEntry(QStringLiteral("*dice*"), true, false));
+            break;
+        case 3:
+            QVERIFY(black.setData(black.index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+            break;
+        case 4:
+            black.setText(0, QStringLiteral("renamed"));
+            break;
+        case 5:
+            black.removeAt(0);
+            break;
+        case 6:
+            rig.lists.bannedList().append({QStringLiteral("banned one"), true, {}, {}});
+            break;
+        }
+        // Nobody saves: the change itself starts the write.
+        const auto written = [&] {
+            const QByteArray bytes = rig.core.env.readFile(file);
+            return (holds.isEmpty() || bytes.contains(holds)) &&
+                   (lacks.isEmpty() || !bytes.contains(lacks)) && QFile::exists(rig.core.env.file(file));
+        };
+        QElapsedTimer since;
+        since.start();
+        QTRY_VERIFY_WITH_TIMEOUT(written(), 2000);
+        QVERIFY(since.elapsed() <= PopupLists::kSaveDelayMs + 500);
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.at(0).at(0).toString(), QString());
+        QVERIFY(!rig.lists.blackListChanged());
+    }
+
+    void aLastUsedStampIsNoChangeOfItsOwn()
+    {
+        Rig rig;
+        const QByteArray before = line({"1", "*casino*", "01/01/01", "01/01/01"});
+        rig.core.env.writeFile(QStringLiteral("spamlist.kbl"), before);
+        QVERIFY(rig.lists.LoadBlackList().isEmpty());
+        QVERIFY(rig.lists.FindPopupEntry(rig.lists.blackList(), QStringLiteral("Casino Night"),
+                                         true));
+        QVERIFY(rig.lists.blackList().entry(0).lastUsed != QStringLiteral("01/01/01"));
+        QTest::qWait(PopupLists::kSaveDelayMs + 300);
+        QVERIFY(!rig.lists.blackListChanged());
+        QCOMPARE(rig.core.env.readFile(QStringLiteral("spamlist.kbl")), before);
+    }
+
+    void aStreamOfChangesDoesNotPutTheSaveOff()
+    {
+        Rig rig;
+        rig.lists.LoadBlackList();
+        QElapsedTimer since;
+        since.start();
+        int added = 0;
+        while (!rig.core.env.readFile(QStringLiteral("spamlist.kbl")).contains("\xff" "entry 0\xff") &&
+               since.elapsed() < 4000) {
+            rig.lists.AddBlackListEntry(QStringLiteral("entry %1").arg(added++), true, true);
+            QTest::qWait(100);
+        }
+        QVERIFY2(since.elapsed() <= PopupLists::kSaveDelayMs + 500,
+                 qPrintable(QString::number(since.elapsed())));
     }
 
     void tickingMarksTheBlackListChanged()

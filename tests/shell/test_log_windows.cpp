@@ -238,9 +238,6 @@ private Q_SLOTS:
     {
         LogRig rig;
         rig.env.writeFile(QStringLiteral("k-vorn.log"), fixtureLog());
-        // Records still pending in memory are not in the file, so not shown.
-        rig.log.WriteLogEntry(QStringLiteral("Popup"), QStringLiteral("pending"),
-                              QStringLiteral("Casino"));
         LogDisplayWindow w(rig.logFile(), QStringLiteral("Popup"), false);
         w.show();
         QVERIFY(waitRead(&w));
