@@ -9,7 +9,6 @@
 namespace kvorn {
 
 namespace {
-const QString kBlank = QStringLiteral(" ");
 const QString kGone = QStringLiteral("This message is no longer on the server.");
 } // namespace
 
@@ -120,7 +119,7 @@ MailPreview::LineResult MailPreview::sessionLine(const QString &line)
         return LineResult::Ignored;
     case State::Stat: {
         bool ok = false;
-        const std::int32_t count = ReplyWord(line, 1, kBlank).toInt(&ok);
+        const std::int32_t count = ReplyWord(line, 1, QStringLiteral(" ")).toInt(&ok);
         if (!ok || count <= 0 || m_number <= 0) {
             fail(kGone);
             return LineResult::Done;

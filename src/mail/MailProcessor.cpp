@@ -17,7 +17,6 @@ namespace kvorn {
 namespace {
 const QString kGet = QStringLiteral("Get");
 const QString kDel = QStringLiteral("DEL");
-const QString kBlank = QStringLiteral(" ");
 } // namespace
 
 MailProcessor::MailProcessor(Services services, QObject *parent)
@@ -327,7 +326,7 @@ void MailProcessor::sendQuit()
 MailProcessor::LineResult MailProcessor::statReply(const QString &reply)
 {
     bool countOk = false;
-    ReplyWord(reply, 1, kBlank).toInt(&countOk);
+    ReplyWord(reply, 1, QStringLiteral(" ")).toInt(&countOk);
     if (!countOk) {
         // Not a count: say so and log off; the account fails as its log-on did.
         m_check.appendStatus(reply);
