@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the latency benchmarks share: running the event loop for a while, and percentiles.
 #include <QEventLoop>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A console reporter that also keeps each benchmark's median CPU time, so that a program
 // can print its summary line (ratios, targets) after the table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The banner blocker with a list of the size published hosts lists have: 250,000
 // "0.0.0.0" servers under 2,500 group comments.
 #include "banner/BannerFiles.h"

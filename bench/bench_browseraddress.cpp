@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How soon a new browser window's address is known, and what reading addresses adds to the
 // survey tick. On an Xvfb display of its own with a private session and accessibility bus,
 // real Chromium and Firefox (accessibility on, no network) open new windows on local pages

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast a black-listed window is asked to close: on an Xvfb display of its own, with 50
 // windows on the desktop, a real browser-class window is retitled into a popup again and
 // again, and the time from the title being set to the killer's close request is measured

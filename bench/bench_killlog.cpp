@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kill log after years of use: 1,000,000 records (about 75 MB), 700,000 of them popups
 // with about 460,000 different titles, 3,000 filter entries in two spellings each.
 // Targets: the record list complete within 1.5 s with progress shown, the window never

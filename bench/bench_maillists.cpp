@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Classification look-ups against large mail lists (indexed and by plain scan), loading
 // the blacklist file, and what a DNS test costs per distinct sender domain against a
 // loopback dnsmasq.

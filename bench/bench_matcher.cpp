@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup lookup with lists of the size users import: the indexed lookup against the
 // plain scan that lower-cases every entry, the index's memory, and loading and saving a
 // 100,000-entry "spamlist.kbl".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A mail check of 1,000 waiting messages on a loopback Dovecot, against a plain sequential
 // client (Python's poplib) doing the same commands in the same run: the dialogue alone, and
 // the whole check with the mail list shown. Then the same check over a link of 20 ms

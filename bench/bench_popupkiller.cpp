@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup killer's own survey and kill pass on a desktop of 50 top-level windows, 10 of
 // them browser windows, on an Xvfb display of the benchmark's own, with lists of a size a
 // long-time user has (2,000 black-list patterns, 200 white-list entries, hidden exempt

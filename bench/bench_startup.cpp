@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start with lists of the size users import: from reading 100,000-entry black, white
 // and banned lists and a banner list of 100,000 groups to the first lookup of the survey.
 // Target: the first survey within 300 ms of the start of loading.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window survey on a desktop of 50 top-level windows, 10 of them browser windows,
 // on an Xvfb display of the benchmark's own: the cached survey over an unchanged desktop
 // against a naive survey that asks the X server for every window's class and title on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Merging a popup update list of 200,000 titles from the update server into a black list
 // the user already has, the way the update session does it (the work on a worker thread,
 // the exchange of the list on the window's thread). Reports the merge's wall time and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window survey under a Wayland compositor: headless sway with 20 top-level windows,
 // 6 of them browser windows (foot terminals carrying browsers' app ids). The compositor
 // pushes every change, so a survey over an unchanged desktop should read only what is

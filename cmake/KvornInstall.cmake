@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install layout (FHS / XDG through GNUInstallDirs) and files whose text names installed paths.
 include(GNUInstallDirs)
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cpack -G DEB` in the build folder makes a Debian package of the installed tree.
 set(CPACK_PACKAGE_NAME kvorn)
 set(CPACK_PACKAGE_VENDOR "K-Vorn")

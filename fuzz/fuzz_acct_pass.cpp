@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored form of an account's password.
 #include "FuzzSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The import of a published hosts list into the banner groups, and the reading back of the
 // banner list it writes.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail blacklist file "mail.mbl", and the sender texts the mail lists take apart.
 #include "FuzzSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header fields of a fetched message.
 #include "FuzzSupport.h"
 

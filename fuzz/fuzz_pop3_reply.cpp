@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail check's handling of what a POP3 server sends: the input is everything the
 // server says on one connection, sent at once after the connection is made; then the server
 // stops sending (the check sees the end of the data), while it still takes the commands.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup list files: the black and white lists ("spamlist.kbl", "spamex.kbl"), the
 // banned list, and the text file reader under them.
 #include "FuzzSupport.h"

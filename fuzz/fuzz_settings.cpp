@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's settings file "kvorn.ini": the options record, the mail options and the
 // accounts, as the program loads them at start.
 #include "FuzzSupport.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the fixed-size icons from the scalable one (Debian package librsvg2-bin). Run it
 # after changing the SVG and commit the pictures: the build itself needs no SVG renderer.
 set -euo pipefail

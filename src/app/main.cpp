@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The composition root: the only place that creates the real platform objects.
 #include "banner/BannerList.h"
 #include "banner/SystemHosts.h"

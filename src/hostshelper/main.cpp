@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvorn-hosts-helper: the one part of K-Vorn that runs as root (through pkexec). It puts
 // the banner blocker's servers into the system's hosts file inside a marked block, or takes
 // the block out, and nothing else: every name it writes is checked here, not trusted from

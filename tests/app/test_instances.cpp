@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two real processes of the program: single instance, wake-up, /forceclose, signals.
 #include "TestEnv.h"
 #include "Tmpfs.h"

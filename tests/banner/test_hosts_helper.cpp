@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The privileged hosts helper: its name checks, its editing of the system's hosts file, and
 // the helper itself run as root on a private /etc, checked with the system's own resolver.
 #include "CoreRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving on a real file system that is full or read-only, and the modes of what the program
 // creates under a permissive umask.
 #include "CoreRig.h"

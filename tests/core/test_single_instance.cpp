@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-instance rule inside one test process: the lock, the socket and the requests.
 #include "TestEnv.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A throwaway dnsmasq on a free loopback port with a few test domains; unknown names get

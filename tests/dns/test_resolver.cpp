@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DnsTestServer.h"
 #include "fakes/FakeResolver.h"
 #include "fakes/TestEnv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A scriptable desktop for the survey and kill-pass tests: windows are added, retitled

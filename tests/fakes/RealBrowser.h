@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A real Chromium or Firefox opening one local page, as a client of the test's own display

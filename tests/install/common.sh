@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the install tests: failure reporting and the checks both trees must pass.
 set -euo pipefail
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: built with CPack, its dependencies are run-time packages only, and
 # unpacked into a throwaway root its program runs.
 source "$(dirname "$0")/common.sh"

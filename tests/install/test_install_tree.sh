@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake --install into a staging root under a prefix other than the configured one; the
 # installed program, started from there, seeds the user's folder from the installed data and
 # finds the installed hosts helper.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kill log and the counters: each record on the disk when it is made, whole or not at
 // all (a full or read-only disk), held back records written once at the next chance,
 // "StoreLog" off, and the start-up rollover.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "KillLogLines.h"
 #include "TestEnv.h"
 #include "log/KillHistory.h"

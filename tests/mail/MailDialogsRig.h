@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mail screen with every mail command bound, as the program binds them: the dialogs,
 // the toolbar and the keys, saving through the same step as the program.

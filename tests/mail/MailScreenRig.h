@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mail rig with the main window and its mail screen, for the tests of what the user
 // sees and clicks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail dialogs as a user meets them, offscreen: the account manager, wizard and
 // detail dialog with what they store; the mail options; the list commands and keys; the
 // advanced selection and the blacklist import.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail dialogs and the preview against a real Dovecot on loopback: an account made
 // with the wizard checks, a line break in a field never reaches the server as a command,
 // and the preview finds its message by unique ID after processing renumbered the mailbox.

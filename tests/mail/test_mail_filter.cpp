@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail filter from end to end: classification of each new row (friends, blacklist,
 // sender domains in a real DNS server), and the processing of the marked rows on a real
 // Dovecot, with the faults a server can throw at it.

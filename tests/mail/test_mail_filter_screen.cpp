@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail filter's commands on screen: "&Process" from the Mail menu, the mail list's
 // context menu, the lists window's buttons and the loading of the lists.
 #include "MailScreenRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mail/CMessage.h"
 #include "mail/CMessages.h"
 #include "mail/ReplyWord.h"

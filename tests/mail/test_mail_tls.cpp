@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail check and the processing of marked mail over TLS: implicit TLS and STLS on a
 // real Dovecot with a CA made by the test, certificates that must be refused, and the
 // STLS faults only a scripted server produces.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines the program and its address reader exchange, and the rule that picks a
 // window's accessible frame: what survives a round trip, what broken input is refused or
 // dropped, and which frame (if any) a window gets.

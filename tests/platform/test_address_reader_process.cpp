@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's side of the address reader, against stand-in readers made of shell
 // commands: answers become known addresses; a reader that hangs, crashes, cannot start or
 // talks nonsense never holds up or breaks the program; windows that go are forgotten.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two desktops as one: a Wayland session's windows beside its X server's.
 #include "FakeWindowSystem.h"
 #include "platform/CombinedWindowSystem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FTP client against real servers on 127.0.0.1: pyftpdlib for plain FTP, vsftpd for
 // FTPS, tinyproxy for the CONNECT tunnel, and a socket that accepts and says nothing.
 

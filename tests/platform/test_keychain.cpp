@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The account passwords in a real keyring: GNOME Keyring's Secret Service on a D-Bus
 // session bus of the test's own, its keyring files in a temporary folder, so the caller's
 // session and keyring are never touched.

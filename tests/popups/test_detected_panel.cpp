@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The detected panel: its view over the detected list, the empty text the killer drives,
 // and the log's columns sized to a kill's texts.
 #include "FakeWindowSystem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup list commands, the black-list file commands, the add dialog's rules and the hot
 // keys, over the real lists and files in a private home with scripted boxes and dialogs.
 #include "FakeWindowSystem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup side of the main window, offscreen: the "Popup" menu and its enabling, the
 // right-click menus, Del, drops, double clicks, the add dialog "Popup Add" and the popup
 // options dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lookup index against the plain scan: randomized lists and texts, changed between
 // lookups, must give the same first hit as visiting every entry.
 #include "popups/PopupListModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window survey and the kill pass over a scripted desktop: which windows are recorded
 // under which title, how entries live and go, what is closed or spared, and how each close
 // is booked.

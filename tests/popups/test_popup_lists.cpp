@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list files and the add operation: loading the odd lines of real files, writing them
 // back, the unchanged-black-list rule, failures, and the duplicate check.
 #include "CoreRig.h"

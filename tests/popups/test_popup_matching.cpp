@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern and exact lookups: the worked results, the wildcard walk's corner cases and
 // the side effects each list gets.
 #include "CoreRig.h"

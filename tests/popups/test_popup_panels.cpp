@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup panels' views over the list models: selection both ways, check boxes, sorting
 // by header clicks, the log's "Clear".
 #include "CoreRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CoreRig.h"
 #include "KillLogLines.h"
 #include "core/SettingsStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update dialog and File > "&Update...", driven offscreen by object names.
 
 #include "CoreRig.h"

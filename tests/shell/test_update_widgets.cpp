@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update dialog's progress strip, the extended-error window and the proxy dialog,
 // driven offscreen by their object names.
 

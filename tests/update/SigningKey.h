@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A fresh Ed25519 key pair per run, made with openssl: no private key lives in the tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folding the downloaded popup and weekly mail lists into the user's lists.
 
 #include "CoreRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error texts and the status texts of the update dialog, as tables.
 
 #include "update/InternetTexts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Update" and "Proxy" sections, and the log-on they make, against pyftpdlib.
 
 #include "FtpTestServers.h"

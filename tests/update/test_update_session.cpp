@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update session end to end against a real FTP server on 127.0.0.1.
 
 #include "CoreRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A Wayland compositor of the test's own: sway on its headless backend (no screen, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real browsers as Wayland clients under the test's compositor: a page opens a pop-up by
 // script, the popup killer closes and books it by its title as on X11, and the page's own
 // window of the same browser stays open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup killer from end to end under a Wayland compositor: the controller's own timers
 // run the survey and the kill pass against windows of other programs (foot terminals that
 // carry browsers' app ids), with the same rules as on X11.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program in a Wayland session: it picks the compositor's windows beside the X
 // server's, closes a black-listed Wayland window, and says so when it cannot see them.
 #include "TestEnv.h"

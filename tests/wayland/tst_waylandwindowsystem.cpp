@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wayland window system against a real compositor: headless sway, foot windows as the
 // other programs' windows.
 #include "platform/wayland/WaylandWindowSystem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Real browsers on a VirtualDisplay, with a D-Bus session of the test's own and, when asked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CPU time of this process and of another one (the X server), for the idle measurements.
 #include <QByteArray>

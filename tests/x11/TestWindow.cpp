@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A top-level window for the X11 tests: a chosen WM_CLASS and title, optionally a
 // transient dialog, optionally refusing to close. It tells on stdout what happens to it:
 //   window <id>            mapped (decimal window id)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A real top-level window on a VirtualDisplay, made by the kvorn_testwindow helper in a

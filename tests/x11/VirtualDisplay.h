@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // An X display of the test's own: Xvfb on a display number it picks itself (so parallel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Many plain top-level windows held by one connection of the test's own process: cheap

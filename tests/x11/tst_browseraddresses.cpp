@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Address entries against real Chromium and Firefox windows: the popup killer with the
 // address reader on a display, a session bus and an accessibility bus of the test's own,
 // the browsers cut off from the network and showing local pages.

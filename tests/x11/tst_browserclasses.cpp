@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser class tables and the title cut.
 #include "platform/BrowserClasses.h"
 

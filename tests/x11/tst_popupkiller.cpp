@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup killer from end to end on a real X display: the controller's own timers run
 // the survey and the kill pass against real windows of other processes.
 #include "KillLogLines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ending the real program on a real display when its settings cannot be saved: the box that
 // says so, dismissed from the keyboard as a user would.
 #include "TestEnv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Quick add from the keyboard with the real program on a real display: Ctrl+Shift+X held
 // as a person holds it (XTEST key presses), over a browser window and over another window.
 #include "TestEnv.h"

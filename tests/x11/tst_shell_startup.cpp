@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on a real display: the tip window at start-up only when wanted, and
 // "--forceclose" ending the program while such a window is open.
 #include "TestEnv.h"

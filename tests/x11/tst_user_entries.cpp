@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on a real display as a user meets it: an entry added from the keyboard
 // survives the program being killed right after, and neither a box nor a log file that
 // cannot be written stops the popup killer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // X11WindowSystem against real windows on an Xvfb display of the test's own.
 #include "fakes/TestEnv.h"
 #include "platform/AddressSource.h"

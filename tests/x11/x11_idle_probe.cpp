@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much CPU a survey every 100 ms costs on a desktop that does not change: 50
 // top-level windows, 10 of them browser windows, on an Xvfb display of its own.
 // Usage: x11_idle_probe [seconds, default 60]

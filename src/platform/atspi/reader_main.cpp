@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvorn-address-reader: answers the program's questions about browser windows' addresses
 // from the accessibility bus, one line each (see AddressProtocol.h).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/x11/X11WindowSystem.h"
 
 #include "platform/AddressSource.h"
