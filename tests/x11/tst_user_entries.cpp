@@ -110,10 +110,9 @@ private Q_SLOTS:
         QVERIFY(m_p->run(ProgramOnDisplay::kProgram, {}));
         QTRY_VERIFY_WITH_TIMEOUT(m_p->errors().contains("window shown on request"), 5000);
         QCOMPARE(m_p->windowsTitled(box).size(), 1);
-        QVERIFY(m_p->xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                              QString::number(m_p->windowsTitled(box).first()),
-                              QStringLiteral("key"), QStringLiteral("Return")}));
-        QTRY_COMPARE_WITH_TIMEOUT(m_p->windowsTitled(box).size(), 0, 5000);
+        // The box is left open: the end asked for at clean-up must be honoured all the same.
+        // (Enter in this box is the quick-add test's; here a second start's window could take
+        // the key first.)
     }
 };
 
